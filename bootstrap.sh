@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Makes a fresh Debian 12 (amd64) machine ready to build and test Tavrin, then
+# builds it and runs every test. Safe to run again: each step is skipped when done.
+#   bootstrap.sh              set up, build, test
+#   bootstrap.sh --no-build   set up only
+#   bootstrap.sh --run        set up, build, start the program under Wine
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+mode=test
+case "${1:-}" in
+  --no-build) mode=setup ;;
+  --run) mode=run ;;
+  "") ;;
+  *) echo "usage: $0 [--no-build|--run]" >&2; exit 2 ;;
+esac
+
+t0=$(date +%s)
+step() { printf '[%4ss] %s\n' "$(( $(date +%s) - t0 ))" "$*"; }
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  g++-mingw-w64-i686-posix cmake ninja-build make dpkg-dev ca-certificates
+  wine wine32:i386 wine64 fonts-wine
+  libgnutls30:i386 libxrender1:i386 libxcursor1:i386 libxrandr2:i386 libxi6:i386
+  libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libxxf86vm1:i386
+  xvfb xauth x11-utils imagemagick
+  libboost-dev libstb-dev googletest
+  ffmpeg mpg123 python3 python3-mutagen sox mp3val bchunk libcdio-utils cdrdao
+  mp3splt cuetools lame libtag1-dev libcdio-dev pkg-config g++ util-linux
+)
+
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  step "adding the i386 architecture"
+  $sudo dpkg --add-architecture i386
+  need_update=1
+fi
+
+# deb-src entries copied from the machine's own binary entries
+for f in /etc/apt/sources.list.d/*.sources; do
+  [ -e "$f" ] || continue
+  case "$f" in *-src.sources) continue ;; esac
+  src="${f%.sources}-src.sources"
+  if [ ! -e "$src" ] && grep -q '^Types: deb$' "$f"; then
+    step "adding deb-src entries for $f"
+    sed 's/^Types: deb$/Types: deb-src/' "$f" | $sudo tee "$src" >/dev/null
+    need_update=1
+  fi
+done
+if [ -s /etc/apt/sources.list ] && ! grep -q '^deb-src ' /etc/apt/sources.list; then
+  step "adding deb-src lines to sources.list"
+  grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $sudo tee -a /etc/apt/sources.list >/dev/null
+  need_update=1
+fi
+if ! ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1 || ! ls /var/lib/apt/lists/*i386_Packages* >/dev/null 2>&1; then
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ $need_update -eq 1 ]; then step "apt-get update"; $sudo apt-get update -qq; fi
+  step "installing ${#missing[@]} packages"
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+elif [ $need_update -eq 1 ]; then
+  step "apt-get update"; $sudo apt-get update -qq
+fi
+
+step "fetching third-party sources"
+"$here/tools/fetch-sources.sh" "$here/.deps"
+
+step "preparing the Wine prefix"
+WINE_LINGER=${WINE_LINGER:-0} "$here/cmake/wine-run.sh" --prepare
+
+[ "$mode" = setup ] && { step "set-up done"; exit 0; }
+
+step "configuring"
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
+step "building"
+ninja -C "$here/build"
+
+if [ "$mode" = run ]; then
+  step "starting Tavrin"
+  exec "$here/cmake/wine-run.sh" "$here/build/bin/Tavrin.exe"
+fi
+
+step "testing"
+cd "$here/build"
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j"$(nproc)" -LE demo || status=$?
+step "done (ctest exit $status)"
+exit $status

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the tests' private win32 prefix.
+# One detached wineserver is kept warm per prefix, so that each test costs
+# milliseconds instead of seconds, and ctest never waits on Wine's daemons.
+#   wine-run.sh --prepare     create the prefix (if needed) and start its server
+#   wine-run.sh PROGRAM ARGS  run PROGRAM; its exit code is passed through
+set -u
+tmp=${TMPDIR:-/tmp}
+export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$(id -u)-i686}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+linger=${WINE_LINGER:-5}
+here=$(cd "$(dirname "$0")" && pwd)
+
+exec 9>"$WINEPREFIX.lock"
+flock 9
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i </dev/null >/dev/null 2>&1 9>&-
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >/dev/null 2>&1 9>&-
+  wineserver -w 9>&-
+  # Set-up steps of the test tree (stand-in drivers and servers) run again on a new prefix.
+  rm -f "$WINEPREFIX".registered-*
+fi
+
+display=${DISPLAY:-}
+pidfile=$WINEPREFIX.server-pid
+server_alive() {
+  local pid
+  pid=$(cat "$pidfile" 2>/dev/null) || return 1
+  [ -n "$pid" ] && grep -q wineserver "/proc/$pid/cmdline" 2>/dev/null
+}
+if server_alive && [ "$(cat "$WINEPREFIX.display" 2>/dev/null)" != "$display" ]; then
+  # A server stays bound to the display it started with: let it go first.
+  wineserver -w 9>&-
+fi
+if ! server_alive; then
+  printf '%s' "$display" >"$WINEPREFIX.display"
+  setsid wineserver -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
+  echo $! >"$pidfile"
+  setsid wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+fi
+
+flock -u 9
+exec 9>&-
+
+[ "${1:-}" = "--prepare" ] && exit 0
+exec wine "$@"
