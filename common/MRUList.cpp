@@ -23,7 +23,8 @@ MRUList::MRUList(int capacity, bool folders) : capacity_(capacity), folders_(fol
 MRUList::~MRUList() = default;
 
 bool MRUList::Exists(const std::wstring& path) const {
-  return folders_ ? PathIsDirectoryW(path.c_str()) != FALSE : PathFileExistsW(path.c_str()) != FALSE;
+  return folders_ ? PathIsDirectoryW(path.c_str()) != FALSE
+                  : PathFileExistsW(path.c_str()) != FALSE;
 }
 
 bool MRUList::Load(const std::wstring& key) {

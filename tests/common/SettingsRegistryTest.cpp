@@ -11,16 +11,17 @@ namespace {
 class SettingsRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Settings::SetRoot(L"Velmora\\RegistryTest_" +
-                      Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    Settings::SetRoot(
+        L"Velmora\\RegistryTest_" +
+        Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     key_ = L"SOFTWARE\\" + Settings::Root();
     TearDown();
   }
   void TearDown() override {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeW(root, key_.c_str());
   }
-  void Put(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD type,
-           const void* data, DWORD size) {
+  void Put(HKEY root, const std::wstring& subkey, const wchar_t* name, DWORD type, const void* data,
+           DWORD size) {
     const std::wstring key = subkey.empty() ? key_ : key_ + L"\\" + subkey;
     ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(root, key.c_str(), name, type, data, size));
   }

@@ -22,8 +22,9 @@ class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Settings::SetBackend(Settings::BackendXmlFile);
-    Settings::SetRoot(L"Velmora\\SettingsTest_" +
-                      Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    Settings::SetRoot(
+        L"Velmora\\SettingsTest_" +
+        Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     path_ = Settings::XmlStore::FilePath();
     Clean();
   }
@@ -52,8 +53,9 @@ std::string WithCrLf(const std::string& text) {
 }
 
 TEST_F(SettingsFileTest, FirstAccessCreatesTheFileWithTheUsersSection) {
-  EXPECT_EQ(CommonAppData() + L"\\Velmora\\SettingsTest_FirstAccessCreatesTheFileWithTheUsersSection.xml",
-            path_);
+  EXPECT_EQ(
+      CommonAppData() + L"\\Velmora\\SettingsTest_FirstAccessCreatesTheFileWithTheUsersSection.xml",
+      path_);
   std::wstring s = L"unchanged";
   int i = 7;
   EXPECT_FALSE(Settings::GetString(L"Quality", s));
@@ -65,8 +67,9 @@ TEST_F(SettingsFileTest, FirstAccessCreatesTheFileWithTheUsersSection) {
   EXPECT_EQ(0u, user.rfind("S_1_5_", 0)) << user;
   EXPECT_EQ(std::string::npos, user.find('-'));
   // The template, completed and printed again by TinyXML.
-  EXPECT_EQ(WithCrLf("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<metaset>\n    <global />\n    <users>\n        <" + user +
-                     " />\n    </users>\n</metaset>\n"),
+  EXPECT_EQ(WithCrLf("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<metaset>\n    <global />\n    "
+                     "<users>\n        <" +
+                     user + " />\n    </users>\n</metaset>\n"),
             ReadBytes(path_));
 }
 
@@ -122,7 +125,8 @@ TEST_F(SettingsFileTest, ValuesAreNestedElementsWithTypeAndValue) {
   TiXmlHandle root(doc.FirstChildElement("metaset"));
   TiXmlHandle user =
       root.FirstChildElement("users").FirstChildElement(Utf8::Encode(Settings::GetUserKeyName()));
-  const TiXmlElement* file3 = user.FirstChildElement("mruBackup").FirstChildElement("file3").ToElement();
+  const TiXmlElement* file3 =
+      user.FirstChildElement("mruBackup").FirstChildElement("file3").ToElement();
   ASSERT_TRUE(file3);
   EXPECT_STREQ("string", file3->Attribute("type"));
   EXPECT_STREQ("D:\\b.mp3", file3->Attribute("value"));
@@ -135,15 +139,24 @@ TEST_F(SettingsFileTest, ValuesAreNestedElementsWithTypeAndValue) {
 }
 
 // Every write takes what another copy (the online plug-in's) stored meanwhile.
-TEST_F(SettingsFileTest, AWriteKeepsWhatAnotherCopyStored) {
+TEST_F(SettingsFileTest, AWriteKeepsWhatThePluginsCopyStored) {
   int n;
   EXPECT_FALSE(Settings::GetInt(L"Quality", n));  // the program's copy is built
-  {
-    Settings::XmlStore plugin(path_, Settings::GetUserKeyName());
-    ASSERT_TRUE(plugin.SetString(L"email", L"ann@example.org", false));
-  }
-  ASSERT_TRUE(Settings::SetInt(L"Quality", 5, false));
 
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring dll = exe;
+  dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\settings_plugin_probe.dll";
+  HMODULE plugin = LoadLibraryW(dll.c_str());
+  ASSERT_TRUE(plugin);
+  using StoreFn = int (*)(const wchar_t*, const wchar_t*, const wchar_t*);
+  auto store =
+      reinterpret_cast<StoreFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "StoreString")));
+  ASSERT_TRUE(store);
+  EXPECT_EQ(1, store(Settings::Root().c_str(), L"email", L"ann@example.org"));
+  FreeLibrary(plugin);
+
+  ASSERT_TRUE(Settings::SetInt(L"Quality", 5, false));
   std::wstring email;
   EXPECT_TRUE(Settings::GetString(L"email", email));
   EXPECT_EQ(L"ann@example.org", email);
@@ -158,8 +171,8 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesTheFileWholeAndTheNextWriteSavesTheVal
   const std::string before = ReadBytes(path_);
   {
     // A reader that does not let the file be replaced.
-    HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     EXPECT_TRUE(Settings::SetString(L"second", L"2", false));
     CloseHandle(h);
@@ -226,16 +239,20 @@ TEST_F(SettingsStoreTest, IntsReadLikeDecimalNumbersInText) {
     bool found;
     int value;
   } const cases[] = {
-      {"12abc", true, 12},          {"abc", true, 0},
-      {"", false, -1},              {"  -7", true, -7},
-      {"+5", true, 5},              {"99999999999", true, INT_MAX},
-      {"-99999999999", true, INT_MIN}, {"0x10", true, 0},
+      {"12abc", true, 12},
+      {"abc", true, 0},
+      {"", false, -1},
+      {"  -7", true, -7},
+      {"+5", true, 5},
+      {"99999999999", true, INT_MAX},
+      {"-99999999999", true, INT_MIN},
+      {"0x10", true, 0},
   };
   std::string users;
   for (std::size_t i = 0; i < std::size(cases); ++i)
     users += "<v" + std::to_string(i) + " type=\"int\" value=\"" + cases[i].stored + "\"/>";
-  Settings::XmlStore store(File(kDecl + "<metaset><global/><users><U>" + users + "</U></users></metaset>"),
-                           L"U");
+  Settings::XmlStore store(
+      File(kDecl + "<metaset><global/><users><U>" + users + "</U></users></metaset>"), L"U");
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     int n = -1;
     EXPECT_EQ(cases[i].found, store.GetInt(L"v" + std::to_wstring(i), n)) << cases[i].stored;
@@ -303,8 +320,9 @@ TEST_F(SettingsStoreTest, UnreadableFilesAreSetAsideAndReplaced) {
 
 TEST_F(SettingsStoreTest, AHugeValueDoesNotCostTheOthers) {
   const std::string huge(8u << 20, 'h');
-  const std::wstring path = File(kDecl + "<metaset><global/><users><U><Big type=\"string\" value=\"" +
-                                 huge + "\"/><Quality type=\"int\" value=\"9\"/></U></users></metaset>");
+  const std::wstring path =
+      File(kDecl + "<metaset><global/><users><U><Big type=\"string\" value=\"" + huge +
+           "\"/><Quality type=\"int\" value=\"9\"/></U></users></metaset>");
   Settings::XmlStore store(path, L"U");
   int n = 0;
   std::wstring big;
