@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace DragTest {
@@ -102,8 +103,9 @@ class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
   }
 
   static const std::vector<std::wstring>& Files() {
-    static const std::vector<std::wstring> files = {
-        L"C:\\covers\\front.jpg", L"C:\\covers\\back.png", L"C:\\covers\\Booklet Seite 1.tif"};
+    static const std::vector<std::wstring> files = {L"C:\\covers\\front.jpg",
+                                                    L"C:\\covers\\R\x00fcckseite.png",
+                                                    L"C:\\covers\\Booklet Seite 1.tif"};
     return files;
   }
 
