@@ -1,6 +1,7 @@
 // The CD layer against the virtual IMAPI2 drive registered in the test prefix.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <thread>
 
@@ -290,6 +291,27 @@ TEST_F(CdImapi, ADriveWithAnUnusableTocIsListedWithoutADisc) {
     EXPECT_EQ(e.kind, CdDevice::KindUnknown);
     EXPECT_TRUE(e.toc.empty());
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CdImapi, ADiscImageServesItsOwnBytes) {
+  std::string bin(3 * CdDevice::kSectorBytes, '\0');
+  for (size_t i = 0; i < bin.size(); ++i) bin[i] = char(i * 7 + i / CdDevice::kSectorBytes);
+  const std::wstring path = vdrive_.dir() / L"disc.bin";
+  VirtualDriveSetup::Write(path, bin);
+  vdrive_.Describe("[drive]\nid = IMG\nvolumes = E:\\\ntrack = 0 audio\nleadout = 3\nimage = " +
+                   std::string(path.begin(), path.end()) + "\n");
+  CdDevice::DriveHandle* drive = CdDevice::OpenDrive(L'E');
+  ASSERT_NE(drive, nullptr);
+  std::vector<unsigned char> got(2 * CdDevice::kSectorBytes);
+  ASSERT_EQ(CdDevice::ReadAudioSectors(drive, got.data(), 1, 2), S_OK);
+  EXPECT_TRUE(
+      std::equal(got.begin(), got.end(),
+                 reinterpret_cast<const unsigned char*>(bin.data()) + CdDevice::kSectorBytes));
+  CdDevice::CloseDrive(drive);
 }
 
 }  // namespace

@@ -224,15 +224,27 @@ int TrackAt(const Drive& drive, int32_t lba) {
 void FillSector(const Drive& drive, int32_t lba, unsigned char* out) {
   std::memset(out, 0, kSectorBytes);
   if (!drive.image.empty()) {
-    HANDLE h = CreateFileW(drive.image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    // One open image per thread, so that reading a whole disc stays cheap.
+    struct OpenImage {
+      std::wstring path;
+      HANDLE h = INVALID_HANDLE_VALUE;
+      ~OpenImage() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+      }
+    };
+    thread_local OpenImage image;
+    if (image.path != drive.image) {
+      if (image.h != INVALID_HANDLE_VALUE) CloseHandle(image.h);
+      image.path = drive.image;
+      image.h = CreateFileW(drive.image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(lba) * kSectorBytes;
     DWORD got = 0;
-    if (lba >= 0 && SetFilePointerEx(h, at, nullptr, FILE_BEGIN))
-      ReadFile(h, out, kSectorBytes, &got, nullptr);
-    CloseHandle(h);
+    if (image.h != INVALID_HANDLE_VALUE && lba >= 0 &&
+        SetFilePointerEx(image.h, at, nullptr, FILE_BEGIN))
+      ReadFile(image.h, out, kSectorBytes, &got, nullptr);
     return;
   }
   const int t = TrackAt(drive, lba);
