@@ -315,3 +315,41 @@ TEST_F(CdImapi, ADiscImageServesItsOwnBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CdImapi, AWholeTwelveTrackDiscReadsBackTrackByTrack) {
+  const std::vector<int> seconds = {3, 4, 2, 5, 3, 3, 4, 2, 6, 3, 2, 4};
+  const auto disc = vdrive_.Describe(VirtualDisc::ToneDisc("VD-12", 'E', seconds));
+  const auto list = CdDevice::GetDriveList();
+  ASSERT_EQ(list.size(), 1u);
+  ASSERT_EQ(list[0].kind, CdDevice::KindAudio);
+  ASSERT_EQ(list[0].toc.size(), 4u + 13 * 8);
+  CdDevice::DriveHandle* drive = CdDevice::OpenDrive(L'E');
+  ASSERT_NE(drive, nullptr);
+  const int32_t end = disc.drives[0].leadOut;
+  std::vector<unsigned char> block(12 * CdDevice::kSectorBytes), want(CdDevice::kSectorBytes);
+  std::vector<int> zeroCrossingsPerTrack(seconds.size());
+  int16_t previous = 0;
+  for (int32_t lba = 0; lba < end; lba += 12) {
+    const unsigned n = unsigned(std::min<int32_t>(12, end - lba));
+    ASSERT_EQ(CdDevice::ReadAudioSectors(drive, block.data(), lba, n), S_OK) << lba;
+    for (unsigned i = 0; i < n; ++i) {
+      VirtualDisc::FillSector(disc.drives[0], lba + int32_t(i), want.data());
+      ASSERT_TRUE(std::equal(want.begin(), want.end(), &block[i * CdDevice::kSectorBytes]));
+      // Count rising zero crossings of the left channel to tell the tones apart.
+      const int t = VirtualDisc::TrackAt(disc.drives[0], lba + int32_t(i));
+      const unsigned char* s = &block[i * CdDevice::kSectorBytes];
+      for (unsigned k = 0; k < VirtualDisc::kSamplesPerSector; ++k) {
+        const int16_t sample = int16_t(s[k * 4] | s[k * 4 + 1] << 8);
+        if (previous < 0 && sample >= 0) ++zeroCrossingsPerTrack[t];
+        previous = sample;
+      }
+    }
+  }
+  CdDevice::CloseDrive(drive);
+  for (size_t t = 0; t < seconds.size(); ++t)
+    EXPECT_NEAR(zeroCrossingsPerTrack[t] / double(seconds[t]), 220 + 55 * t, 2) << "track " << t;
+}
+
+}  // namespace

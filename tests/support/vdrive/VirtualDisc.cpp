@@ -77,6 +77,16 @@ void Put16(unsigned char* p, int16_t v) {
 
 }  // namespace
 
+std::string ToneDisc(const std::string& id, char letter, const std::vector<int>& trackSeconds) {
+  std::string text = "[drive]\nid = " + id + "\nvolumes = " + letter + ":\\\n";
+  int32_t lba = 0;
+  for (size_t i = 0; i < trackSeconds.size(); ++i) {
+    text += "track = " + std::to_string(lba) + " audio " + std::to_string(220 + 55 * i) + "\n";
+    lba += trackSeconds[i] * 75;
+  }
+  return text + "leadout = " + std::to_string(lba) + "\n";
+}
+
 bool Parse(const std::string& text, Description& out, std::string& error) {
   out = Description();
   std::istringstream in(text);
