@@ -1,4 +1,5 @@
 #include <cwctype>
+#include <set>
 
 #include "engine/cd/Backends.h"
 
@@ -60,6 +61,7 @@ std::vector<ComPtr<IDiscRecorder2>> FindRecorders(wchar_t letter) {
   ComPtr<IEnumVARIANT> ids;
   if (master->get__NewEnum(ids.Put()) != S_OK || !ids) return found;
   ids->Reset();
+  std::set<std::wstring> seen;
   for (;;) {
     VARIANT id;
     VariantInit(&id);
@@ -74,7 +76,8 @@ std::vector<ComPtr<IDiscRecorder2>> FindRecorders(wchar_t letter) {
       VariantClear(&id);
       break;
     }
-    if (id.vt == VT_BSTR && recorder->InitializeDiscRecorder(id.bstrVal) == S_OK &&
+    const bool fresh = id.vt == VT_BSTR && id.bstrVal && seen.insert(id.bstrVal).second;
+    if (fresh && recorder->InitializeDiscRecorder(id.bstrVal) == S_OK &&
         !DriveRoot(recorder.Get(), letter).empty())
       found.push_back(recorder);
     VariantClear(&id);

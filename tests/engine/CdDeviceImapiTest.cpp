@@ -171,8 +171,11 @@ TEST_F(CdImapi, RecordersAreFoundByLetter) {
   EXPECT_TRUE(CdDevice::FindRecorders(L'C').empty());  // only a mounted folder on C:
   EXPECT_EQ(CdDevice::OpenDrive(L'Q'), nullptr);
 
-  // Two recorders claiming E: the search stops at the first.
-  vdrive_.Describe("[drive]\nid = A\nvolumes = E:\\\n[drive]\nid = B\nvolumes = E:\\\n");
+  // Two recorders claiming E: the search stops at the first. An id that the
+  // master lists twice is one recorder.
+  vdrive_.Describe(
+      "[drive]\nid = A\nvolumes = E:\\\n[drive]\nid = B\nvolumes = E:\\\n"
+      "[drive]\nid = A\nvolumes = E:\\\n");
   EXPECT_EQ(CdDevice::FindRecorders(L'E').size(), 1u);
   EXPECT_EQ(CdDevice::FindRecorders(0).size(), 2u);
 }
