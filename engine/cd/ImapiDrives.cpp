@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cwctype>
 #include <set>
 
@@ -104,7 +105,8 @@ std::vector<DriveEntry> ListImapiDrives() {
       if (ex->SendCommandGetDataFromDevice(cdb, sizeof cdb, sense, kCommandTimeoutSeconds,
                                            reply.data(), kTocBufferBytes, &fetched) == S_OK &&
           fetched != 0)
-        entry.kind = JudgeTocReply(reply.data(), fetched, entry.toc);
+        entry.kind =
+            JudgeTocReply(reply.data(), std::min<ULONG>(fetched, kTocBufferBytes), entry.toc);
     }
     FillShellInfo(entry);
     list.push_back(entry);
