@@ -175,7 +175,8 @@ void TranslateDialog(HWND window) {
 }
 
 std::wstring GetHelpFilePath() {
-  return ResolveFileOrShortcut(LocalizerImpl::Instance().BasePath() + L".chm");
+  const std::wstring& base = LocalizerImpl::Instance().BasePath();
+  return base.empty() ? std::wstring() : ResolveFileOrShortcut(base + L".chm");
 }
 
 LANGID GetUserUILanguage() {

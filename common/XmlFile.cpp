@@ -96,7 +96,8 @@ class Checker {
     for (int k = 1; k <= extra; ++k) {
       if ((Peek(k) & 0xC0) != 0x80) return false;
     }
-    if (Starts("\xEF\xBB\xBF") || Starts("\xEF\xBF\xBE") || Starts("\xEF\xBF\xBF")) return false;
+    if (b == 0xEF && (Starts("\xEF\xBB\xBF") || Starts("\xEF\xBF\xBE") || Starts("\xEF\xBF\xBF")))
+      return false;
     i_ += 1 + extra;
     return true;
   }
