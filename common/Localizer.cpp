@@ -90,8 +90,8 @@ std::wstring WindowKey(const std::wstring& text) {
   return FindKey(text, key) ? key : std::wstring();
 }
 
-// The shown form of a file that may stand in the folder itself or be reached
-// through a shortcut named after it.
+// The full path of a file that stands in its folder, or else the target of a
+// shortcut there named after it with ".lnk" appended; empty when neither exists.
 std::wstring ResolveFileOrShortcut(const std::wstring& path) {
   const std::wstring direct = ShellUtils::ResolveExistingPath(path);
   if (!direct.empty()) return direct;
