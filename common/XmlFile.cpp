@@ -342,7 +342,11 @@ bool IsWellFormed(const std::string& text) { return Checker(text).Run(); }
 
 bool Load(const std::wstring& path, TiXmlDocument& doc) {
   std::string text;
-  if (!ReadAll(path, text)) return false;
+  return ReadAll(path, text) && Parse(std::move(text), doc);
+}
+
+bool Parse(std::string text, TiXmlDocument& doc) {
+  if (text.size() > kMaxBytes) return false;
   NormaliseLineEnds(text);
   if (!IsWellFormed(text)) return false;
   // TinyXML may step up to four bytes past a character's first byte.
