@@ -239,15 +239,19 @@ HRESULT ACMWrapper::OpenDecoder(WAVEFORMATEX* source, unsigned rate, void* user,
     return S_OK;
   }
   destination_ = Format(Pcm(2, rate, 16));
-  Format intermediate(Pcm(source->nChannels, source->nSamplesPerSec, 16));
-  if (!Suggest(source_, destination_, kSuggestAll)) {
+  // A codec may suggest a conversion that it then cannot open (a decoder asked
+  // for another rate): the route through the intermediate PCM is taken then too.
+  if (!Suggest(source_, destination_, kSuggestAll) || !OpenStages(destination_)) {
+    CloseStages();
+    destination_ = Format(Pcm(2, rate, 16));
+    Format intermediate(Pcm(source->nChannels, source->nSamplesPerSec, 16));
     Format check = destination_;
     if (!Suggest(source_, intermediate, ACM_FORMATSUGGESTF_WFORMATTAG) ||
         !Suggest(intermediate, check, kSuggestAll))
       return Fail();
     intermediate_ = intermediate;
+    if (!OpenStages(destination_)) return Fail();
   }
-  if (!OpenStages(destination_)) return Fail();
 
   unsigned chunk = kDecodeChunk;
   if (source->nSamplesPerSec == 44100 && rate == 48000) chunk = 60160;
