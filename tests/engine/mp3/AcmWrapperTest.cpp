@@ -65,10 +65,11 @@ class AcmWrapperTest : public ::testing::Test {
       return {};
     unsigned handed = 0;
     for (std::size_t at = 0; at < pcm.size(); at += 36864)
-      EXPECT_EQ(encoder->Encode(pcm.data() + at,
-                                static_cast<unsigned>(std::min<std::size_t>(36864, pcm.size() - at) / 4),
-                                &handed),
-                S_OK);
+      EXPECT_EQ(
+          encoder->Encode(pcm.data() + at,
+                          static_cast<unsigned>(std::min<std::size_t>(36864, pcm.size() - at) / 4),
+                          &handed),
+          S_OK);
     EXPECT_EQ(encoder->Encode(nullptr, 0, &handed), S_OK);
     return out.bytes;
   }
@@ -171,6 +172,28 @@ TEST_F(AcmWrapperTest, FlushDrainsTheCodecAfterWholeBuffers) {
 
   const Bytes decoded = DecodeWithAcm(out.bytes, kRate);
   EXPECT_GE(decoded.size(), pcm.size());  // nothing lost at the end
+}
+
+// A source that hands out pieces of changing size.
+int ReadUnevenly(void* user, std::uint64_t bytePos, std::uint64_t framePos, unsigned char* buffer,
+                 unsigned byteCount, unsigned frameCount, unsigned blockAlign, unsigned* outBytes,
+                 unsigned* outFrames) {
+  auto* source = static_cast<MemorySource*>(user);
+  const unsigned piece = 4 * (1000 + (source->calls * 7919) % 12000);
+  return ReadMemory(user, bytePos, framePos, buffer, std::min(byteCount, piece), frameCount,
+                    blockAlign, outBytes, outFrames);
+}
+
+TEST_F(AcmWrapperTest, ResamplesUnevenPiecesWithoutDrift) {
+  const Bytes pcm = TestSignal(6.0, 4.0);
+  WAVEFORMATEX source = Pcm44100();
+  MemorySource input{&pcm};
+  auto decoder = AcmWrapper::CreateACMWrapper();
+  ASSERT_EQ(decoder->OpenDecoder(&source, 48000, &input, &ReadUnevenly), S_OK);
+  Bytes decoded(0xFFFFF * 4);
+  unsigned got = 0;
+  ASSERT_EQ(decoder->Decode(decoded.data(), 0xFFFFF, &got), S_OK);
+  EXPECT_EQ(got, std::uint64_t(pcm.size() / 4) * 48000 / kRate);
 }
 
 TEST_F(AcmWrapperTest, ResamplesThroughThePcmConverterInBothDirections) {

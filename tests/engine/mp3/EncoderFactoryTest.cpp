@@ -60,8 +60,8 @@ std::string Probe(const Scenario& s) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(probe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      work.c_str(), &si, &pi)) {
+  if (!CreateProcessW(probe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, work.c_str(),
+                      &si, &pi)) {
     ADD_FAILURE() << "cannot start the probe: " << GetLastError();
     return {};
   }
@@ -99,12 +99,12 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"CodecWithoutLame", {kCodec}, {}, "acm", "none", 128000, "ok"},
         Scenario{"Neither", {}, {}, "none", "none", 32000, kNoEncoder},
         Scenario{"OtherMajorVersionIsRefused", {kMajor2, kCodec}, {}, "acm", "none", 128000, "ok"},
-        Scenario{"MissingCloseStreamIsRefused", {kNoClose, kCodec}, {}, "acm", "none", 128000,
-                 "ok"},
+        Scenario{
+            "MissingCloseStreamIsRefused", {kNoClose, kCodec}, {}, "acm", "none", 128000, "ok"},
         Scenario{"MissingInfoTagIsAccepted", {kNoInfoTag}, {}, "lame", "program", 32000, "ok"},
         Scenario{"LameOnTheSearchPath", {}, {kLame}, "lame", "path", 32000, "ok"},
-        Scenario{"TheProgramsFolderComesFirst", {kMajor2}, {kLame}, "none", "none", 32000,
-                 kNoEncoder}),
+        Scenario{
+            "TheProgramsFolderComesFirst", {kMajor2}, {kLame}, "none", "none", 32000, kNoEncoder}),
     [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -25,9 +25,9 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<Encoders::MP3EncoderLame> encoder =
       Encoders::CreateMP3Encoder(Encoders::kEncoderAuto);
-  const char* kind = !encoder                                                        ? "none"
+  const char* kind = !encoder                                                     ? "none"
                      : dynamic_cast<Encoders::MP3EncoderLameImpl*>(encoder.get()) ? "lame"
-                                                                                     : "acm";
+                                                                                  : "acm";
   std::fprintf(out, "encoder=%s\n", kind);
   HMODULE lame = GetModuleHandleW(L"lame_enc.dll");
   const char* from = !lame ? "none" : FolderOf(lame) == FolderOf(nullptr) ? "program" : "path";

@@ -25,7 +25,7 @@ struct EncoderScript {
   int init = 0;
   unsigned inputSize = 2 * kBlock;
   unsigned outputSize = 8640;
-  int failAtEncode = 0;  // 1-based call that fails, 0 = none
+  int failAtEncode = 0;         // 1-based call that fails, 0 = none
   unsigned outputPerInput = 8;  // one output byte per so many input bytes
 
   int quality = -1;
@@ -87,7 +87,7 @@ Bytes Pattern(std::size_t n) {
 
 // Writes pcm in pieces through filter and sink, then closes the chain.
 Bytes Filter(const Bytes& pcm, std::size_t piece = 2352, std::streamsize filterBuffer = 4096,
-          std::streamsize chainBuffer = -1, bool* good = nullptr) {
+             std::streamsize chainBuffer = -1, bool* good = nullptr) {
   Bytes sink;
   {
     io::filtering_byte_stream<io::output> out;

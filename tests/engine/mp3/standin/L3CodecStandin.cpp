@@ -18,7 +18,9 @@ constexpr DWORD kStandardBitRates[] = {128, 160, 192, 224, 256, 320};
 constexpr DWORD kFlushRoom = 7200;  // the encoder's bound for what a flush hands out
 constexpr WORD kCodecDelay = 1393;
 
-bool IsRate(DWORD rate) { return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates); }
+bool IsRate(DWORD rate) {
+  return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
+}
 
 bool IsBitRate(DWORD kbps) {
   return std::find(std::begin(kBitRates), std::end(kBitRates), kbps) != std::end(kBitRates);
@@ -104,7 +106,8 @@ LRESULT FormatTagDetails(ACMFORMATTAGDETAILSW* d, DWORD flags) {
   d->dwFormatTag = tag;
   d->cbFormatSize = pcm ? sizeof(PCMWAVEFORMAT) : sizeof(MPEGLAYER3WAVEFORMAT);
   d->fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
-  d->cStandardFormats = pcm ? std::size(kRates) * 2 : std::size(kRates) * 2 * std::size(kStandardBitRates);
+  d->cStandardFormats =
+      pcm ? std::size(kRates) * 2 : std::size(kRates) * 2 * std::size(kStandardBitRates);
   CopyName(d->szFormatTag, pcm ? L"" : L"MPEG Layer-3");
   return MMSYSERR_NOERROR;
 }
@@ -112,10 +115,10 @@ LRESULT FormatTagDetails(ACMFORMATTAGDETAILSW* d, DWORD flags) {
 LRESULT FormatDetails(ACMFORMATDETAILSW* d, DWORD flags) {
   if ((flags & ACM_FORMATDETAILSF_QUERYMASK) == ACM_FORMATDETAILSF_FORMAT) {
     const WAVEFORMATEX* f = d->pwfx;
-    const bool known = f && IsRate(f->nSamplesPerSec) && (f->nChannels == 1 || f->nChannels == 2) &&
-                       ((f->wFormatTag == WAVE_FORMAT_PCM && f->wBitsPerSample == 16) ||
-                        (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3 &&
-                         IsBitRate(f->nAvgBytesPerSec * 8 / 1000)));
+    const bool known =
+        f && IsRate(f->nSamplesPerSec) && (f->nChannels == 1 || f->nChannels == 2) &&
+        ((f->wFormatTag == WAVE_FORMAT_PCM && f->wBitsPerSample == 16) ||
+         (f->wFormatTag == WAVE_FORMAT_MPEGLAYER3 && IsBitRate(f->nAvgBytesPerSec * 8 / 1000)));
     if (!known) return ACMERR_NOTPOSSIBLE;
   } else if ((flags & ACM_FORMATDETAILSF_QUERYMASK) == ACM_FORMATDETAILSF_INDEX) {
     const DWORD i = d->dwFormatIndex;
@@ -206,9 +209,8 @@ LRESULT StreamConvert(const AcmDriver::StreamInstance* si, AcmDriver::StreamHead
   const int samples = static_cast<int>(h->cbSrcLength / src.nBlockAlign);
   auto* pcm = reinterpret_cast<short*>(h->pbSrc);
   const int size = static_cast<int>(h->cbDstLength);
-  int used = src.nChannels == 2
-                 ? lame_encode_buffer_interleaved(gf, pcm, samples, h->pbDst, size)
-                 : lame_encode_buffer(gf, pcm, pcm, samples, h->pbDst, size);
+  int used = src.nChannels == 2 ? lame_encode_buffer_interleaved(gf, pcm, samples, h->pbDst, size)
+                                : lame_encode_buffer(gf, pcm, pcm, samples, h->pbDst, size);
   if (used < 0) return ACMERR_NOTPOSSIBLE;
   if (h->fdwConvert & ACM_STREAMCONVERTF_END) {
     const int tail = lame_encode_flush(gf, h->pbDst + used, size - used);
@@ -222,8 +224,8 @@ LRESULT StreamConvert(const AcmDriver::StreamInstance* si, AcmDriver::StreamHead
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT msg,
-                                                            LPARAM p1, LPARAM p2) {
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    DriverProc(DWORD_PTR id, HDRVR driver, UINT msg, LPARAM p1, LPARAM p2) {
   switch (msg) {
     case DRV_LOAD:
     case DRV_FREE:
