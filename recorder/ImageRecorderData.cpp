@@ -136,7 +136,7 @@ void ImageRecorderData::WriteImage() {
   // Everything the decoder gives up to the disc's whole length is kept; what
   // it cannot give is silence.
   const uint64_t target = uint64_t(sectors) * Recorder::kMainBytes;
-  uint64_t remaining = target, written = 0, passes = 0;
+  uint64_t remaining = target, written = 0, passes = 0, posted = 0;
   const uint64_t callsPerStep = std::max<uint64_t>(1, remaining / (uint64_t(decodeBytes) * steps));
   while (remaining > 0) {
     const unsigned n = static_cast<unsigned>(std::min<uint64_t>(decodeBytes, remaining));
@@ -151,8 +151,13 @@ void ImageRecorderData::WriteImage() {
     }
     written += bytes;
     ++passes;
-    Post(JOB_PROGRESS, static_cast<LPARAM>(
-                           std::min<uint64_t>(passes / callsPerStep, range_ > 0 ? range_ - 1 : 0)));
+    // Only a new position is posted: the page's queue stays short.
+    const uint64_t position =
+        std::min<uint64_t>(passes / callsPerStep, range_ > 0 ? range_ - 1 : 0);
+    if (position != posted) {
+      posted = position;
+      Post(JOB_PROGRESS, static_cast<LPARAM>(position));
+    }
     remaining -= bytes;
   }
   if (message_.empty() && decoder.ReadFailed()) message_ = kErrorImageFile;

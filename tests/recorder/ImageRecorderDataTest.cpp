@@ -48,7 +48,7 @@ struct Backup {
          Bytes before = Bytes(4096, 0x33)) {
     path = dir / L"backup.mp3";
     mp3 = EncodeMp3(SinePcm(audioSectors * 588, 441));
-    WriteBytes(path, {before, mp3, Bytes(2000, 0x77)});
+    EXPECT_TRUE(WriteBytes(path, {before, mp3, Bytes(2000, 0x77)}));
     disc.toc = MakeToc(starts);
     disc.audioStart = std::streampos(std::streamoff(before.size()));
     disc.audioSize = int32_t(mp3.size());
@@ -159,12 +159,12 @@ TEST(ImageRecorderData, WritesImagesOtherToolsRead) {
     CreateDirectoryW(folder.c_str(), nullptr);
     for (const wchar_t* name : {L"disc image.bin", L"disc image.cue"})
       ASSERT_TRUE(CopyFileW((dir / name).c_str(), (folder + L"\\" + name).c_str(), FALSE));
-    WriteBytes(folder + L"\\audio.mp3", {backup.mp3});
+    ASSERT_TRUE(WriteBytes(folder + L"\\audio.mp3", {backup.mp3}));
     std::string layout;
     for (std::size_t t = 1; t < c.starts.size(); ++t)
       layout += "TRACK " + std::to_string(t) + " " + std::to_string(c.starts[t - 1] - c.starts[0]) +
                 " " + std::to_string(c.starts[t] - c.starts[t - 1]) + "\n";
-    WriteBytes(folder + L"\\layout.txt", {Bytes(layout.begin(), layout.end())});
+    ASSERT_TRUE(WriteBytes(folder + L"\\layout.txt", {Bytes(layout.begin(), layout.end())}));
   }
 }
 
@@ -181,8 +181,8 @@ TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
     TempDir dir;
     const Backup backup(dir, {0, r.sectors}, r.audioSectors);
     const std::wstring cue = dir / L"disc.cue";
-    WriteBytes(cue, {Bytes{'o', 'l', 'd'}});
-    WriteBytes(dir / L"disc.bin", {Bytes{'b', 'i', 'n'}});
+    ASSERT_TRUE(WriteBytes(cue, {Bytes{'o', 'l', 'd'}}));
+    ASSERT_TRUE(WriteBytes(dir / L"disc.bin", {Bytes{'b', 'i', 'n'}}));
     JobRun run;
     const DWORD before = GetTickCount();
     RunJob(run, cue, backup, 100);
@@ -201,7 +201,7 @@ TEST(ImageRecorderData, UnreadableBackupFailsAndLeavesNoFile) {
   TempDir dir;
   Backup backup(dir, {0, 1000}, 1000);
   backup.path = dir / L"gone.mp3";
-  WriteBytes(dir / L"disc.bin", {Bytes{'b', 'i', 'n'}});
+  ASSERT_TRUE(WriteBytes(dir / L"disc.bin", {Bytes{'b', 'i', 'n'}}));
   JobRun run;
   RunJob(run, dir / L"disc.cue", backup);
   EXPECT_FALSE(run.finished);

@@ -126,7 +126,7 @@ TEST(MainChannelReader, DecodesTheDiscsRangeOfABackupFile) {
   const Bytes mp3 = EncodeMp3(SinePcm(sectors * 588, 440));
   const Bytes before(5000, 0xFF), after(3000, 0x55);  // not MP3: must not be read
   const std::wstring path = dir / L"backup.mp3";
-  WriteBytes(path, {before, mp3, after});
+  ASSERT_TRUE(WriteBytes(path, {before, mp3, after}));
   const Bytes toc = MakeToc({0, 500, sectors}), noText;
   auto reader =
       CreateMainChannelReader(path, int32_t(before.size()), int32_t(mp3.size()), toc, noText);

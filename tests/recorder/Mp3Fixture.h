@@ -1,7 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <gtest/gtest.h>
 #include <lame.h>
 
 #include <cmath>
@@ -45,10 +44,11 @@ inline std::vector<unsigned char> EncodeMp3(const std::vector<unsigned char>& pc
   return out;
 }
 
-inline void WriteBytes(const std::wstring& path,
+inline bool WriteBytes(const std::wstring& path,
                        const std::vector<std::vector<unsigned char>>& parts) {
   FILE* f = _wfopen(path.c_str(), L"wb");
-  ASSERT_TRUE(f);
-  for (const auto& p : parts) std::fwrite(p.data(), 1, p.size(), f);
-  std::fclose(f);
+  if (!f) return false;
+  bool ok = true;
+  for (const auto& p : parts) ok = ok && std::fwrite(p.data(), 1, p.size(), f) == p.size();
+  return std::fclose(f) == 0 && ok;
 }
