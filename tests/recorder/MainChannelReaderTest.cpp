@@ -26,10 +26,10 @@ int Loud(int s) { return 1000 + s % 500; }
 // Silence before a track start becomes its index-0 pregap in steps of whole
 // and half seconds; shorter silence gives none.
 TEST(MainChannelReader, PregapsFromSilenceBeforeTracks) {
-  const std::vector<int> starts = {0, 2000, 4000, 6000, 8000, 10000};
-  const std::map<int, int> silence = {{2000, 40}, {4000, 30}, {6000, 80}, {8000, 150}};
-  const std::map<int, int> pregap = {{2000, 31}, {4000, 0}, {6000, 70}, {8000, 106}};
-  const Bytes pcm = SectorPcm(10000, [&](int s) {
+  const std::vector<int> starts = {0, 2000, 4000, 6000, 8000, 10000, 12000};
+  const std::map<int, int> silence = {{2000, 40}, {4000, 30}, {6000, 80}, {8000, 150}, {10000, 39}};
+  const std::map<int, int> pregap = {{2000, 31}, {4000, 0}, {6000, 70}, {8000, 106}, {10000, 0}};
+  const Bytes pcm = SectorPcm(12000, [&](int s) {
     for (const auto& [c, n] : silence)
       if (s >= c - n && s < c) return s % 2 ? 15 : -15;
     return Loud(s);
@@ -41,7 +41,7 @@ TEST(MainChannelReader, PregapsFromSilenceBeforeTracks) {
   ASSERT_TRUE(reader);
   int32_t end = 0;
   ASSERT_EQ(reader->GetEndLba(&end), S_OK);
-  EXPECT_EQ(end, 16750);
+  EXPECT_EQ(end, 18750);
 
   Bytes main, sub;
   std::map<int, int> indexZero;  // track -> sectors with INDEX 0 before it
@@ -51,7 +51,7 @@ TEST(MainChannelReader, PregapsFromSilenceBeforeTracks) {
     ASSERT_EQ(sub.size(), 96u);
     const QDecoder::Sector s = QDecoder::Decode(sub.data());
     ASSERT_TRUE(s.crcOk) << x;
-    if (x >= 0 && x < 10000) {
+    if (x >= 0 && x < 12000) {
       ASSERT_TRUE(std::equal(main.begin(), main.end(), pcm.begin() + std::size_t(x) * 2352)) << x;
       if (s.q[2] == 0) ++indexZero[QDecoder::FromBcd(s.q[1])];
       const int tno = QDecoder::FromBcd(s.q[1]);
