@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <exception>
 #include <ostream>
-#include <stdexcept>
 
 #include "common/Utf8.h"
 #include "engine/backup/CueSheet.h"
@@ -27,13 +26,13 @@ std::size_t NameStart(const std::wstring& path) {
   return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-// A new, empty file of a unique name in the folder of `path`.
+// A new, empty file of a unique name in the folder of `path`; empty when
+// none can be made there.
 std::wstring CreateTempBeside(const std::wstring& path) {
   std::wstring folder = path.substr(0, NameStart(path));
   if (folder.empty()) folder = L".";
   wchar_t name[MAX_PATH + 1];
-  if (!GetTempFileNameW(folder.c_str(), L"TAV", 0, name)) throw std::runtime_error("");
-  return name;
+  return GetTempFileNameW(folder.c_str(), L"TAV", 0, name) ? name : L"";
 }
 
 void RemoveFile(std::wstring& path) {
@@ -122,9 +121,8 @@ void ImageRecorderData::WriteImage() {
   const unsigned decodeBytes = decoder.DecodeBytes();
   std::vector<unsigned char> pcm(decodeBytes);
 
-  try {
-    binTemp_ = CreateTempBeside(binPath_);
-  } catch (const std::exception&) {
+  binTemp_ = CreateTempBeside(binPath_);
+  if (binTemp_.empty()) {
     message_ = kErrorImageFile;
     failed_ = true;
     return;
@@ -179,7 +177,7 @@ void ImageRecorderData::WriteImage() {
     const std::string cue =
         BackupFile::MakeCueSheet(disc, BackupFile::ToAnsi(binName), "BINARY", true);
     cueTemp_ = CreateTempBeside(cuePath_);
-    FILE* f = _wfsopen(cueTemp_.c_str(), L"wt", _SH_DENYNO);
+    FILE* f = cueTemp_.empty() ? nullptr : _wfsopen(cueTemp_.c_str(), L"wt", _SH_DENYNO);
     const bool ok = f && std::fputs(cue.c_str(), f) >= 0;
     if (!f || std::fclose(f) != 0 || !ok) message_ = kErrorImageFile;
   }

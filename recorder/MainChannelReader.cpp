@@ -22,9 +22,7 @@ class MainChannelReaderImpl : public MainChannelReader, private PregapFinder {
                         const std::vector<unsigned char>& toc,
                         const std::vector<unsigned char>& cdText,
                         std::shared_ptr<AcmWrapper::IACMWrapper> acm)
-      : toc_(toc),
-        cdText_(cdText),
-        subchannel_(toc_, cdText_),
+      : subchannel_(toc, cdText),
         ring_(std::size_t(kRingSectors) * kMainBytes),
         decoder_(path, std::streampos(audioStart), audioLength, std::move(acm)),
         pcm_(decoder_.DecodeBytes()) {
@@ -129,8 +127,6 @@ class MainChannelReaderImpl : public MainChannelReader, private PregapFinder {
     return std::min(c + 5 - r, c);
   }
 
-  const std::vector<unsigned char>& toc_;
-  const std::vector<unsigned char>& cdText_;
   DiscSubchannel subchannel_;
   std::vector<unsigned char> ring_;
   int complete_ = 0, readSlot_ = 0, writeSlot_ = 0;

@@ -24,7 +24,6 @@ class MainChannelReader {
   virtual HRESULT GetEndLba(int32_t* end) = 0;
 };
 
-// The TOC and CD-Text bytes are kept by reference and must outlive the reader.
 // Empty when the disc cannot be given: an unusable TOC or CD-Text, no decoder,
 // or audio that cannot be read or decoded.
 std::unique_ptr<MainChannelReader> CreateMainChannelReader(
