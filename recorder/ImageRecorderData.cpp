@@ -8,6 +8,7 @@
 #include <exception>
 #include <ostream>
 
+#include "common/SysUtil.h"
 #include "common/Utf8.h"
 #include "engine/backup/CueSheet.h"
 #include "engine/cd/RawToc.h"
@@ -76,11 +77,12 @@ bool ImageRecorderData::Setup(HWND notify, const std::wstring& cuePath,
 }
 
 bool ImageRecorderData::StartThread() {
-  if (discs_.empty() || worker_.joinable()) return false;
+  if (discs_.empty() || started_) return false;
   const int64_t sectors = RawToc::TrackLength(0, discs_[discIndex_].toc);
   range_ = static_cast<int>(sectors * 44100 / 86400 / 100);
   try {
-    worker_ = std::thread(&ImageRecorderData::ThreadProc, this);
+    Launch([this] { ThreadProc(); });
+    started_ = true;
   } catch (const std::exception&) {
     return false;
   }
@@ -88,28 +90,29 @@ bool ImageRecorderData::StartThread() {
 }
 
 void ImageRecorderData::ThreadProc() {
+  SysUtil::SetCurrentThreadName("DiscImage Thread");
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   try {
     WriteImage();
   } catch (const std::exception& e) {
     failed_ = true;
-    if (message_.empty()) message_ = Utf8::Decode(e.what());
+    if (text_.empty()) text_ = Utf8::Decode(e.what());
   }
   RemoveFile(binTemp_);
   RemoveFile(cueTemp_);
   if (!failed_) {
-    message_ = Replace(kImageCreated, L"%s", cuePath_);
-    success_ = true;
+    text_ = Replace(kImageCreated, L"%s", cuePath_);
+    succeeded_ = true;
   }
   discs_.clear();
-  Post(JOB_DONE, 0);
+  Done();
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void ImageRecorderData::WriteImage() {
   namespace io = boost::iostreams;
-  Post(JOB_PROGRESS, 0);
+  Progress(0);
   const BackupDisc& disc = discs_[discIndex_];
   const int64_t sectors = RawToc::TrackLength(0, disc.toc);
   const int64_t frames = sectors * 44100 / 86400;
@@ -123,7 +126,7 @@ void ImageRecorderData::WriteImage() {
 
   binTemp_ = CreateTempBeside(binPath_);
   if (binTemp_.empty()) {
-    message_ = kErrorImageFile;
+    text_ = kErrorImageFile;
     failed_ = true;
     return;
   }
@@ -138,13 +141,13 @@ void ImageRecorderData::WriteImage() {
   const uint64_t callsPerStep = std::max<uint64_t>(1, remaining / (uint64_t(decodeBytes) * steps));
   while (remaining > 0) {
     const unsigned n = static_cast<unsigned>(std::min<uint64_t>(decodeBytes, remaining));
-    if (stop_) break;
+    if (Stopping()) break;
     uint64_t bytes = decoder.Decode(pcm.data(), n);
     if (bytes == 0) break;
     bytes = std::min(bytes, target - written);
     bin.write(pcm.data(), std::streamsize(bytes));
     if (!bin.good()) {
-      message_ = kErrorImageFile;
+      text_ = kErrorImageFile;
       break;
     }
     written += bytes;
@@ -154,42 +157,43 @@ void ImageRecorderData::WriteImage() {
         std::min<uint64_t>(passes / callsPerStep, range_ > 0 ? range_ - 1 : 0);
     if (position != posted) {
       posted = position;
-      Post(JOB_PROGRESS, static_cast<LPARAM>(position));
+      Progress(static_cast<int>(position));
     }
     remaining -= bytes;
   }
-  if (message_.empty() && decoder.ReadFailed()) message_ = kErrorImageFile;
+  if (text_.empty() && decoder.ReadFailed()) text_ = kErrorImageFile;
 
-  if (message_.empty() && !stop_) {
+  if (text_.empty() && !Stopping()) {
     const std::vector<unsigned char> zeros(Recorder::kMainBytes * 75);
-    for (uint64_t left = target - written; left > 0 && bin.good() && !stop_;) {
+    for (uint64_t left = target - written; left > 0 && bin.good() && !Stopping();) {
       const std::size_t n = std::size_t(std::min<uint64_t>(left, zeros.size()));
       bin.write(zeros.data(), std::streamsize(n));
       left -= n;
     }
     bin.flush();
-    if (!bin.good() && !stop_) message_ = kErrorImageFile;
+    if (!bin.good() && !Stopping()) text_ = kErrorImageFile;
   }
   binBuffer.close();
 
-  if (message_.empty() && !stop_) {
+  if (text_.empty() && !Stopping()) {
     const std::wstring binName = binPath_.substr(NameStart(binPath_));
     const std::string cue =
         BackupFile::MakeCueSheet(disc, BackupFile::ToAnsi(binName), "BINARY", true);
     cueTemp_ = CreateTempBeside(cuePath_);
     FILE* f = cueTemp_.empty() ? nullptr : _wfsopen(cueTemp_.c_str(), L"wt", _SH_DENYNO);
     const bool ok = f && std::fputs(cue.c_str(), f) >= 0;
-    if (!f || std::fclose(f) != 0 || !ok) message_ = kErrorImageFile;
+    if (!f || std::fclose(f) != 0 || !ok) text_ = kErrorImageFile;
   }
-  if (message_.empty() && !stop_) {
+  if (text_.empty() && !Stopping()) {
     if (!MoveIntoPlace(binTemp_, binPath_)) {
-      message_ = kErrorImageFile;
+      text_ = kErrorImageFile;
     } else if (!MoveIntoPlace(cueTemp_, cuePath_)) {
-      message_ = kErrorImageFile;
+      text_ = kErrorImageFile;
       DeleteFileW(binPath_.c_str());  // this job's own .bin, useless without its sheet
     }
   }
-  failed_ = !message_.empty() || stop_;
+  failed_ = !text_.empty() || Stopping();
   // Let the page show the full bar a moment before the job ends.
-  if (!failed_) WaitForStop(kLastMessageMs);
+  for (unsigned waited = 0; !failed_ && waited < kLastMessageMs && !Stopping(); waited += 50)
+    Sleep(50);
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/Utf8.h"
-#include "recorder/ImageRecorderData.h"
+#include "tests/recorder/ImageJob.h"
 #include "tests/engine/TocBuilder.h"
 #include "tests/recorder/JobWindow.h"
 #include "tests/recorder/Mp3Fixture.h"
@@ -71,7 +71,7 @@ struct JobRun {
 
 void RunJob(JobRun& run, const std::wstring& cue, const Backup& backup,
             DWORD stopAfterMs = INFINITE) {
-  ImageRecorderData job;
+  ImageJob job;
   ASSERT_TRUE(job.Setup(run.window.hwnd(), cue, backup.path, 0, {backup.disc}));
   ASSERT_TRUE(job.StartThread());
   if (stopAfterMs == INFINITE) {
@@ -95,7 +95,7 @@ TEST(ImageRecorderData, BinPathBesideTheCue) {
       {L"disc.x.cue", L"disc.x.bin"},
   };
   for (const auto& [cue, bin] : rows) EXPECT_EQ(ImageRecorderData::BinPathFor(cue), bin);
-  ImageRecorderData job;
+  ImageJob job;
   BackupDisc noLength;
   noLength.toc = MakeToc({0, 0});
   EXPECT_FALSE(job.Setup(nullptr, L"x.cue", L"b.mp3", 1, {BackupDisc{}}));
