@@ -213,7 +213,8 @@ TEST(RawStream, CopiesIntoAnotherStream) {
 // irregular pieces. Every sector's Q is decoded on its own.
 TEST(RawStream, ReadLikeARawWriterFromTheLeadInToTheEnd) {
   const Bytes toc = MakeToc({0, 300, 600});
-  const Bytes cdText(144, 0x5A);
+  Bytes cdText(144);
+  for (std::size_t i = 0; i < cdText.size(); ++i) cdText[i] = Bytes::value_type(i * 7 + 1);
   for (bool withText : {true, false}) {
     SCOPED_TRACE(withText ? "P-W" : "P-Q");
     const Bytes& text = withText ? cdText : Bytes();
@@ -257,6 +258,9 @@ TEST(RawStream, ReadLikeARawWriterFromTheLeadInToTheEnd) {
         ASSERT_EQ(sub[15] & 0x7F, 0);
       }
       ASSERT_TRUE(q.crcOk) << x;
+      if (withText && x < -150) {  // the CD-Text units in turn, from the first
+        ASSERT_TRUE(std::equal(q.rw.begin(), q.rw.end(), cdText.begin() + 72 * (i % 2))) << x;
+      }
       ASSERT_EQ(q.Frames(x < -150 ? 3 : 7), x < -150 ? x + 450150 : x + 150) << x;
       if (x >= 0 && x < 600) {
         ASSERT_EQ(int16_t(all[i * sector] | all[i * sector + 1] << 8), 500 + x);
