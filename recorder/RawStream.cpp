@@ -51,6 +51,7 @@ ULONG RawStream::Release() {
 }
 
 HRESULT RawStream::NextSector() {
+  if (!reader_) return E_UNEXPECTED;
   const HRESULT hr = reader_->ReadSector(nextLba_++, main_, raw_);
   if (FAILED(hr)) return hr;
   if (subBytes_ == unsigned(kPackedSubBytes)) PackPQ(raw_.data(), packed_);
@@ -110,7 +111,7 @@ HRESULT RawStream::Seek(LARGE_INTEGER offset, DWORD origin, ULARGE_INTEGER* posi
   }
   if (p < 0) return STG_E_INVALIDFUNCTION;
   const uint64_t q = uint64_t(p) / sectorBytes_;
-  nextLba_ = -static_cast<int32_t>(q);
+  nextLba_ = static_cast<int32_t>(0u - static_cast<uint32_t>(q));
   size_ = uint64_t(p) + uint32_t(uint32_t(endLba_ + q) * sectorBytes_);
   position_ = uint64_t(p);
   if (position) position->QuadPart = position_;
