@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 
 namespace Recorder {
 namespace {
@@ -87,7 +86,7 @@ HRESULT RawStream::Read(void* buffer, ULONG count, ULONG* read) {
       left_ -= n;
       if (read) *read = done;
     }
-  } catch (const std::exception&) {
+  } catch (...) {
     // Decoding runs inside the writer's read: nothing may escape it.
     return done > 0 && read ? S_OK : STG_E_READFAULT;
   }
