@@ -1,0 +1,40 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/backup/DiscRecords.h"
+#include "wizard/jobs/ThreadedJob.h"
+
+// Restores one disc of a backup file as a disc image: a .bin file of the
+// program area's raw CD-DA sectors and a .cue sheet beside it, written on the
+// "DiscImage Thread". The files are written under temporary names in their
+// folder and take their names only when both are complete, so a failed or
+// cancelled job leaves no file behind and replaces none. Start, which takes
+// the job's parameters from the wizard state, calls Setup and StartThread.
+class ImageRecorderData : public ThreadedJob {
+ public:
+  ~ImageRecorderData() override { StopWorker(); }
+
+  // Copies what the job needs; false when the backup file holds no such disc
+  // or its TOC gives it no length.
+  bool Setup(HWND notify, const std::wstring& cuePath, const std::wstring& backupPath,
+             std::size_t discIndex, const std::vector<BackupDisc>& discs);
+  // Sets the progress range and starts the worker; false when it cannot start.
+  bool StartThread();
+
+  // The .bin path beside a .cue path: its extension replaced by ".bin".
+  static std::wstring BinPathFor(const std::wstring& cuePath);
+
+ private:
+  void ThreadProc();
+  void WriteImage();
+
+  std::size_t discIndex_ = 0;
+  bool failed_ = false;
+  bool started_ = false;
+  std::wstring cuePath_, binPath_, backupPath_;
+  std::vector<BackupDisc> discs_;
+  std::wstring binTemp_, cueTemp_;  // files this job created, until they take their names
+};
