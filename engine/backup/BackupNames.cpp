@@ -65,8 +65,8 @@ std::wstring MakeBackupFileName(const DiscInfo& disc, const std::wstring& extens
 std::wstring MakeDiscImageFileName(const std::vector<BackupDisc>& discs, std::size_t disc,
                                    const std::wstring& extension,
                                    const std::optional<std::wstring>& folder) {
-  std::wstring name = FileNameOf(disc < discs.size() ? DefaultTitle(discs[disc].disc)
-                                                     : DefaultTitle(DiscInfo()));
+  std::wstring name =
+      FileNameOf(disc < discs.size() ? DefaultTitle(discs[disc].disc) : DefaultTitle(DiscInfo()));
   if (discs.size() > 1)
     name += L" (" +
             FileNameOf(FormatNumbers(Localizer::Translate(L"%d of %d{D_OF_D}"),

@@ -80,12 +80,14 @@ TEST(BackupNames, SongTag) {
   auto tag = ID3::CreateFromStream(in.in);
   std::vector<std::string> ids;
   for (unsigned i = 0; i < tag->GetFrameCount(); ++i) ids.push_back(tag->GetFrameId(i));
-  EXPECT_EQ((std::vector<std::string>{"TIT2", "TPE1", "TPE2", "TALB", "TCON", "TRCK", "TLEN", "TMED"}),
-            ids);
+  EXPECT_EQ(
+      (std::vector<std::string>{"TIT2", "TPE1", "TPE2", "TALB", "TCON", "TRCK", "TLEN", "TMED"}),
+      ids);
   EXPECT_EQ(L"Song 1.3", tag->DecodeText(tag->GetFrameData(0)));
   EXPECT_EQ(L"Album 1", tag->DecodeText(tag->GetFrameData(3)));
   EXPECT_EQ(L"3", tag->DecodeText(tag->GetFrameData(5)));
-  EXPECT_EQ(std::to_wstring(RawToc::TrackLengthMs(3, disc.toc)), tag->DecodeText(tag->GetFrameData(6)));
+  EXPECT_EQ(std::to_wstring(RawToc::TrackLengthMs(3, disc.toc)),
+            tag->DecodeText(tag->GetFrameData(6)));
   MemoryOut failing;
   failing.out.setstate(std::ios_base::badbit);
   EXPECT_FALSE(BackupFile::WriteSongTag(failing.out, 3, disc));
