@@ -1,6 +1,7 @@
 // The CD layer against the virtual IMAPI2 drive registered in the test prefix.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <thread>
 
@@ -170,8 +171,11 @@ TEST_F(CdImapi, RecordersAreFoundByLetter) {
   EXPECT_TRUE(CdDevice::FindRecorders(L'C').empty());  // only a mounted folder on C:
   EXPECT_EQ(CdDevice::OpenDrive(L'Q'), nullptr);
 
-  // Two recorders claiming E: the search stops at the first.
-  vdrive_.Describe("[drive]\nid = A\nvolumes = E:\\\n[drive]\nid = B\nvolumes = E:\\\n");
+  // Two recorders claiming E: the search stops at the first. An id that the
+  // master lists twice is one recorder.
+  vdrive_.Describe(
+      "[drive]\nid = A\nvolumes = E:\\\n[drive]\nid = B\nvolumes = E:\\\n"
+      "[drive]\nid = A\nvolumes = E:\\\n");
   EXPECT_EQ(CdDevice::FindRecorders(L'E').size(), 1u);
   EXPECT_EQ(CdDevice::FindRecorders(0).size(), 2u);
 }
@@ -290,6 +294,65 @@ TEST_F(CdImapi, ADriveWithAnUnusableTocIsListedWithoutADisc) {
     EXPECT_EQ(e.kind, CdDevice::KindUnknown);
     EXPECT_TRUE(e.toc.empty());
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CdImapi, ADiscImageServesItsOwnBytes) {
+  std::string bin(3 * CdDevice::kSectorBytes, '\0');
+  for (size_t i = 0; i < bin.size(); ++i) bin[i] = char(i * 7 + i / CdDevice::kSectorBytes);
+  const std::wstring path = vdrive_.dir() / L"disc.bin";
+  VirtualDriveSetup::Write(path, bin);
+  vdrive_.Describe("[drive]\nid = IMG\nvolumes = E:\\\ntrack = 0 audio\nleadout = 3\nimage = " +
+                   std::string(path.begin(), path.end()) + "\n");
+  CdDevice::DriveHandle* drive = CdDevice::OpenDrive(L'E');
+  ASSERT_NE(drive, nullptr);
+  std::vector<unsigned char> got(2 * CdDevice::kSectorBytes);
+  ASSERT_EQ(CdDevice::ReadAudioSectors(drive, got.data(), 1, 2), S_OK);
+  EXPECT_TRUE(
+      std::equal(got.begin(), got.end(),
+                 reinterpret_cast<const unsigned char*>(bin.data()) + CdDevice::kSectorBytes));
+  CdDevice::CloseDrive(drive);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CdImapi, AWholeTwelveTrackDiscReadsBackTrackByTrack) {
+  const std::vector<int> seconds = {3, 4, 2, 5, 3, 3, 4, 2, 6, 3, 2, 4};
+  const auto disc = vdrive_.Describe(VirtualDisc::ToneDisc("VD-12", 'E', seconds));
+  const auto list = CdDevice::GetDriveList();
+  ASSERT_EQ(list.size(), 1u);
+  ASSERT_EQ(list[0].kind, CdDevice::KindAudio);
+  ASSERT_EQ(list[0].toc.size(), 4u + 13 * 8);
+  CdDevice::DriveHandle* drive = CdDevice::OpenDrive(L'E');
+  ASSERT_NE(drive, nullptr);
+  const int32_t end = disc.drives[0].leadOut;
+  std::vector<unsigned char> block(12 * CdDevice::kSectorBytes), want(CdDevice::kSectorBytes);
+  std::vector<int> zeroCrossingsPerTrack(seconds.size());
+  int16_t previous = 0;
+  for (int32_t lba = 0; lba < end; lba += 12) {
+    const unsigned n = unsigned(std::min<int32_t>(12, end - lba));
+    ASSERT_EQ(CdDevice::ReadAudioSectors(drive, block.data(), lba, n), S_OK) << lba;
+    for (unsigned i = 0; i < n; ++i) {
+      VirtualDisc::FillSector(disc.drives[0], lba + int32_t(i), want.data());
+      ASSERT_TRUE(std::equal(want.begin(), want.end(), &block[i * CdDevice::kSectorBytes]));
+      // Count rising zero crossings of the left channel to tell the tones apart.
+      const int t = VirtualDisc::TrackAt(disc.drives[0], lba + int32_t(i));
+      const unsigned char* s = &block[i * CdDevice::kSectorBytes];
+      for (unsigned k = 0; k < VirtualDisc::kSamplesPerSector; ++k) {
+        const int16_t sample = int16_t(s[k * 4] | s[k * 4 + 1] << 8);
+        if (previous < 0 && sample >= 0) ++zeroCrossingsPerTrack[t];
+        previous = sample;
+      }
+    }
+  }
+  CdDevice::CloseDrive(drive);
+  for (size_t t = 0; t < seconds.size(); ++t)
+    EXPECT_NEAR(zeroCrossingsPerTrack[t] / double(seconds[t]), 220 + 55 * t, 2) << "track " << t;
 }
 
 }  // namespace

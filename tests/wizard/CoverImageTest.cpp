@@ -37,6 +37,10 @@ TEST(CoverImages, RemovedSlotsGoToTheNextThumbnailsLastFirst) {
   EXPECT_EQ(c.TakeFreeSlot(), 4);
   EXPECT_EQ(c.TakeFreeSlot(), 1);
   EXPECT_EQ(c.TakeFreeSlot(), -1);
+  // A picture without a thumbnail gives no slot back.
+  r.id = c.Add(-1, Bytes(7), L"no thumbnail", 0);
+  ASSERT_TRUE(c.Remove(r));
+  EXPECT_EQ(c.TakeFreeSlot(), -1);
   // The others keep their order, which is the order of the pictures in the file.
   std::vector<int> ids;
   for (const CoverImage& e : c) ids.push_back(e.id);

@@ -48,7 +48,8 @@ CoverImage& CoverImageCollection::Get(int id) {
 bool CoverImageCollection::Remove(const CoverImage& record) {
   const auto it = At(record.id);
   if (it == entries_.end()) return false;
-  freeSlots_.push_back(it->thumbnailSlot);
+  // A picture that never had a thumbnail frees no slot.
+  if (it->thumbnailSlot >= 0) freeSlots_.push_back(it->thumbnailSlot);
   entries_.erase(it);
   return true;
 }

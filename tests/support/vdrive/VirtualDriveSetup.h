@@ -40,15 +40,18 @@ class VirtualDriveSetup {
   std::vector<std::string> TakeLog() {
     const std::wstring path = dir_ / L"commands.log";
     std::vector<std::string> lines;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The server keeps the log open and appends; emptying it keeps the file.
+    HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lines;
     std::string text;
     char buf[4096];
     DWORD got = 0;
     while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+    SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(h);
     CloseHandle(h);
-    DeleteFileW(path.c_str());
     size_t at = 0;
     while (at < text.size()) {
       const size_t end = text.find('\n', at);
