@@ -16,6 +16,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/CdDevice.h"
 #include "engine/jobs/SectorReader.h"
+#include "engine/mp3/MP3Encoder.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/WFile.h"
 #include "wizard/WizardInfo.h"
@@ -30,9 +31,13 @@ const wchar_t kSuccess[] = L"The TAVRIN backup file %s has been successfully cre
 const wchar_t kSuccessWithErrors[] =
     L"The TAVRIN backup file %s has been created, but %d sectors could not be "
     L"read{SUCCESS_RIP_READ_ERRORS}";
+const wchar_t kTooLarge[] =
+    L"The backup file would grow beyond 2 GB. Please choose another backup "
+    L"file.{ERROR_BACKUP_TOO_LARGE}";
 const wchar_t kOldFileKept[] = L"The previous backup file was kept as %s{RIP_OLD_FILE_KEPT}";
 
 const int kEncoderBufferBytes = 4096;
+const int64_t kEncoderTailBytes = 8640;  // what the encoder may hand out at the end
 const std::size_t kReadBufferBytes = 65536;
 const std::size_t kCopyPieceBytes = 2048;
 const uint32_t kSamplesPerFrame = 1152;
@@ -165,6 +170,16 @@ HRESULT RipperData::StartRip() {
     text_ = Localizer::Translate(kBadToc);
     return E_FAIL;
   }
+  // The file stays below 2 GiB: the disc's seconds at the highest bit rate of
+  // its quality, and the encoder's last frames, must fit behind the discs there.
+  Encoders::EncoderSettings settings;
+  Encoders::GetEncoderSettings(quality_, settings);
+  const int64_t estimate =
+      int64_t(sectorCount_) * settings.maximumBitRate / 8 / kSectorsPerStep + kEncoderTailBytes;
+  if (!BackupFile::AppendFitsBackup(existing_, estimate)) {
+    text_ = Localizer::Translate(kTooLarge);
+    return E_FAIL;
+  }
   try {
     encoder_ = std::make_shared<Encoder>(quality_, kEncoderBufferBytes);
   } catch (const std::exception& e) {
@@ -204,7 +219,6 @@ void RipperData::RipperThread(RipperData* job) {
   } else {
     job->oldFile_->Discard();
   }
-  job->done_ = true;
   job->Done();
   CoUninitialize();
 }

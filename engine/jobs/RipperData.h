@@ -1,7 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -69,7 +68,6 @@ class RipperData : public ThreadedJob {
 
   std::shared_ptr<Encoder> encoder_;
   std::unique_ptr<TempCopy> oldFile_;
-  std::atomic<bool> done_{false};
   bool failed_ = false;  // the file on disk must be thrown away
   int32_t startSector_ = 0;
   int32_t sectorCount_ = 0;

@@ -139,6 +139,28 @@ TEST_F(Ripper, UnusableTocsNeverStartTheThread) {
   }
 }
 
+TEST_F(Ripper, AnAppendThatWouldPassTwoGigabytesNeverStarts) {
+  Insert(TwelveTracks(5, 300));  // a minute: at most 2.4 MB at 320 kbit/s
+  Target(dir_ / L"big.mp3", 255);
+  BackupDisc old;
+  old.audioStart = 4096;
+  for (int32_t size : {0x7FFFFFFF - 4096 - 48279 - 2500000, 0x7FFFFFFF - 4096 - 48279 - 2300000}) {
+    old.audioSize = size;
+    info_->discs = {old};
+    RipperData job;
+    JobNotifications page;
+    const int range = job.Start(page.window(), info_);
+    job.Finish();
+    if (size < 0x7FFFFFFF - 4096 - 48279 - 2400000) {
+      EXPECT_GT(range, 0);
+    } else {
+      EXPECT_EQ(0, range);
+      EXPECT_EQ(L"The backup file would grow beyond 2 GB. Please choose another backup file.",
+                job.Message());
+    }
+  }
+}
+
 TEST_F(Ripper, RangeCountsSecondsAndCopyingAndIsNeverZero) {
   struct Case {
     int32_t sectors;
