@@ -33,6 +33,13 @@ class chunkfilter : public multichar_filter<Mode, Ch> {
   template <typename Device>
   std::streampos seek(Device& dev, stream_offset off, std::ios_base::seekdir way) {
     const stream_offset length = static_cast<uint32_t>(length_);
+    // Before the first read the source is not yet inside the range, so a
+    // relative seek is made absolute; a later first read must not undo it.
+    if (firstAccess_ && way == std::ios_base::cur) {
+      off += offset(position_);
+      way = std::ios_base::beg;
+    }
+    firstAccess_ = false;
     switch (way) {
       case std::ios_base::beg:
         position_ = off;

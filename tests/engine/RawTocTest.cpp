@@ -14,13 +14,15 @@ TEST(RawToc, FourTrackDisc) {
   EXPECT_EQ(1, RawToc::FirstTrack(toc));
   EXPECT_EQ(4, RawToc::LastTrack(toc));
   EXPECT_EQ(0, RawToc::TrackAddress(1, toc));
-  for (unsigned leadOut : {0u, 5u, 9u, 1000u}) EXPECT_EQ(kLeadOut, RawToc::TrackAddress(leadOut, toc));
+  for (unsigned leadOut : {0u, 5u, 9u, 1000u})
+    EXPECT_EQ(kLeadOut, RawToc::TrackAddress(leadOut, toc));
   EXPECT_EQ(kLeadOut * 1000 / 75, RawToc::TrackStartMs(0, toc));
   EXPECT_EQ((19 * 60 + 58) * 1000, RawToc::TrackLengthMs(0, toc));
   EXPECT_EQ(kLeadOut - 60000, RawToc::TrackLength(4, toc));
   EXPECT_EQ(30000, RawToc::TrackStart(3, toc));
   EXPECT_EQ(30000 * 1000 / 75, RawToc::TrackStartMs(3, toc));
-  EXPECT_EQ(RawToc::TrackStartMs(0, toc) - RawToc::TrackStartMs(4, toc), RawToc::TrackLengthMs(4, toc));
+  EXPECT_EQ(RawToc::TrackStartMs(0, toc) - RawToc::TrackStartMs(4, toc),
+            RawToc::TrackLengthMs(4, toc));
   EXPECT_EQ(kLeadOut, RawToc::TrackLength(0, toc));
 }
 

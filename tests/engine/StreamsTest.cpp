@@ -167,7 +167,8 @@ TEST(Streams, TwoChunkStreamsShareOneIstream) {
   TempDir dir;
   const Bytes data = Pattern(4000);
   WriteFile(dir / L"f.bin", data);
-  auto sb = std::make_shared<ByteSourceSB>(dir / L"f.bin", std::ios_base::in | std::ios_base::binary);
+  auto sb =
+      std::make_shared<ByteSourceSB>(dir / L"f.bin", std::ios_base::in | std::ios_base::binary);
   ByteIStream file(sb.get());
   io::filtering_byte_stream<io::input_seekable> a, b;
   a.push(io::chunkfilter<io::input_seekable, unsigned char>(0, 2000));

@@ -6,10 +6,9 @@ inline std::vector<unsigned char> MakeToc(const std::vector<int>& lbas, int firs
                                           unsigned char control = 0x10) {
   const int tracks = static_cast<int>(lbas.size()) - 1;
   const int length = 8 * (tracks + 1) + 2;
-  std::vector<unsigned char> toc = {static_cast<unsigned char>(length >> 8),
-                                    static_cast<unsigned char>(length & 0xFF),
-                                    static_cast<unsigned char>(firstTrack),
-                                    static_cast<unsigned char>(firstTrack + tracks - 1)};
+  std::vector<unsigned char> toc = {
+      static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length & 0xFF),
+      static_cast<unsigned char>(firstTrack), static_cast<unsigned char>(firstTrack + tracks - 1)};
   for (int i = 0; i <= tracks; ++i) {
     const int frames = lbas[i] + 150;
     const unsigned char number = i == tracks ? 0xAA : static_cast<unsigned char>(firstTrack + i);

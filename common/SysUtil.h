@@ -1,0 +1,23 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// Small system functions without shared state, callable from any thread.
+namespace SysUtil {
+
+// The locale name ("en-US") of a Windows language identifier; empty when neither the
+// built-in table, the system nor the language's default sublanguage knows one.
+std::wstring LcidToLocaleName(LANGID langId);
+
+// The same, asking the given function where the system would be asked ("no system
+// lookup" when null); the function returns an empty name when it knows none.
+using SystemLocaleLookup = std::wstring (*)(LANGID langId);
+std::wstring LcidToLocaleName(LANGID langId, SystemLocaleLookup systemLookup);
+
+// Names a thread (thread id, or -1 for the calling one) for an attached debugger;
+// without a debugger it does nothing.
+void SetThreadName(DWORD threadId, const std::string& name);
+void SetCurrentThreadName(const std::string& name);
+
+}  // namespace SysUtil

@@ -1,0 +1,61 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/backup/DiscRecords.h"
+#include "engine/id3/ID3TagLib.h"
+
+// The backup file: an MP3 stream of one or more discs behind an ID3v2.3 tag
+// that carries every disc's texts, raw TOC, cue sheet, chapters and pictures.
+namespace BackupFile {
+
+const unsigned kGapBlocks = 77;
+const unsigned kGapBlockBytes = 627;
+// Silent MPEG frames between two discs, and the time the chapters give them.
+const int32_t kGapBytes = kGapBlocks * kGapBlockBytes;  // 48279
+const int32_t kGapMs = 2011;
+// The 627-byte block written kGapBlocks times between two discs: one padded
+// 192 kbit/s frame that decodes to silence.
+const std::array<unsigned char, kGapBlockBytes>& GapFrame();
+
+// Every position and size that the tag stores or the records hold is below this.
+const int64_t kMaxBackupBytes = 0x7FFFFFFF;
+// Whether a disc of newDiscBytes of audio can still be appended after the
+// discs (with their positions in the existing file) without passing the limit.
+bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes);
+
+const uint16_t kReadOnly = 0x2000;  // frame flag of the structure frames
+const unsigned char kTopLevelOrdered = 0x03;
+const unsigned char kOrdered = 0x01;
+const uint32_t kNoOffset = 0xFFFFFFFF;
+
+// Text frames of entry k: TIT2 TPE1 TPE2 TALB TCON [TRCK] [TYER] [TLEN] TMED [TSET].
+std::vector<TagFrame> MakeTextFrames(const ID3::ID3TagLib& tag, unsigned k, int disc, int discs,
+                                     const DiscInfo& info, int32_t lengthMs);
+// The three-letter language of the cue-sheet comment frames.
+std::string CommentLanguage();
+
+// The tag of the whole backup, written once at the start of the file.
+bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
+              const std::wstring& fileName);
+bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
+                        const std::wstring& fileName);
+
+// Picture kinds: 0 other, 1 front cover, 2 back cover, 3 inlay, 4 label.
+// Refuses a picture whose frame would be larger than the reader accepts.
+bool MakePictureFrame(TagFrame& out, const std::wstring& description, const ID3::Bytes& jpeg,
+                      int kind = 0);
+// Gives the picture kind back from the stored picture type.
+bool ParsePictureFrame(const TagFrame& frame, int& kind, std::wstring& description,
+                       ID3::Bytes& picture);
+
+// The discs of a backup file; empty when the file is not a valid backup file.
+std::vector<BackupDisc> ReadDiscs(ID3::ByteIStream& is);
+bool ParseDiscElementId(const std::string& id, unsigned& n);
+bool ParseChapterElementId(const std::string& id, unsigned& disc, unsigned& track);
+int ToIntOr(const std::string& text, int fallback);
+int ToIntOrW(const std::wstring& text, int fallback);
+
+}  // namespace BackupFile

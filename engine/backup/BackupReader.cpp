@@ -1,0 +1,322 @@
+#include <algorithm>
+#include <map>
+
+#include "engine/backup/BackupFormat.h"
+#include "engine/cd/RawToc.h"
+#include "engine/id3/ID3Header.h"
+
+namespace BackupFile {
+namespace {
+
+using ID3::Bytes;
+
+// Disc and track numbers above this are refused before anything grows.
+const unsigned kMaxNumber = 99;
+const std::size_t kMinToc = 20;
+const std::size_t kMinChap = 21;
+const std::size_t kChapFields = 16;
+
+// The values of the five text frames that the reader takes, as last seen.
+class TextTable {
+ public:
+  bool Take(const std::string& id, const Bytes& data, const ID3::ID3TagLib& tag) {
+    static const char* const kIds[] = {"TIT2", "TPE1", "TALB", "TCON", "TYER"};
+    for (int i = 0; i < 5; ++i) {
+      if (id == kIds[i]) {
+        values_[i] = tag.DecodeText(data);
+        return true;
+      }
+    }
+    return false;
+  }
+  void TakeEmbedded(const Bytes& data, std::size_t from) {
+    if (from >= data.size()) return;
+    const auto frames = ID3::CreateFromFrames(Bytes(data.begin() + from, data.end()));
+    for (unsigned i = 0; i < frames->GetFrameCount(); ++i)
+      Take(frames->GetFrameId(i), frames->GetFrameData(i), *frames);
+  }
+  void Clear() {
+    for (std::wstring& v : values_) v.clear();
+  }
+  void ApplyTo(TrackText& t) const {
+    t.artist = artist();
+    t.title = title();
+    t.genre = genre();
+    t.year = year();
+  }
+  const std::wstring& title() const { return values_[0]; }
+  const std::wstring& artist() const { return values_[1]; }
+  const std::wstring& album() const { return values_[2]; }
+  const std::wstring& genre() const { return values_[3]; }
+  int32_t year() const { return ToIntOrW(values_[4], 0); }
+
+ private:
+  std::wstring values_[5];
+};
+
+uint16_t ReadBE16(const Bytes& d, std::size_t at) {
+  return static_cast<uint16_t>(d[at] << 8 | d[at + 1]);
+}
+
+// A TOC the rest of the program can work with: its length field fits the
+// data, and it holds 1 to 99 tracks.
+bool UsableToc(const Bytes& toc) {
+  if (toc.size() < kMinToc) return false;
+  const unsigned length = ReadBE16(toc, 0);
+  const int32_t tracks = RawToc::TrackCount(toc);
+  return length >= kMinToc - 2 && length + 2u <= toc.size() && tracks >= 1 &&
+         tracks <= int32_t(kMaxNumber);
+}
+
+// The element id (up to the first zero byte among the first `limit` bytes).
+bool ElementId(const Bytes& d, std::size_t limit, std::string& id, std::size_t& zero) {
+  const auto end = d.begin() + std::min(limit, d.size());
+  const auto at = std::find(d.begin(), end, 0);
+  if (at == end) return false;
+  id.assign(d.begin(), at);
+  zero = static_cast<std::size_t>(at - d.begin());
+  return true;
+}
+
+class Reader {
+ public:
+  explicit Reader(ID3::ByteIStream& is) : is_(is) {}
+  std::vector<BackupDisc> Read();
+
+ private:
+  bool Frame(unsigned i);
+  void TopLevelToc(const Bytes& d);
+  bool Ctoc(const Bytes& d);
+  bool DiscTable(const std::string& id, unsigned count, const Bytes& d, std::size_t rest);
+  bool Chap(unsigned i, const Bytes& d);
+  bool Chunk(unsigned n, const Bytes& d, std::size_t fields);
+  void TopLevelText(const std::string& id, const Bytes& d);
+  bool Complete(const BackupDisc& disc) const;
+  std::vector<BackupDisc> Finish();
+
+  ID3::ByteIStream& is_;
+  std::unique_ptr<ID3::ID3TagLib> tag_;
+  uint64_t tagSize_ = 0;
+  uint64_t dataSize_ = 0;
+  uint64_t fileEnd_ = 0;
+  BackupDisc scratch_;
+  TextTable table_;
+  std::vector<std::string> children_;
+  std::map<unsigned, unsigned> chapters_;
+  unsigned entries_ = 0;
+  std::vector<BackupDisc> discs_;
+  bool topLevelToc_ = false;
+};
+
+std::vector<BackupDisc> Reader::Read() {
+  tag_ = ID3::CreateFromStream(is_);
+  if (!tag_) return {};
+  tagSize_ = tag_->GetTagSize();
+  dataSize_ = tag_->GetDataSize();
+  is_.clear();
+  is_.seekg(0, std::ios_base::end);
+  if (!is_.good()) return {};
+  fileEnd_ = static_cast<uint64_t>(std::streamoff(is_.tellg()));
+  // A copy cut short inside its tag holds no audio.
+  if (tagSize_ > fileEnd_ || dataSize_ > uint64_t(kMaxBackupBytes)) return {};
+  scratch_.audioStart = std::streamoff(tagSize_);
+  scratch_.audioSize = static_cast<int32_t>(dataSize_);
+  for (unsigned i = 0; i < tag_->GetFrameCount(); ++i)
+    if (!Frame(i)) return {};
+  return Finish();
+}
+
+bool Reader::Frame(unsigned i) {
+  const std::string id = tag_->GetFrameId(i);
+  const Bytes& d = tag_->GetFrameData(i);
+  if (id == "MCDI") {
+    TopLevelToc(d);
+  } else if (id == "CTOC") {
+    return Ctoc(d);
+  } else if (id == "CHAP") {
+    return Chap(i, d);
+  } else if (id == "APIC") {
+    TagFrame picture{"APIC", 0, d};
+    int kind = 0;
+    std::wstring description;
+    Bytes bytes;
+    if (ParsePictureFrame(picture, kind, description, bytes))
+      scratch_.pictures.push_back(std::move(picture));
+  } else {
+    TopLevelText(id, d);
+  }
+  return true;
+}
+
+void Reader::TopLevelToc(const Bytes& d) {
+  if (topLevelToc_ || d.size() < kMinToc) return;
+  if (ReadBE16(d, 0) != d[3] * 8 + 10 || d[2] != 1) return;
+  scratch_.toc = d;
+  topLevelToc_ = true;
+}
+
+void Reader::TopLevelText(const std::string& id, const Bytes& d) {
+  if (!table_.Take(id, d, *tag_)) return;
+  if (scratch_.disc.tracks.empty()) scratch_.disc.tracks.emplace_back();
+  TrackText& album = scratch_.disc.tracks[0];
+  if (id == "TIT2") album.title = table_.title();
+  if (id == "TPE1") album.artist = table_.artist();
+  if (id == "TCON") album.genre = scratch_.disc.category = table_.genre();
+  if (id == "TYER") album.year = table_.year();
+}
+
+bool Reader::Ctoc(const Bytes& d) {
+  if (d.size() < 2) return true;
+  std::string id;
+  std::size_t zero = 0;
+  if (!ElementId(d, d.size() - 2, id, zero)) return true;
+  const std::size_t flagsAt = zero + 1;
+  const unsigned count = d[flagsAt + 1];
+  if (d.size() < flagsAt + count + 2) return true;
+  std::size_t at = flagsAt + 2;
+  for (unsigned c = 0; c < count; ++c) {
+    const auto end = std::find(d.begin() + at, d.end(), 0);
+    if (end == d.end()) {
+      at = d.size();
+      break;
+    }
+    children_.emplace_back(d.begin() + at, end);
+    at = static_cast<std::size_t>(end - d.begin()) + 1;
+  }
+  if (d[flagsAt] & 0x02) {
+    entries_ = count;
+    table_.TakeEmbedded(d, at);
+    return true;
+  }
+  return DiscTable(id, count, d, at);
+}
+
+bool Reader::DiscTable(const std::string& id, unsigned count, const Bytes& d, std::size_t rest) {
+  unsigned n = 0;
+  if (!ParseDiscElementId(id, n) || n < 1 || n > kMaxNumber) return false;
+  if (discs_.size() < n) discs_.resize(n);
+  const auto listed = std::find(children_.begin(), children_.end(), id);
+  if (listed == children_.end()) return false;
+  children_.erase(listed);
+  entries_ = count;
+  if (rest >= d.size()) return true;
+  // Each table carries its own texts: nothing is inherited from the one before.
+  table_.Clear();
+  const auto frames = ID3::CreateFromFrames(Bytes(d.begin() + rest, d.end()));
+  bool toc = false;
+  for (unsigned i = 0; i < frames->GetFrameCount(); ++i) {
+    const std::string fid = frames->GetFrameId(i);
+    if (fid == "MCDI") {
+      scratch_.toc = frames->GetFrameData(i);
+      discs_[n - 1] = scratch_;
+      toc = true;
+    } else {
+      table_.Take(fid, frames->GetFrameData(i), *frames);
+    }
+  }
+  if (!toc) return false;
+  BackupDisc& disc = discs_[n - 1];
+  const int32_t tracks = RawToc::TrackCount(disc.toc);
+  if (tracks < 1 || tracks > int32_t(kMaxNumber)) return false;
+  disc.disc.tracks.resize(tracks + 1);
+  table_.ApplyTo(disc.disc.tracks[0]);
+  disc.disc.category = table_.genre();
+  return true;
+}
+
+bool Reader::Chap(unsigned i, const Bytes& d) {
+  std::string id;
+  std::size_t zero = 0;
+  if (d.size() < kMinChap || !ElementId(d, d.size(), id, zero)) return true;
+  unsigned disc = 0, track = 0;
+  const bool chunk = ParseChapterElementId(id, disc, track);
+  const std::size_t fields = zero + 1;
+  if (disc == 0) {
+    const auto at = std::find(children_.begin(), children_.end(), id);
+    const std::size_t position = static_cast<std::size_t>(at - children_.begin()) + 1;
+    if (at != children_.end() && position <= kMaxNumber) chapters_[position] = i;
+    return true;
+  }
+  if (d.size() < fields + kChapFields) return true;
+  if (chunk) return Chunk(disc, d, fields);
+  if (track == 0 || disc > kMaxNumber || track > kMaxNumber) return false;
+  if (discs_.size() < disc) discs_.resize(disc);
+  std::vector<TrackText>& tracks = discs_[disc - 1].disc.tracks;
+  if (tracks.size() < track + 1) tracks.resize(track + 1);
+  table_.Clear();
+  table_.TakeEmbedded(d, fields + kChapFields);
+  table_.ApplyTo(tracks[track]);
+  return true;
+}
+
+// A whole disc's byte range, counted from the end of the tag.
+bool Reader::Chunk(unsigned n, const Bytes& d, std::size_t fields) {
+  if (discs_.size() < n) return false;
+  const uint64_t start = ID3::ReadBE32(&d[fields + 8]);
+  const uint32_t end = ID3::ReadBE32(&d[fields + 12]);
+  if (tagSize_ + start > fileEnd_) return false;
+  uint64_t size = 0;
+  if (end == kNoOffset) {
+    if (start > dataSize_) return false;
+    size = dataSize_ - start;
+  } else {
+    if (end < start || tagSize_ + end > fileEnd_) return false;
+    size = end - start;
+  }
+  if (size > uint64_t(kMaxBackupBytes)) return false;
+  discs_[n - 1].audioStart = std::streamoff(tagSize_ + start);
+  discs_[n - 1].audioSize = static_cast<int32_t>(size);
+  return true;
+}
+
+bool Reader::Complete(const BackupDisc& disc) const {
+  return UsableToc(disc.toc) && !disc.disc.tracks.empty();
+}
+
+std::vector<BackupDisc> Reader::Finish() {
+  if (!discs_.empty()) {
+    discs_[0].pictures = scratch_.pictures;
+    if (topLevelToc_) {
+      if (discs_.size() > 1) return {};
+      BackupDisc& only = discs_[0];
+      only.toc = scratch_.toc;
+      if (!scratch_.disc.tracks.empty()) {
+        if (only.disc.tracks.empty()) only.disc.tracks.emplace_back();
+        only.disc.tracks[0] = scratch_.disc.tracks[0];
+      }
+      only.audioStart = scratch_.audioStart;
+      only.audioSize = scratch_.audioSize;
+    }
+    for (const BackupDisc& disc : discs_)
+      if (!Complete(disc)) return {};
+    return discs_;
+  }
+  if (chapters_.size() == entries_) {
+    std::vector<TrackText>& tracks = scratch_.disc.tracks;
+    tracks.resize(entries_ + 1);
+    tracks[0].artist = table_.artist();
+    tracks[0].genre = scratch_.disc.category = table_.genre();
+    tracks[0].year = table_.year();
+    tracks[0].title = table_.album();
+    for (unsigned k = 1; k <= entries_; ++k) {
+      const auto chapter = chapters_.find(k);
+      if (chapter == chapters_.end()) break;
+      table_.Clear();
+      const Bytes& d = tag_->GetFrameData(chapter->second);
+      std::string id;
+      std::size_t zero = 0;
+      const std::size_t from =
+          ElementId(d, d.size() - kChapFields - 1, id, zero) ? zero + kChapFields + 1 : d.size();
+      table_.TakeEmbedded(d, from);
+      table_.ApplyTo(tracks[k]);
+    }
+  }
+  if (!Complete(scratch_)) return {};
+  return {scratch_};
+}
+
+}  // namespace
+
+std::vector<BackupDisc> ReadDiscs(ID3::ByteIStream& is) { return Reader(is).Read(); }
+
+}  // namespace BackupFile
