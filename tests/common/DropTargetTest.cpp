@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/DragSource.h"
+
 namespace {
+
+using namespace DragTest;
 
 // What the parent window saw of one WM_DROPFILES while it handled it.
 struct Received {
@@ -40,161 +44,6 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return 0;
 }
 
-// Counts the releases of the media it is attached to.
-class ReleaseCounter : public IUnknown {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ++releases;
-    return 1;
-  }
-  int releases = 0;
-};
-
-// One format the data object offers.
-struct Offer {
-  CLIPFORMAT format;
-  DWORD tymed;
-  enum { kServe, kFail, kAnswerWithStream } behaviour;
-};
-
-// A data object in the way applications build them: it offers formats through the
-// shell's standard format enumerator and serves a list of three files and a
-// 4 x 2 bitmap from memory blocks that it owns.
-class TestDataObject : public IDataObject {
- public:
-  explicit TestDataObject(std::vector<Offer> offers) : offers_(std::move(offers)) {}
-  ~TestDataObject() {
-    for (HGLOBAL block : blocks_) GlobalFree(block);
-  }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-      *object = static_cast<IDataObject*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* wanted, STGMEDIUM* medium) override {
-    requestedTymeds.push_back(wanted->tymed);
-    for (const Offer& offer : offers_) {
-      if (offer.format != wanted->cfFormat) continue;
-      if (offer.behaviour == Offer::kFail) return E_UNEXPECTED;
-      if ((offer.tymed & wanted->tymed) == 0) return DV_E_TYMED;
-      HGLOBAL block = offer.format == CF_HDROP ? FileList() : Bitmap();
-      blocks_.push_back(block);
-      *medium = {};
-      medium->pUnkForRelease = &counter;
-      if (offer.behaviour == Offer::kAnswerWithStream) {
-        medium->tymed = TYMED_ISTREAM;
-        CreateStreamOnHGlobal(block, FALSE, &medium->pstm);
-      } else {
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = block;
-      }
-      ++served;
-      return S_OK;
-    }
-    return DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* wanted) override {
-    for (const Offer& offer : offers_)
-      if (offer.format == wanted->cfFormat) return S_OK;
-    return DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-    out->ptd = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
-    if (direction != DATADIR_GET) return E_NOTIMPL;
-    std::vector<FORMATETC> formats;
-    for (const Offer& offer : offers_)
-      formats.push_back({offer.format, nullptr, DVASPECT_CONTENT, -1, offer.tymed});
-    return SHCreateStdEnumFmtEtc(static_cast<UINT>(formats.size()), formats.data(), out);
-  }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-
-  static const std::vector<std::wstring>& Files() {
-    static const std::vector<std::wstring> files = {
-        L"C:\\covers\\front.jpg", L"C:\\covers\\back.png", L"C:\\covers\\Booklet Seite 1.tif"};
-    return files;
-  }
-
-  ReleaseCounter counter;
-  int served = 0;
-  std::vector<DWORD> requestedTymeds;
-
- private:
-  static HGLOBAL FileList() {
-    std::wstring names;
-    for (const std::wstring& f : Files()) names += f + L'\0';
-    names += L'\0';
-    const SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
-    GlobalUnlock(block);
-    return block;
-  }
-  static HGLOBAL Bitmap() {
-    const SIZE_T rows = 2 * 12;  // 4 pixels of 3 bytes, already a multiple of 4
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + rows);
-    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
-    *header = {sizeof(BITMAPINFOHEADER), 4, 2, 1, 24, BI_RGB, rows, 0, 0, 0, 0};
-    GlobalUnlock(block);
-    return block;
-  }
-
-  std::vector<Offer> offers_;
-  std::vector<HGLOBAL> blocks_;
-};
-
-// Lets the drag run through the OLE loop and drops on its second look.
-class DropSoon : public IDropSource {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-      *object = static_cast<IDropSource*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
-    if (escape) return DRAGDROP_S_CANCEL;
-    return ++looks_ < 3 ? S_OK : DRAGDROP_S_DROP;
-  }
-  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
- private:
-  int looks_ = 0;
-};
-
-const Offer kText = {CF_UNICODETEXT, TYMED_HGLOBAL, Offer::kServe};
-const Offer kFiles = {CF_HDROP, TYMED_HGLOBAL, Offer::kServe};
-const Offer kDib = {CF_DIB, TYMED_HGLOBAL, Offer::kServe};
-
 class DropTargetTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -208,13 +57,15 @@ class DropTargetTest : public ::testing::Test {
     childClass.lpfnWndProc = DefWindowProcW;
     childClass.lpszClassName = L"TavrinDropChild";
     RegisterClassW(&childClass);
-    parent_ =
-        CreateWindowExW(WS_EX_TOPMOST, L"TavrinDropParent", L"Drop test", WS_POPUP | WS_VISIBLE,
-                        100, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    parent_ = CreateWindowExW(WS_EX_TOPMOST, L"TavrinDropParent", L"Drop test", WS_POPUP, 100, 100,
+                              300, 200, nullptr, nullptr, nullptr, nullptr);
     if (parent_ == nullptr) GTEST_SKIP() << "no display to create windows on";
     child_ = CreateWindowExW(0, L"TavrinDropChild", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200,
                              parent_, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, child_);
+    // Shown without activation, the window is not handed to a window manager, so
+    // that destroying it does not wait for one (there is none under Xvfb).
+    ShowWindow(parent_, SW_SHOWNOACTIVATE);
     UpdateWindow(parent_);
   }
   void TearDown() override {
@@ -253,7 +104,46 @@ TEST_F(DropTargetTest, DroppedFilesAndBitmapReachTheParentInFormatOrder) {
   EXPECT_EQ(4, g_received[1].dibWidth);
   EXPECT_EQ(2, g_received[1].dibHeight);
   // Each medium went back to its owner once the parent had handled it.
-  EXPECT_EQ(2, data.counter.releases);
+  EXPECT_EQ(2, data.served);
+  EXPECT_EQ(0, data.owner.references);
+  ShellUtils::RevokeDropTarget(target);
+}
+
+TEST_F(DropTargetTest, FilesAndBitmapDraggedFromAnotherProgramArrive) {
+  IDropTarget* target = ShellUtils::RegisterDropTarget(child_);
+  ASSERT_NE(nullptr, target);
+  RECT rc;
+  GetWindowRect(child_, &rc);
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring source = exe;
+  source = source.substr(0, source.find_last_of(L'\\') + 1) + L"drag_source.exe";
+  std::wstring command = L"drag_source " + std::to_wstring((rc.left + rc.right) / 2) + L" " +
+                         std::to_wstring((rc.top + rc.bottom) / 2);
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessW(source.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &si, &pi));
+  // The drag calls into this thread's target: keep its messages flowing meanwhile.
+  const DWORD deadline = GetTickCount() + 20000;
+  while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, deadline - GetTickCount(),
+                                   QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  DWORD exitCode = STILL_ACTIVE;
+  GetExitCodeProcess(pi.hProcess, &exitCode);
+  if (exitCode == STILL_ACTIVE) TerminateProcess(pi.hProcess, 99);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+
+  EXPECT_EQ(0u, exitCode);
+  ASSERT_EQ(2u, g_received.size());
+  EXPECT_EQ(ShellUtils::kDroppedFiles, g_received[0].kind);
+  EXPECT_EQ(TestDataObject::Files(), g_received[0].files);
+  EXPECT_EQ(ShellUtils::kDroppedDib, g_received[1].kind);
+  EXPECT_EQ(4, g_received[1].dibWidth);
   ShellUtils::RevokeDropTarget(target);
 }
 
@@ -273,7 +163,7 @@ TEST_F(DropTargetTest, OnlyMemoryMediaArePassedOnAndEveryMediumIsReleased) {
     const char* name;
     std::vector<Offer> offers;
     std::vector<LPARAM> kinds;
-    int releases;
+    int served;
   };
   const Case cases[] = {
       {"bitmap before files", {kDib, kText, kFiles}, {1, 0}, 2},
@@ -293,7 +183,8 @@ TEST_F(DropTargetTest, OnlyMemoryMediaArePassedOnAndEveryMediumIsReleased) {
     std::vector<LPARAM> kinds;
     for (const Received& r : g_received) kinds.push_back(r.kind);
     EXPECT_EQ(c.kinds, kinds) << c.name;
-    EXPECT_EQ(c.releases, data.counter.releases) << c.name;
+    EXPECT_EQ(c.served, data.served) << c.name;
+    EXPECT_EQ(0, data.owner.references) << c.name;
     for (DWORD tymed : data.requestedTymeds)
       EXPECT_EQ(static_cast<DWORD>(TYMED_HGLOBAL), tymed) << c.name;
   }

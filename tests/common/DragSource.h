@@ -1,0 +1,174 @@
+#pragma once
+// A drag source in the way applications build one, for drop tests in this process
+// and in another one.
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace DragTest {
+
+// The owner of the media handed out: each medium holds a reference until it is
+// released, so no references are left once every medium went back.
+class MediaOwner : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IUnknown)) {
+      *object = static_cast<IUnknown*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+  int references = 0;
+};
+
+// One format the data object offers.
+struct Offer {
+  CLIPFORMAT format;
+  DWORD tymed;
+  enum { kServe, kFail, kAnswerWithStream } behaviour;
+};
+
+// A data object in the way applications build them: it offers formats through the
+// shell's standard format enumerator and serves a list of three files and a
+// 4 x 2 bitmap from memory blocks that it owns.
+class TestDataObject : public IDataObject {
+ public:
+  explicit TestDataObject(std::vector<Offer> offers) : offers_(std::move(offers)) {}
+  ~TestDataObject() {
+    for (HGLOBAL block : blocks_) GlobalFree(block);
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
+      *object = static_cast<IDataObject*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* wanted, STGMEDIUM* medium) override {
+    requestedTymeds.push_back(wanted->tymed);
+    for (const Offer& offer : offers_) {
+      if (offer.format != wanted->cfFormat) continue;
+      if (offer.behaviour == Offer::kFail) return E_UNEXPECTED;
+      if ((offer.tymed & wanted->tymed) == 0) return DV_E_TYMED;
+      HGLOBAL block = offer.format == CF_HDROP ? FileList() : Bitmap();
+      blocks_.push_back(block);
+      *medium = {};
+      medium->pUnkForRelease = &owner;
+      owner.AddRef();
+      if (offer.behaviour == Offer::kAnswerWithStream) {
+        medium->tymed = TYMED_ISTREAM;
+        CreateStreamOnHGlobal(block, FALSE, &medium->pstm);
+      } else {
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = block;
+      }
+      ++served;
+      return S_OK;
+    }
+    return DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* wanted) override {
+    for (const Offer& offer : offers_)
+      if (offer.format == wanted->cfFormat) return S_OK;
+    return DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    std::vector<FORMATETC> formats;
+    for (const Offer& offer : offers_)
+      formats.push_back({offer.format, nullptr, DVASPECT_CONTENT, -1, offer.tymed});
+    return SHCreateStdEnumFmtEtc(static_cast<UINT>(formats.size()), formats.data(), out);
+  }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+
+  static const std::vector<std::wstring>& Files() {
+    static const std::vector<std::wstring> files = {
+        L"C:\\covers\\front.jpg", L"C:\\covers\\back.png", L"C:\\covers\\Booklet Seite 1.tif"};
+    return files;
+  }
+
+  MediaOwner owner;
+  int served = 0;
+  std::vector<DWORD> requestedTymeds;
+
+ private:
+  static HGLOBAL FileList() {
+    std::wstring names;
+    for (const std::wstring& f : Files()) names += f + L'\0';
+    names += L'\0';
+    const SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return block;
+  }
+  static HGLOBAL Bitmap() {
+    const SIZE_T rows = 2 * 12;  // 4 pixels of 3 bytes, already a multiple of 4
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + rows);
+    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+    *header = {sizeof(BITMAPINFOHEADER), 4, 2, 1, 24, BI_RGB, rows, 0, 0, 0, 0};
+    GlobalUnlock(block);
+    return block;
+  }
+
+  std::vector<Offer> offers_;
+  std::vector<HGLOBAL> blocks_;
+};
+
+// Lets the drag run through the OLE loop and drops on its second look.
+class DropSoon : public IDropSource {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+      *object = static_cast<IDropSource*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+    if (escape) return DRAGDROP_S_CANCEL;
+    return ++looks_ < 3 ? S_OK : DRAGDROP_S_DROP;
+  }
+  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+ private:
+  int looks_ = 0;
+};
+
+inline const Offer kText = {CF_UNICODETEXT, TYMED_HGLOBAL, Offer::kServe};
+inline const Offer kFiles = {CF_HDROP, TYMED_HGLOBAL, Offer::kServe};
+inline const Offer kDib = {CF_DIB, TYMED_HGLOBAL, Offer::kServe};
+
+}  // namespace DragTest
