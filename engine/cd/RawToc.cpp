@@ -43,9 +43,7 @@ int32_t TrackLength(unsigned n, const Bytes& toc) {
   return TrackAddress(n + 1, toc) - TrackAddress(n, toc);
 }
 
-int32_t TrackCount(const Bytes& toc) {
-  return toc.size() < kMinimumSize ? 0 : toc[3] + 1 - toc[2];
-}
+int32_t TrackCount(const Bytes& toc) { return toc.size() < kMinimumSize ? 0 : toc[3] + 1 - toc[2]; }
 
 int32_t FirstTrack(const Bytes& toc) { return toc.size() < kMinimumSize ? 0 : toc[2]; }
 

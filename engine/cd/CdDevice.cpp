@@ -1,0 +1,87 @@
+#include "engine/cd/CdDevice.h"
+
+#include <atomic>
+
+#include "engine/cd/Backends.h"
+
+namespace CdDevice {
+namespace {
+
+// Written only while a list is built on the user-interface thread, before any
+// job starts; read by the jobs afterwards.
+std::atomic<int> g_backend{BackendUndecided};
+
+constexpr size_t kTocHeaderBytes = 4;
+constexpr size_t kDescriptorBytes = 8;
+constexpr unsigned char kDataTrackBit = 0x04;
+
+}  // namespace
+
+Backend CurrentBackend() { return static_cast<Backend>(g_backend.load()); }
+
+int JudgeTocReply(const unsigned char* reply, size_t fetched, std::vector<unsigned char>& toc) {
+  toc.clear();
+  if (fetched < kTocHeaderBytes) return KindUnknown;
+  const size_t length = (size_t(reply[0]) << 8) | reply[1];
+  const unsigned first = reply[2], last = reply[3];
+  const size_t kept = length + 2;
+  // At least one track and the lead-out, whole descriptors, all of it fetched,
+  // and as many descriptors as the track numbers say.
+  if (kept < kTocHeaderBytes + 2 * kDescriptorBytes || (length - 2) % kDescriptorBytes != 0 ||
+      kept > fetched || kept > kTocBufferBytes || first < 1 || last < first || last > 99 ||
+      (kept - kTocHeaderBytes) / kDescriptorBytes != last - first + 2)
+    return KindUnknown;
+  toc.assign(reply, reply + kept);
+  return (toc[5] & kDataTrackBit) ? KindData : KindAudio;
+}
+
+std::vector<DriveEntry> GetDriveList() {
+  switch (g_backend.load()) {
+    case BackendImapi:
+      return ListImapiDrives();
+    case BackendDriver:
+      return ListWin32Drives();
+    default:
+      break;
+  }
+  std::vector<DriveEntry> imapi = ListImapiDrives();
+  std::vector<DriveEntry> driver = ListWin32Drives();
+  if (imapi.size() != driver.size()) {
+    const bool useImapi = imapi.size() > driver.size();
+    g_backend = useImapi ? BackendImapi : BackendDriver;
+    return useImapi ? imapi : driver;
+  }
+  if (imapi.empty()) return {};  // still undecided: the next list probes both again
+  g_backend = BackendImapi;
+  return imapi;
+}
+
+DriveHandle* OpenDrive(wchar_t letter) {
+  switch (g_backend.load()) {
+    case BackendImapi:
+      return OpenImapiDrive(letter);
+    case BackendDriver:
+      return OpenWin32Drive(letter);
+    default:
+      return nullptr;
+  }
+}
+
+HRESULT ReadAudioSectors(DriveHandle* drive, unsigned char* buffer, LONG lba, unsigned count) {
+  const int backend = g_backend.load();
+  if (backend == BackendUndecided) return E_NOTIMPL;
+  if (!drive || !buffer) return E_POINTER;
+  // The command's transfer length holds 8 bits; more would read fewer sectors
+  // than the caller expects.
+  if (count > kMaxSectorsPerRead) return E_INVALIDARG;
+  return backend == BackendImapi ? ReadImapiSectors(*drive, buffer, lba, count)
+                                 : ReadWin32Sectors(*drive, buffer, lba, count);
+}
+
+void CloseDrive(DriveHandle* drive) {
+  if (!drive) return;
+  if (drive->device != INVALID_HANDLE_VALUE) CloseWin32Drive(*drive);
+  delete drive;
+}
+
+}  // namespace CdDevice

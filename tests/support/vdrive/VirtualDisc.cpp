@@ -1,0 +1,270 @@
+#include "tests/support/vdrive/VirtualDisc.h"
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+namespace VirtualDisc {
+namespace {
+
+std::wstring Widen(const std::string& s) {
+  std::wstring w;
+  for (unsigned char c : s) w += static_cast<wchar_t>(c);
+  return w;
+}
+
+std::string Trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  const auto e = s.find_last_not_of(" \t\r");
+  return s.substr(b, e - b + 1);
+}
+
+bool ParseInt(const std::string& s, long long& v) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  v = std::strtoll(s.c_str(), &end, 10);
+  return *end == 0;
+}
+
+// "a" or "a-b".
+bool ParseRange(const std::string& s, int32_t& first, int32_t& last) {
+  long long a = 0, b = 0;
+  const auto dash = s.find('-', 1);
+  if (dash == std::string::npos) {
+    if (!ParseInt(s, a)) return false;
+    b = a;
+  } else if (!ParseInt(s.substr(0, dash), a) || !ParseInt(s.substr(dash + 1), b)) {
+    return false;
+  }
+  first = static_cast<int32_t>(a);
+  last = static_cast<int32_t>(b);
+  return first <= last;
+}
+
+bool ParseHex(const std::string& s, std::vector<unsigned char>& out) {
+  std::string digits;
+  for (char c : s)
+    if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
+  if (digits.size() % 2) return false;
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    char* end = nullptr;
+    const std::string pair = digits.substr(i, 2);
+    const long v = std::strtol(pair.c_str(), &end, 16);
+    if (*end) return false;
+    out.push_back(static_cast<unsigned char>(v));
+  }
+  return true;
+}
+
+const int16_t* SineTable() {
+  static int16_t table[1024];
+  static bool made = false;
+  if (!made) {
+    for (int i = 0; i < 1024; ++i)
+      table[i] = static_cast<int16_t>(std::lround(8000.0 * std::sin(i * 6.283185307179586 / 1024)));
+    made = true;
+  }
+  return table;
+}
+
+void Put16(unsigned char* p, int16_t v) {
+  p[0] = static_cast<unsigned char>(v & 0xFF);
+  p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+}
+
+}  // namespace
+
+bool Parse(const std::string& text, Description& out, std::string& error) {
+  out = Description();
+  std::istringstream in(text);
+  std::string line;
+  int number = 0;
+  Drive* drive = nullptr;
+  auto fail = [&](const std::string& why) {
+    error = "line " + std::to_string(number) + ": " + why;
+    return false;
+  };
+  while (std::getline(in, line)) {
+    ++number;
+    const auto hash = line.find('#');
+    if (hash != std::string::npos) line.erase(hash);
+    line = Trim(line);
+    if (line.empty()) continue;
+    if (line == "[drive]") {
+      out.drives.emplace_back();
+      drive = &out.drives.back();
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) return fail("expected key = value");
+    if (!drive) return fail("a key before the first [drive]");
+    const std::string key = Trim(line.substr(0, eq));
+    const std::string value = Trim(line.substr(eq + 1));
+    std::istringstream words(value);
+    long long n = 0;
+    if (key == "id") {
+      drive->id = Widen(value);
+    } else if (key == "volumes") {
+      std::string v;
+      std::istringstream parts(value);
+      while (std::getline(parts, v, '|')) {
+        v = Trim(v);
+        if (v.empty()) continue;
+        drive->volumes.push_back(Widen(v));
+        if (!drive->letter && v.size() == 3 && v[1] == ':' && v[2] == '\\')
+          drive->letter = static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(v[0])));
+      }
+    } else if (key == "first") {
+      if (!ParseInt(value, n)) return fail("bad first track");
+      drive->firstTrack = static_cast<int>(n);
+    } else if (key == "track") {
+      std::string start, kind, tone;
+      words >> start >> kind >> tone;
+      Track t;
+      if (!ParseInt(start, n)) return fail("bad track start");
+      t.start = static_cast<int32_t>(n);
+      if (kind == "data") {
+        t.data = true;
+      } else if (kind != "audio") {
+        return fail("track kind must be audio or data");
+      }
+      if (!tone.empty()) {
+        if (!ParseInt(tone, n) || n < 0) return fail("bad tone");
+        t.toneHz = static_cast<uint32_t>(n);
+      }
+      drive->tracks.push_back(t);
+      drive->hasDisc = true;
+    } else if (key == "leadout") {
+      if (!ParseInt(value, n)) return fail("bad lead-out");
+      drive->leadOut = static_cast<int32_t>(n);
+    } else if (key == "image") {
+      drive->image = Widen(value);
+    } else if (key == "tocreply") {
+      drive->tocReply.clear();
+      if (!ParseHex(value, drive->tocReply)) return fail("bad hex");
+      drive->hasDisc = true;
+    } else if (key == "fail") {
+      std::string range, times;
+      words >> range >> times;
+      FailRange f;
+      if (!ParseRange(range, f.first, f.last)) return fail("bad range");
+      if (!times.empty()) {
+        if (!ParseInt(times, n) || n < 0) return fail("bad count");
+        f.times = static_cast<uint32_t>(n);
+      }
+      drive->failures.push_back(f);
+    } else if (key == "slow") {
+      std::string range, ms;
+      words >> range >> ms;
+      SlowRange s;
+      if (!ParseRange(range, s.first, s.last) || !ParseInt(ms, n) || n < 0)
+        return fail("bad slow range");
+      s.millis = static_cast<uint32_t>(n);
+      drive->slow.push_back(s);
+    } else {
+      return fail("unknown key " + key);
+    }
+  }
+  for (const Drive& d : out.drives) {
+    if (d.id.empty()) return fail("a drive without id");
+    for (size_t i = 1; i < d.tracks.size(); ++i)
+      if (d.tracks[i].start <= d.tracks[i - 1].start) return fail("track starts must increase");
+    if (!d.tracks.empty() && d.leadOut <= d.tracks.back().start)
+      return fail("lead-out must follow the last track");
+  }
+  return true;
+}
+
+bool Load(const std::wstring& path, Description& out, std::string& error) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = "cannot open the description";
+    return false;
+  }
+  std::string text;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+  CloseHandle(h);
+  return Parse(text, out, error);
+}
+
+std::vector<unsigned char> TocReply(const Drive& drive) {
+  if (!drive.tocReply.empty()) return drive.tocReply;
+  std::vector<unsigned char> r(4);
+  auto descriptor = [&r](bool data, int number, int32_t lba) {
+    const uint32_t a = static_cast<uint32_t>(lba + 150);
+    r.insert(r.end(),
+             {0, static_cast<unsigned char>(0x10 | (data ? 0x04 : 0x00)),
+              static_cast<unsigned char>(number), 0, 0, static_cast<unsigned char>(a / 4500),
+              static_cast<unsigned char>(a / 75 % 60), static_cast<unsigned char>(a % 75)});
+  };
+  for (size_t i = 0; i < drive.tracks.size(); ++i)
+    descriptor(drive.tracks[i].data, drive.firstTrack + static_cast<int>(i), drive.tracks[i].start);
+  descriptor(!drive.tracks.empty() && drive.tracks.back().data, 0xAA, drive.leadOut);
+  const size_t length = r.size() - 2;
+  r[0] = static_cast<unsigned char>(length >> 8);
+  r[1] = static_cast<unsigned char>(length);
+  r[2] = static_cast<unsigned char>(drive.firstTrack);
+  r[3] = static_cast<unsigned char>(drive.firstTrack + drive.tracks.size() - 1);
+  return r;
+}
+
+int TrackAt(const Drive& drive, int32_t lba) {
+  if (drive.tracks.empty() || lba < drive.tracks.front().start || lba >= drive.leadOut) return -1;
+  int t = 0;
+  while (t + 1 < static_cast<int>(drive.tracks.size()) && drive.tracks[t + 1].start <= lba) ++t;
+  return t;
+}
+
+void FillSector(const Drive& drive, int32_t lba, unsigned char* out) {
+  std::memset(out, 0, kSectorBytes);
+  if (!drive.image.empty()) {
+    HANDLE h = CreateFileW(drive.image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(lba) * kSectorBytes;
+    DWORD got = 0;
+    if (lba >= 0 && SetFilePointerEx(h, at, nullptr, FILE_BEGIN))
+      ReadFile(h, out, kSectorBytes, &got, nullptr);
+    CloseHandle(h);
+    return;
+  }
+  const int t = TrackAt(drive, lba);
+  if (t < 0 || !drive.tracks[t].toneHz) return;
+  const int16_t* table = SineTable();
+  const uint64_t first = static_cast<uint64_t>(lba - drive.tracks[t].start) * kSamplesPerSector;
+  const uint64_t hz = drive.tracks[t].toneHz;
+  for (uint32_t i = 0; i < kSamplesPerSector; ++i) {
+    const uint32_t phase = static_cast<uint32_t>((first + i) * hz * 1024 / 44100 % 1024);
+    Put16(out + i * 4, table[phase]);
+    Put16(out + i * 4 + 2, table[(phase + 256) % 1024]);
+  }
+}
+
+bool Fails(const Drive& drive, int32_t lba, std::map<int32_t, uint32_t>& tries) {
+  for (const FailRange& f : drive.failures) {
+    if (lba < f.first || lba > f.last) continue;
+    if (f.times == 0) return true;
+    uint32_t& n = tries[lba];
+    if (n < f.times) {
+      ++n;
+      return true;
+    }
+  }
+  return false;
+}
+
+uint32_t SlowMillis(const Drive& drive, int32_t lba) {
+  uint32_t ms = 0;
+  for (const SlowRange& s : drive.slow)
+    if (lba >= s.first && lba <= s.last && s.millis > ms) ms = s.millis;
+  return ms;
+}
+
+}  // namespace VirtualDisc

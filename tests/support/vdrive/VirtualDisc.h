@@ -1,0 +1,72 @@
+#pragma once
+// A disc in a virtual CD drive, described by a small text file (see README.md):
+// its table of contents, its audio (tones computed on the fly or a raw image)
+// and a fault plan. Shared by the virtual IMAPI2 server, the CD-ROM driver
+// stand-in and the tests that check what they read.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace VirtualDisc {
+
+constexpr uint32_t kSectorBytes = 2352;
+constexpr uint32_t kSamplesPerSector = 588;
+
+struct Track {
+  int32_t start = 0;  // LBA
+  bool data = false;
+  uint32_t toneHz = 0;  // 0: digital silence
+};
+
+// Sectors [first, last] fail; `times` is how many tries fail per sector
+// (0 = every try).
+struct FailRange {
+  int32_t first = 0;
+  int32_t last = 0;
+  uint32_t times = 0;
+};
+
+struct SlowRange {
+  int32_t first = 0;
+  int32_t last = 0;
+  uint32_t millis = 0;
+};
+
+struct Drive {
+  std::wstring id;                    // the recorder's unique id
+  std::vector<std::wstring> volumes;  // volume path names, e.g. E:\ and C:\mnt\cd\ .
+  wchar_t letter = 0;                 // first drive root among the volumes, 0 when none
+  bool hasDisc = false;
+  int firstTrack = 1;
+  std::vector<Track> tracks;
+  int32_t leadOut = 0;
+  std::wstring image;                   // raw 2352-byte sectors from LBA 0, in place of tones
+  std::vector<unsigned char> tocReply;  // given reply bytes, in place of the computed TOC
+  std::vector<FailRange> failures;
+  std::vector<SlowRange> slow;
+};
+
+struct Description {
+  std::vector<Drive> drives;
+};
+
+// Parses a description; false with a message naming the line on a syntax error.
+bool Parse(const std::string& text, Description& out, std::string& error);
+bool Load(const std::wstring& path, Description& out, std::string& error);
+
+// The READ TOC reply (format 0, MSF) of the drive's disc, header included.
+std::vector<unsigned char> TocReply(const Drive& drive);
+
+// Index of the track holding the LBA, -1 outside the program area.
+int TrackAt(const Drive& drive, int32_t lba);
+
+// The 2352 bytes of one audio sector: a tone of the track's frequency,
+// left sine, right cosine, or the image's bytes; zero past the image's end.
+void FillSector(const Drive& drive, int32_t lba, unsigned char* out);
+
+// Whether a try of the sector fails; `tries` counts earlier tries per sector.
+bool Fails(const Drive& drive, int32_t lba, std::map<int32_t, uint32_t>& tries);
+uint32_t SlowMillis(const Drive& drive, int32_t lba);
+
+}  // namespace VirtualDisc
