@@ -27,39 +27,29 @@ ExtracterData::FrameRange ExtracterData::TrackFrames(unsigned track,
   return range;
 }
 
-ExtracterData::~ExtracterData() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-    wake_.notify_all();
-  }
-  JoinThreads();
-}
+ExtracterData::~ExtracterData() { StopThreads(); }
 
 void ExtracterData::Post(WPARAM code, LPARAM value) const {
   const HWND window = notify_.load();
   if (window) PostMessageW(window, WM_JOB_NOTIFY, code, value);
 }
 
-void ExtracterData::JoinThreads() {
+void ExtracterData::StopThreads() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+    wake_.notify_all();
+  }
   // The scan's end may start the extraction, so the scan is joined first.
   if (scanThread_.joinable()) scanThread_.join();
   if (extractThread_.joinable()) extractThread_.join();
   std::lock_guard<std::mutex> lock(mutex_);
-  scanRunning_ = false;
   extractRunning_ = false;
 }
 
 HRESULT ExtracterData::Scan(const std::wstring& backupPath, int expectedFrames,
                             const std::vector<BackupDisc>& discs) {
-  if (scanThread_.joinable() || extractThread_.joinable()) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-      wake_.notify_all();
-    }
-    JoinThreads();
-  }
+  StopThreads();
   std::shared_ptr<ScanState>& state = scanStates_[backupPath];
   if (!state) {
     state = std::make_shared<ScanState>();
@@ -68,13 +58,11 @@ HRESULT ExtracterData::Scan(const std::wstring& backupPath, int expectedFrames,
   }
   backupPath_ = backupPath;
   current_ = state;
-  if (!state->complete) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    notify_ = nullptr;
-    stop_ = false;
-    scanRunning_ = true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  notify_ = nullptr;
+  stop_ = false;
+  if (!state->complete)
     scanThread_ = std::thread(&ExtracterData::FramescanThread, this, backupPath, state);
-  }
   return S_OK;
 }
 
@@ -88,8 +76,8 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
   if (!state) return S_OK;
 
   std::lock_guard<std::mutex> lock(mutex_);
-  // One extraction per engine; a song must name a track of a disc of the file.
-  if (extractRunning_ || !trackJobs_.empty()) return E_INVALIDARG;
+  // One extraction at a time; a song must name a track of a disc of the file.
+  if (extractRunning_) return E_INVALIDARG;
   uint64_t total = 0;
   std::vector<TrackJob> jobs;
   for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -103,6 +91,7 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
   }
   notify_ = notify;
   trackJobs_ = std::move(jobs);
+  success_ = false;
   mp3_ = mp3;
   scanSteps_ = state->expectedFrames / 1000;
   extractSteps_ = static_cast<int>(std::min<uint64_t>(total / 100, 0x3FFFFFFF));
@@ -126,12 +115,7 @@ void ExtracterData::LaunchExtraction() {
 HRESULT ExtracterData::Stop(std::wstring& text) {
   if (scanStates_.count(backupPath_) == 0) return E_INVALIDARG;
   if (!current_) return S_OK;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-    wake_.notify_all();
-  }
-  JoinThreads();
+  StopThreads();
   if (success_ && text.empty())
     text = Localizer::Translate(L"Your tracks have been successfully created{SUCCESS_EXTRACT}");
   return S_OK;

@@ -93,7 +93,8 @@ class ExtracterData {
                             unsigned blockAlign, unsigned* outBytes, unsigned* outFrames);
   void Post(WPARAM code, LPARAM value) const;
   void SetProgress(int position) const;
-  void JoinThreads();
+  // Sets the stop flag and joins whatever thread runs.
+  void StopThreads();
 
   std::map<std::wstring, std::shared_ptr<ScanState>> scanStates_;
   std::mutex mutex_;
@@ -107,8 +108,7 @@ class ExtracterData {
   bool mp3_ = false;
   std::atomic<bool> success_{false};
   std::atomic<bool> stop_{false};
-  bool scanRunning_ = false;
-  bool extractRunning_ = false;
+  bool extractRunning_ = false;  // the extract thread was started and not yet joined
   std::atomic<bool> error_{false};
   int scanSteps_ = 0;
   int extractSteps_ = 0;
