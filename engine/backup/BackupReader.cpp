@@ -1,5 +1,8 @@
 #include <algorithm>
+#include <deque>
 #include <map>
+#include <set>
+#include <unordered_map>
 
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
@@ -78,6 +81,36 @@ bool ElementId(const Bytes& d, std::size_t limit, std::string& id, std::size_t& 
   return true;
 }
 
+// Element ids listed by the CTOC frames, in order, with the first occurrence
+// of an id found and removed in constant time.
+class ChildList {
+ public:
+  void Add(const std::string& id) { occurrences_[id].push_back(count_++); }
+  bool Contains(const std::string& id) const {
+    const auto at = occurrences_.find(id);
+    return at != occurrences_.end() && !at->second.empty();
+  }
+  // The first occurrence's position among the ids still listed, from 1; 0 when
+  // the id is not listed.
+  std::size_t Position(const std::string& id) const {
+    if (!Contains(id)) return 0;
+    const std::size_t index = occurrences_.at(id).front();
+    std::size_t before = 0;
+    for (std::size_t r : removed_) before += r < index;
+    return index + 1 - before;
+  }
+  void RemoveFirst(const std::string& id) {
+    std::deque<std::size_t>& at = occurrences_[id];
+    removed_.push_back(at.front());
+    at.pop_front();
+  }
+
+ private:
+  std::unordered_map<std::string, std::deque<std::size_t>> occurrences_;
+  std::vector<std::size_t> removed_;
+  std::size_t count_ = 0;
+};
+
 class Reader {
  public:
   explicit Reader(ID3::ByteIStream& is) : is_(is) {}
@@ -101,8 +134,14 @@ class Reader {
   uint64_t fileEnd_ = 0;
   BackupDisc scratch_;
   TextTable table_;
-  std::vector<std::string> children_;
-  std::map<unsigned, unsigned> chapters_;
+  ChildList children_;
+  unsigned tables_ = 0;
+  // A single disc's chapters by their place among the listed ids, found once
+  // the whole tag is read, so that a tag editor's frame order does not matter.
+  std::vector<std::pair<std::string, unsigned>> trackChapters_;
+  // Discs whose track chapters came before their table: a tag whose frames
+  // were reordered, which cannot be read back faithfully.
+  std::set<unsigned> discsWithEarlyChapters_;
   unsigned entries_ = 0;
   std::vector<BackupDisc> discs_;
   bool topLevelToc_ = false;
@@ -166,6 +205,8 @@ void Reader::TopLevelText(const std::string& id, const Bytes& d) {
 }
 
 bool Reader::Ctoc(const Bytes& d) {
+  // A backup holds one table per disc and the top-level one.
+  if (++tables_ > kMaxNumber + 1) return false;
   if (d.size() < 2) return true;
   std::string id;
   std::size_t zero = 0;
@@ -180,7 +221,7 @@ bool Reader::Ctoc(const Bytes& d) {
       at = d.size();
       break;
     }
-    children_.emplace_back(d.begin() + at, end);
+    children_.Add(std::string(d.begin() + at, end));
     at = static_cast<std::size_t>(end - d.begin()) + 1;
   }
   if (d[flagsAt] & 0x02) {
@@ -195,9 +236,8 @@ bool Reader::DiscTable(const std::string& id, unsigned count, const Bytes& d, st
   unsigned n = 0;
   if (!ParseDiscElementId(id, n) || n < 1 || n > kMaxNumber) return false;
   if (discs_.size() < n) discs_.resize(n);
-  const auto listed = std::find(children_.begin(), children_.end(), id);
-  if (listed == children_.end()) return false;
-  children_.erase(listed);
+  if (!children_.Contains(id) || discsWithEarlyChapters_.count(n)) return false;
+  children_.RemoveFirst(id);
   entries_ = count;
   if (rest >= d.size()) return true;
   // Each table carries its own texts: nothing is inherited from the one before.
@@ -208,7 +248,12 @@ bool Reader::DiscTable(const std::string& id, unsigned count, const Bytes& d, st
     const std::string fid = frames->GetFrameId(i);
     if (fid == "MCDI") {
       scratch_.toc = frames->GetFrameData(i);
-      discs_[n - 1] = scratch_;
+      // The pictures go to the first disc once the whole tag is read.
+      BackupDisc& disc = discs_[n - 1];
+      disc.disc = scratch_.disc;
+      disc.toc = scratch_.toc;
+      disc.audioStart = scratch_.audioStart;
+      disc.audioSize = scratch_.audioSize;
       toc = true;
     } else {
       table_.Take(fid, frames->GetFrameData(i), *frames);
@@ -232,15 +277,14 @@ bool Reader::Chap(unsigned i, const Bytes& d) {
   const bool chunk = ParseChapterElementId(id, disc, track);
   const std::size_t fields = zero + 1;
   if (disc == 0) {
-    const auto at = std::find(children_.begin(), children_.end(), id);
-    const std::size_t position = static_cast<std::size_t>(at - children_.begin()) + 1;
-    if (at != children_.end() && position <= kMaxNumber) chapters_[position] = i;
+    trackChapters_.emplace_back(id, i);
     return true;
   }
   if (d.size() < fields + kChapFields) return true;
   if (chunk) return Chunk(disc, d, fields);
   if (track == 0 || disc > kMaxNumber || track > kMaxNumber) return false;
   if (discs_.size() < disc) discs_.resize(disc);
+  if (discs_[disc - 1].toc.empty()) discsWithEarlyChapters_.insert(disc);
   std::vector<TrackText>& tracks = discs_[disc - 1].disc.tracks;
   if (tracks.size() < track + 1) tracks.resize(track + 1);
   table_.Clear();
@@ -291,7 +335,12 @@ std::vector<BackupDisc> Reader::Finish() {
       if (!Complete(disc)) return {};
     return discs_;
   }
-  if (chapters_.size() == entries_) {
+  std::map<std::size_t, unsigned> chapters;
+  for (const auto& chapter : trackChapters_) {
+    const std::size_t position = children_.Position(chapter.first);
+    if (position >= 1 && position <= kMaxNumber) chapters[position] = chapter.second;
+  }
+  if (chapters.size() == entries_) {
     std::vector<TrackText>& tracks = scratch_.disc.tracks;
     tracks.resize(entries_ + 1);
     tracks[0].artist = table_.artist();
@@ -299,8 +348,8 @@ std::vector<BackupDisc> Reader::Finish() {
     tracks[0].year = table_.year();
     tracks[0].title = table_.album();
     for (unsigned k = 1; k <= entries_; ++k) {
-      const auto chapter = chapters_.find(k);
-      if (chapter == chapters_.end()) break;
+      const auto chapter = chapters.find(k);
+      if (chapter == chapters.end()) break;
       table_.Clear();
       const Bytes& d = tag_->GetFrameData(chapter->second);
       std::string id;
