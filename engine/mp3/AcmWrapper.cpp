@@ -39,6 +39,20 @@ unsigned FrameBytes(const WAVEFORMATEX& f) {
 
 unsigned RoundDown(unsigned n, unsigned align) { return align ? n - n % align : n; }
 
+unsigned Gcd(unsigned a, unsigned b) { return b ? Gcd(b, a % b) : a; }
+
+// The input bytes that a PCM rate converter turns into a whole number of output
+// frames; it does not carry the fraction from one conversion to the next, so
+// converting other amounts would let the audio drift.
+unsigned Granule(const WAVEFORMATEX& from, const WAVEFORMATEX& to) {
+  const unsigned frame = std::max(1u, FrameBytes(from));
+  if (from.wFormatTag != WAVE_FORMAT_PCM || from.nSamplesPerSec == to.nSamplesPerSec ||
+      from.nSamplesPerSec == 0 || to.nSamplesPerSec == 0)
+    return frame;
+  const unsigned frames = from.nSamplesPerSec / Gcd(from.nSamplesPerSec, to.nSamplesPerSec);
+  return frames <= 4096 ? frames * frame : frame;
+}
+
 // A wave format record that owns its extra bytes.
 class Format {
  public:
@@ -100,9 +114,11 @@ struct Stage {
   std::vector<unsigned char> output;
   bool prepared = false;
   unsigned inputFrame = 1;  // bytes per frame of the stage's input
+  unsigned granule = 1;     // input bytes converted as a whole
 
   bool Open(Format& from, Format& to) {
     inputFrame = std::max(1u, FrameBytes(*from));
+    granule = Granule(*from, *to);
     return acmStreamOpen(&stream, nullptr, from.get(), to.get(), nullptr, 0, 0,
                          ACM_STREAMOPENF_NONREALTIME) == MMSYSERR_NOERROR;
   }
@@ -205,6 +221,9 @@ class ACMWrapper : public IACMWrapper {
   std::uint64_t sourceBytePosition_ = 0;
   unsigned encodeFill_ = 0;
   unsigned decodeTail_ = 0;  // source bytes the decoder left unused, kept for the next chunk
+  unsigned secondTail_ = 0;  // intermediate bytes the converter has still to take
+  bool draining_ = false;    // the input has ended; the codec hands out what it holds
+  bool drained_ = false;     // ... and has nothing more without the end flag
   bool inputEnded_ = false;
   bool opened_ = false;
 };
@@ -239,15 +258,19 @@ HRESULT ACMWrapper::OpenDecoder(WAVEFORMATEX* source, unsigned rate, void* user,
     return S_OK;
   }
   destination_ = Format(Pcm(2, rate, 16));
-  Format intermediate(Pcm(source->nChannels, source->nSamplesPerSec, 16));
-  if (!Suggest(source_, destination_, kSuggestAll)) {
+  // A codec may suggest a conversion that it then cannot open (a decoder asked
+  // for another rate): the route through the intermediate PCM is taken then too.
+  if (!Suggest(source_, destination_, kSuggestAll) || !OpenStages(destination_)) {
+    CloseStages();
+    destination_ = Format(Pcm(2, rate, 16));
+    Format intermediate(Pcm(source->nChannels, source->nSamplesPerSec, 16));
     Format check = destination_;
     if (!Suggest(source_, intermediate, ACM_FORMATSUGGESTF_WFORMATTAG) ||
         !Suggest(intermediate, check, kSuggestAll))
       return Fail();
     intermediate_ = intermediate;
+    if (!OpenStages(destination_)) return Fail();
   }
-  if (!OpenStages(destination_)) return Fail();
 
   unsigned chunk = kDecodeChunk;
   if (source->nSamplesPerSec == 44100 && rate == 48000) chunk = 60160;
@@ -263,8 +286,12 @@ bool ACMWrapper::SizeDecoderBuffers(unsigned chunk) {
     if (!stages_[1].Size(output, ACM_STREAMSIZEF_DESTINATION, &secondInput)) return false;
     const unsigned firstOutput = RoundDown(secondInput, FrameBytes(*intermediate_));
     if (!stages_[0].Size(firstOutput, ACM_STREAMSIZEF_DESTINATION, &firstInput)) return false;
-    return stages_[0].Prepare(nullptr, firstInput, firstOutput, secondInput) &&
-           stages_[1].Prepare(stages_[0].output.data(), secondInput, output);
+    // The converter's input has room for what it kept back from the chunk before.
+    const unsigned secondCapacity = firstOutput + stages_[1].granule;
+    unsigned secondOutput = 0;
+    if (!stages_[1].Size(secondCapacity, ACM_STREAMSIZEF_SOURCE, &secondOutput)) return false;
+    return stages_[0].Prepare(nullptr, firstInput, firstOutput) &&
+           stages_[1].Prepare(nullptr, secondCapacity, std::max(output, secondOutput));
   }
   unsigned input = 0;
   if (stages_[0].Size(output, ACM_STREAMSIZEF_DESTINATION, &input) &&
@@ -305,36 +332,57 @@ HRESULT ACMWrapper::Decode(unsigned char* destination, unsigned frames, unsigned
   return S_OK;
 }
 
-// Fetches source bytes behind what the codec left unused and converts them; at
-// the end of the input, one last conversion lets the codec hand out what it holds.
+// Fetches source bytes behind what the codec left unused and converts them.
+// After the input's end, conversions without input hand out what the codec
+// decoded ahead (a low bit rate gives more PCM than one chunk holds); once that
+// is drained, one last conversion carries the end flag.
 ACMWrapper::Chunk ACMWrapper::DecodeChunk() {
   if (inputEnded_) return Chunk::End;
   Stage& first = stages_[0];
-  const unsigned sourceFrame = FrameBytes(*source_) ? FrameBytes(*source_) : 1;
+  const unsigned sourceFrame = std::max(1u, FrameBytes(*source_));
   const unsigned room = static_cast<unsigned>(first.header.dwUser) - decodeTail_;
   unsigned bytes = 0, reportedFrames = 0;
-  if (room == 0 ||
-      !decodeCallback_(user_, sourceBytePosition_, framePosition_, first.header.pbSrc + decodeTail_,
-                       room, room / sourceFrame, sourceFrame, &bytes, &reportedFrames))
-    bytes = 0;
-  bytes = std::min(bytes, room);
-  sourceBytePosition_ += bytes;
-  const bool end = bytes == 0;
-  const DWORD flags = end ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
-  if (end) inputEnded_ = true;
+  if (!draining_) {
+    if (room == 0 || !decodeCallback_(user_, sourceBytePosition_, framePosition_,
+                                      first.header.pbSrc + decodeTail_, room, room / sourceFrame,
+                                      sourceFrame, &bytes, &reportedFrames))
+      bytes = 0;
+    bytes = std::min(bytes, room);
+    sourceBytePosition_ += bytes;
+    draining_ = bytes == 0;
+  }
+  const DWORD flags =
+      draining_ && drained_ ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
+  if (flags == ACM_STREAMCONVERTF_END) inputEnded_ = true;
 
   const unsigned length = decodeTail_ + bytes;
-  if (!first.Convert(length, flags)) return end ? Chunk::End : Chunk::Error;
+  const unsigned convertible = draining_ ? length : RoundDown(length, first.granule);
+  if (!first.Convert(convertible, flags)) return draining_ ? Chunk::End : Chunk::Error;
   const unsigned used = first.header.cbSrcLengthUsed;
   decodeTail_ = length - used;
   if (decodeTail_ && used) std::memmove(first.header.pbSrc, first.header.pbSrc + used, decodeTail_);
-  if (stageCount_ == 2 && !stages_[1].Convert(first.header.cbDstLengthUsed, flags))
-    return end ? Chunk::End : Chunk::Error;
-  buffered_ = Last().header.cbDstLengthUsed / FrameBytes(*destination_);
-  if (buffered_ == 0) {
-    if (end) return Chunk::End;
-    if (used == 0 && decodeTail_ == first.header.dwUser) return Chunk::Error;  // codec is stuck
+  if (stageCount_ == 2) {
+    // The converter gets whole granules behind what it kept back.
+    Stage& second = stages_[1];
+    const unsigned produced = first.header.cbDstLengthUsed;
+    const unsigned total = secondTail_ + produced;
+    if (total > second.header.dwUser) return Chunk::Error;
+    std::memcpy(second.header.pbSrc + secondTail_, first.header.pbDst, produced);
+    if (!second.Convert(draining_ ? total : RoundDown(total, second.granule), flags))
+      return draining_ ? Chunk::End : Chunk::Error;
+    const unsigned secondUsed = second.header.cbSrcLengthUsed;
+    secondTail_ = total - secondUsed;
+    if (secondTail_ && secondUsed)
+      std::memmove(second.header.pbSrc, second.header.pbSrc + secondUsed, secondTail_);
   }
+  buffered_ = Last().header.cbDstLengthUsed / FrameBytes(*destination_);
+  if (buffered_ == 0 && draining_) {
+    if (inputEnded_) return Chunk::End;
+    drained_ = true;
+    return DecodeChunk();
+  }
+  if (buffered_ == 0 && used == 0 && decodeTail_ == first.header.dwUser)
+    return Chunk::Error;  // the codec is stuck on a full buffer
   return Chunk::Ready;
 }
 
@@ -484,7 +532,8 @@ HRESULT ACMWrapper::Encode(const unsigned char* pcm, unsigned frames, unsigned* 
       encodeFill_ += n;
       sourceBytePosition_ += n;
       if (encodeFill_ < capacity) break;
-      if (!first.Convert(encodeFill_, ACM_STREAMCONVERTF_BLOCKALIGN)) return E_FAIL;
+      if (!first.Convert(RoundDown(encodeFill_, first.granule), ACM_STREAMCONVERTF_BLOCKALIGN))
+        return E_FAIL;
       const unsigned used = first.header.cbSrcLengthUsed;
       if (used == 0) return E_FAIL;  // the codec takes nothing: it would never progress
       encodeFill_ -= used;
@@ -525,6 +574,9 @@ HRESULT ACMWrapper::Seek(std::uint64_t frame) {
   sourceBytePosition_ = source.nBlockAlign ? bytes - bytes % source.nBlockAlign : bytes;
   buffered_ = 0;
   decodeTail_ = 0;
+  secondTail_ = 0;
+  draining_ = false;
+  drained_ = false;
   inputEnded_ = false;
   return S_OK;
 }
