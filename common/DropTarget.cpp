@@ -6,6 +6,11 @@ namespace {
 
 bool IsDroppedFormat(CLIPFORMAT format) { return format == CF_HDROP || format == CF_DIB; }
 
+// Known only here: tells this drop target apart from any other IDropTarget without
+// looking into a foreign object.
+const IID kOwnTargetIid = {
+    0x5d0c3f7a, 0x2b1e, 0x4c7d, {0x9a, 0x41, 0x6e, 0x0b, 0x8f, 0x2d, 0x13, 0xc5}};
+
 }  // namespace
 
 CDropTarget::CDropTarget(HWND window) : window_(window), parent_(GetParent(window)) {
@@ -18,7 +23,8 @@ CDropTarget::CDropTarget(HWND window) : window_(window), parent_(GetParent(windo
 
 HRESULT STDMETHODCALLTYPE CDropTarget::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget) ||
+      IsEqualIID(iid, kOwnTargetIid)) {
     *object = static_cast<IDropTarget*>(this);
     AddRef();
     return S_OK;
@@ -113,7 +119,11 @@ IDropTarget* RegisterDropTarget(HWND window) {
 
 void RevokeDropTarget(IDropTarget* target) {
   if (target == nullptr) return;
-  if (auto* own = dynamic_cast<CDropTarget*>(target)) RevokeDragDrop(own->Window());
+  IDropTarget* own = nullptr;
+  if (target->QueryInterface(kOwnTargetIid, reinterpret_cast<void**>(&own)) == S_OK) {
+    RevokeDragDrop(static_cast<CDropTarget*>(own)->Window());
+    own->Release();
+  }
   target->Release();
 }
 

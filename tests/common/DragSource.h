@@ -8,17 +8,19 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace DragTest {
 
-// The owner of the media handed out: each medium holds a reference until it is
-// released, so no references are left once every medium went back.
-class MediaOwner : public IUnknown {
+// A COM object that lives on the stack: it answers for one interface and counts
+// the references held to it, but never deletes itself.
+template <class Interface, const IID& kIid>
+class StackCom : public Interface {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown)) {
-      *object = static_cast<IUnknown*>(this);
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIid)) {
+      *object = static_cast<Interface*>(this);
       AddRef();
       return S_OK;
     }
@@ -30,6 +32,10 @@ class MediaOwner : public IUnknown {
   int references = 0;
 };
 
+// The owner of the media handed out: each medium holds a reference until it is
+// released, so no references are left once every medium went back.
+using MediaOwner = StackCom<IUnknown, IID_IUnknown>;
+
 // One format the data object offers.
 struct Offer {
   CLIPFORMAT format;
@@ -40,23 +46,12 @@ struct Offer {
 // A data object in the way applications build them: it offers formats through the
 // shell's standard format enumerator and serves a list of three files and a
 // 4 x 2 bitmap from memory blocks that it owns.
-class TestDataObject : public IDataObject {
+class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
  public:
   explicit TestDataObject(std::vector<Offer> offers) : offers_(std::move(offers)) {}
   ~TestDataObject() {
     for (HGLOBAL block : blocks_) GlobalFree(block);
   }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-      *object = static_cast<IDataObject*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* wanted, STGMEDIUM* medium) override {
     requestedTymeds.push_back(wanted->tymed);
@@ -108,8 +103,9 @@ class TestDataObject : public IDataObject {
   }
 
   static const std::vector<std::wstring>& Files() {
-    static const std::vector<std::wstring> files = {
-        L"C:\\covers\\front.jpg", L"C:\\covers\\back.png", L"C:\\covers\\Booklet Seite 1.tif"};
+    static const std::vector<std::wstring> files = {L"C:\\covers\\front.jpg",
+                                                    L"C:\\covers\\R\x00fcckseite.png",
+                                                    L"C:\\covers\\Booklet Seite 1.tif"};
     return files;
   }
 
@@ -145,18 +141,8 @@ class TestDataObject : public IDataObject {
 };
 
 // Lets the drag run through the OLE loop and drops on its second look.
-class DropSoon : public IDropSource {
+class DropSoon : public StackCom<IDropSource, IID_IDropSource> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-      *object = static_cast<IDropSource*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
     if (escape) return DRAGDROP_S_CANCEL;
     return ++looks_ < 3 ? S_OK : DRAGDROP_S_DROP;

@@ -235,4 +235,25 @@ TEST_F(DropTargetTest, RegistrationFailsForNoWindowAndForASecondTarget) {
   ShellUtils::RevokeDropTarget(nullptr);
 }
 
+// Some other program's drop target.
+class ForeignTarget : public StackCom<IDropTarget, IID_IDropTarget> {
+ public:
+  HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
+};
+
+TEST_F(DropTargetTest, RevokingAForeignTargetOnlyReleasesIt) {
+  ForeignTarget foreign;
+  ASSERT_EQ(S_OK, RegisterDragDrop(child_, &foreign));
+  foreign.AddRef();  // the reference handed to RevokeDropTarget
+  const int before = foreign.references;
+  ShellUtils::RevokeDropTarget(&foreign);
+  EXPECT_EQ(before - 1, foreign.references);
+  // The foreign registration stands.
+  EXPECT_EQ(nullptr, ShellUtils::RegisterDropTarget(child_));
+  EXPECT_EQ(S_OK, RevokeDragDrop(child_));
+}
+
 }  // namespace

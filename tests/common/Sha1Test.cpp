@@ -58,8 +58,7 @@ TEST(Sha1, AgreesWithSha1sumForAnySplitOfTheInput) {
   };
   for (const Case& c : cases) {
     for (std::size_t piece : {0u, 1u, 7u, 63u, 64u, 65u, 4096u}) {
-      EXPECT_EQ(c.sha1sum, Digest(c.input, piece))
-          << c.input.size() << " bytes in pieces of " << piece;
+      EXPECT_EQ(c.sha1sum, Digest(c.input, piece)) << c.input.size() << " bytes in pieces of " << piece;
     }
   }
 }

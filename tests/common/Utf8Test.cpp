@@ -22,8 +22,8 @@ TEST(Utf8, EncodesAndDecodesTheTableOfForms) {
       {L"\x20ac", Bytes({0xE2, 0x82, 0xAC})},
       {L"\xffff", Bytes({0xEF, 0xBF, 0xBF})},
       {L"\xd83d\xde00", Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80})},
-      {L"Caf\x00e9 \x65e5\x672c",
-       Bytes({'C', 'a', 'f', 0xC3, 0xA9, ' ', 0xE6, 0x97, 0xA5, 0xE6, 0x9C, 0xAC})},
+      {L"Caf\x00e9 \x65e5\x672c", Bytes({'C', 'a', 'f', 0xC3, 0xA9, ' ', 0xE6, 0x97, 0xA5, 0xE6,
+                                         0x9C, 0xAC})},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.utf8, Utf8::Encode(c.text));
