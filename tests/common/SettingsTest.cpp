@@ -1,0 +1,367 @@
+#include "common/Settings.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <climits>
+
+#include "common/SettingsXmlStore.h"
+#include "common/Utf8.h"
+#include "common/XmlFile.h"
+#include "tests/common/SettingsFiles.h"
+#include "tests/support/TempDir.h"
+#include "tinyxml.h"
+
+namespace {
+
+const std::string kDecl = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+
+// A settings file of this test's own below the real common application-data
+// folder, reached through the process's store.
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Settings::SetBackend(Settings::BackendXmlFile);
+    Settings::SetRoot(
+        L"Velmora\\SettingsTest_" +
+        Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    path_ = Settings::XmlStore::FilePath();
+    Clean();
+  }
+  void TearDown() override { Clean(); }
+  void Clean() {
+    DeleteFileW(path_.c_str());
+    DeleteFileW((path_ + L".bad").c_str());
+  }
+
+  std::wstring path_;
+};
+
+std::wstring CommonAppData() {
+  wchar_t folder[MAX_PATH];
+  EXPECT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder));
+  return folder;
+}
+
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+TEST_F(SettingsFileTest, FirstAccessCreatesTheFileWithTheUsersSection) {
+  EXPECT_EQ(
+      CommonAppData() + L"\\Velmora\\SettingsTest_FirstAccessCreatesTheFileWithTheUsersSection.xml",
+      path_);
+  std::wstring s = L"unchanged";
+  int i = 7;
+  EXPECT_FALSE(Settings::GetString(L"Quality", s));
+  EXPECT_FALSE(Settings::GetInt(L"Quality", i));
+  EXPECT_EQ(L"unchanged", s);
+  EXPECT_EQ(7, i);
+
+  const std::string user = Utf8::Encode(Settings::GetUserKeyName());
+  EXPECT_EQ(0u, user.rfind("S_1_5_", 0)) << user;
+  EXPECT_EQ(std::string::npos, user.find('-'));
+  // The template, completed and printed again by TinyXML.
+  EXPECT_EQ(WithCrLf("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<metaset>\n    <global />\n    "
+                     "<users>\n        <" +
+                     user + " />\n    </users>\n</metaset>\n"),
+            ReadBytes(path_));
+}
+
+TEST_F(SettingsFileTest, NothingIsStoredBeforeTheBackendIsSelected) {
+  Settings::SetBackend(0);
+  std::wstring s;
+  EXPECT_FALSE(Settings::SetString(L"a", L"b", false));
+  EXPECT_FALSE(Settings::GetString(L"a", s));
+  EXPECT_FALSE(FileExists(path_));
+}
+
+TEST_F(SettingsFileTest, ValuesRoundTripThroughTheFile) {
+  const std::wstring strings[] = {
+      L"",
+      L"C:\\Users\\Ann\\Music\\Rock.mp3",
+      L"<a href=\"x\">&amp; 'q'</a>",
+      L"  spaced  ",
+      L"line\nbreak\ttab",
+      L"Caf\x00e9 \x65e5\x672c \xd83c\xdfb5",
+      L"&#x41; stays as typed",
+      std::wstring(5000, L'x'),
+  };
+  const int ints[] = {0, -1, 42, INT_MAX, INT_MIN};
+  for (std::size_t i = 0; i < std::size(strings); ++i)
+    ASSERT_TRUE(Settings::SetString(L"s\\v" + std::to_wstring(i), strings[i], false));
+  for (std::size_t i = 0; i < std::size(ints); ++i)
+    ASSERT_TRUE(Settings::SetInt(L"n/v" + std::to_wstring(i), ints[i], i % 2 == 1));
+
+  // A second copy reads only what reached the file.
+  Settings::XmlStore other(path_, Settings::GetUserKeyName());
+  for (std::size_t i = 0; i < std::size(strings); ++i) {
+    std::wstring s;
+    EXPECT_TRUE(other.GetString(L"s/v" + std::to_wstring(i), s));
+    EXPECT_EQ(strings[i], s) << i;
+  }
+  for (std::size_t i = 0; i < std::size(ints); ++i) {
+    int n = 0;
+    EXPECT_TRUE(other.GetInt(L"n\\v" + std::to_wstring(i), n));
+    EXPECT_EQ(ints[i], n);
+  }
+}
+
+TEST_F(SettingsFileTest, ValuesAreNestedElementsWithTypeAndValue) {
+  ASSERT_TRUE(Settings::SetString(L"mruBackup\\file3", L"D:\\b.mp3", false));
+  ASSERT_TRUE(Settings::SetInt(L"Quality", 12, false));
+  ASSERT_TRUE(Settings::SetString(L"WriteEngine", L"x", true));
+  // An element name the file cannot hold is refused rather than written.
+  EXPECT_FALSE(Settings::SetString(L"bad name", L"v", false));
+  EXPECT_FALSE(Settings::SetString(L"a\\\\b", L"v", false));
+
+  TiXmlDocument doc;
+  ASSERT_TRUE(XmlFile::Load(path_, doc));
+  TiXmlHandle root(doc.FirstChildElement("metaset"));
+  TiXmlHandle user =
+      root.FirstChildElement("users").FirstChildElement(Utf8::Encode(Settings::GetUserKeyName()));
+  const TiXmlElement* file3 =
+      user.FirstChildElement("mruBackup").FirstChildElement("file3").ToElement();
+  ASSERT_TRUE(file3);
+  EXPECT_STREQ("string", file3->Attribute("type"));
+  EXPECT_STREQ("D:\\b.mp3", file3->Attribute("value"));
+  const TiXmlElement* quality = user.FirstChildElement("Quality").ToElement();
+  ASSERT_TRUE(quality);
+  EXPECT_STREQ("int", quality->Attribute("type"));
+  EXPECT_STREQ("12", quality->Attribute("value"));
+  EXPECT_TRUE(root.FirstChildElement("global").FirstChildElement("WriteEngine").ToElement());
+  EXPECT_FALSE(user.FirstChildElement("bad_name").ToElement());
+}
+
+// Every write takes what another copy (the online plug-in's) stored meanwhile.
+TEST_F(SettingsFileTest, AWriteKeepsWhatThePluginsCopyStored) {
+  int n;
+  EXPECT_FALSE(Settings::GetInt(L"Quality", n));  // the program's copy is built
+
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring dll = exe;
+  dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\settings_plugin_probe.dll";
+  HMODULE plugin = LoadLibraryW(dll.c_str());
+  ASSERT_TRUE(plugin);
+  using StoreFn = int (*)(const wchar_t*, const wchar_t*, const wchar_t*);
+  auto store =
+      reinterpret_cast<StoreFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "StoreString")));
+  ASSERT_TRUE(store);
+  EXPECT_EQ(1, store(Settings::Root().c_str(), L"email", L"ann@example.org"));
+  FreeLibrary(plugin);
+
+  ASSERT_TRUE(Settings::SetInt(L"Quality", 5, false));
+  std::wstring email;
+  EXPECT_TRUE(Settings::GetString(L"email", email));
+  EXPECT_EQ(L"ann@example.org", email);
+  Settings::XmlStore reread(path_, Settings::GetUserKeyName());
+  EXPECT_TRUE(reread.GetString(L"email", email));
+  EXPECT_TRUE(reread.GetInt(L"Quality", n));
+  EXPECT_EQ(5, n);
+}
+
+TEST_F(SettingsFileTest, AFailedSaveLeavesTheFileWholeAndTheNextWriteSavesTheValue) {
+  ASSERT_TRUE(Settings::SetString(L"first", L"1", false));
+  const std::string before = ReadBytes(path_);
+  {
+    // A reader that does not let the file be replaced.
+    HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_TRUE(Settings::SetString(L"second", L"2", false));
+    CloseHandle(h);
+  }
+  EXPECT_EQ(before, ReadBytes(path_));
+  std::wstring s;
+  EXPECT_TRUE(Settings::GetString(L"second", s));
+
+  ASSERT_TRUE(Settings::SetString(L"third", L"3", false));
+  Settings::XmlStore reread(path_, Settings::GetUserKeyName());
+  EXPECT_TRUE(reread.GetString(L"second", s));
+  EXPECT_EQ(L"2", s);
+  EXPECT_TRUE(reread.GetString(L"third", s));
+
+  // No temporary file is left behind.
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW((path_ + L".*.tmp").c_str(), &fd);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, find);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// Stores over prepared files, with a fixed user key.
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  std::wstring File(const std::string& content) {
+    const std::wstring path = dir_ / L"s.xml";
+    WriteBytes(path, content);
+    return path;
+  }
+  TempDir dir_;
+};
+
+TEST_F(SettingsStoreTest, ReadsTheUsersValueThenTheMachineWideOne) {
+  const std::wstring path = File(kDecl +
+                                 "<metaset><global>"
+                                 "<OnlyGlobal type=\"string\" value=\"g\"/>"
+                                 "<Both type=\"string\" value=\"g\"/>"
+                                 "<Hidden type=\"string\" value=\"g\"/>"
+                                 "</global><users><U>"
+                                 "<Both type=\"string\" value=\"u\"/>"
+                                 "<Hidden type=\"int\" value=\"1\"/>"
+                                 "<NoType value=\"x\"/><NoValue type=\"string\"/>"
+                                 "</U><Other><Mine type=\"string\" value=\"o\"/></Other>"
+                                 "</users></metaset>");
+  Settings::XmlStore store(path, L"U");
+  struct {
+    const wchar_t* path;
+    bool found;
+    const wchar_t* value;
+  } const cases[] = {
+      {L"OnlyGlobal", true, L"g"}, {L"Both", true, L"u"},    {L"Hidden", false, L""},
+      {L"NoType", false, L""},     {L"NoValue", false, L""}, {L"Mine", false, L""},
+  };
+  for (const auto& c : cases) {
+    std::wstring s = L"-";
+    EXPECT_EQ(c.found, store.GetString(c.path, s)) << c.path;
+    EXPECT_EQ(c.found ? c.value : L"-", s) << c.path;
+  }
+}
+
+TEST_F(SettingsStoreTest, IntsReadLikeDecimalNumbersInText) {
+  struct {
+    const char* stored;
+    bool found;
+    int value;
+  } const cases[] = {
+      {"12abc", true, 12},
+      {"abc", true, 0},
+      {"", false, -1},
+      {"  -7", true, -7},
+      {"+5", true, 5},
+      {"99999999999", true, INT_MAX},
+      {"-99999999999", true, INT_MIN},
+      {"0x10", true, 0},
+  };
+  std::string users;
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    users += "<v" + std::to_string(i) + " type=\"int\" value=\"" + cases[i].stored + "\"/>";
+  Settings::XmlStore store(
+      File(kDecl + "<metaset><global/><users><U>" + users + "</U></users></metaset>"), L"U");
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    int n = -1;
+    EXPECT_EQ(cases[i].found, store.GetInt(L"v" + std::to_wstring(i), n)) << cases[i].stored;
+    EXPECT_EQ(cases[i].value, n) << cases[i].stored;
+  }
+}
+
+TEST_F(SettingsStoreTest, AForeignFileGetsTheSettingsAppended) {
+  const std::string foreign = "<?xml version=\"1.0\" ?>\n<config>\n    <a />\n</config>\n";
+  const std::wstring path = File(foreign);
+  Settings::XmlStore store(path, L"U");
+  ASSERT_TRUE(store.SetInt(L"Quality", 3, false));
+  EXPECT_EQ(WithCrLf(foreign + "<?xml version=\"1.0\" ?>\n<metaset>\n    <users>\n        <U>\n"
+                               "            <Quality type=\"int\" value=\"3\" />\n        </U>\n"
+                               "    </users>\n    <global />\n</metaset>\n"),
+            ReadBytes(path));
+  Settings::XmlStore reread(path, L"U");
+  int n = 0;
+  EXPECT_TRUE(reread.GetInt(L"Quality", n));
+  EXPECT_EQ(3, n);
+}
+
+// Files that cannot be read are replaced by a fresh file and kept beside it.
+TEST_F(SettingsStoreTest, UnreadableFilesAreSetAsideAndReplaced) {
+  const std::string good = kDecl +
+                           "<metaset><global/><users><U><Quality type=\"int\" value=\"9\"/>"
+                           "</U></users></metaset>";
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131 + 7) & 0xFF);
+  std::string deep = kDecl;
+  for (int i = 0; i < 200000; ++i) deep += "<a>";
+  std::string deepClosed = kDecl + "<metaset>";
+  for (int i = 0; i < 150; ++i) deepClosed += "<a>";
+  for (int i = 0; i < 150; ++i) deepClosed += "</a>";
+  deepClosed += "</metaset>";
+  const std::string utf16("\xFF\xFE<\0m\0e\0t\0a\0s\0e\0t\0/\0>\0", 22);
+  const std::string latin1 =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><metaset><global/><users><U>"
+      "<Name type=\"string\" value=\"Caf\xE9\"/></U></users></metaset>";
+  const std::string cases[] = {
+      "",
+      good.substr(0, good.size() / 2),
+      binary,
+      deep,
+      deepClosed,
+      utf16,
+      latin1,
+      kDecl + "<metaset><users><U><x type=\"string\" value=\"\xE0\"/></U></users></metaset>",
+      kDecl + "<metaset><!DOCTYPE x [<!ENTITY e \"<a>\">]></metaset>",
+      kDecl + "<metaset>" + std::string(1, '\0') + "</metaset>",
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::wstring path = File(cases[i]);
+    DeleteFileW((path + L".bad").c_str());
+    Settings::XmlStore store(path, L"U");
+    int n = 0;
+    EXPECT_FALSE(store.GetInt(L"Quality", n)) << i;
+    EXPECT_TRUE(store.SetInt(L"Quality", 4, false)) << i;
+    EXPECT_EQ(cases[i], ReadBytes(path + L".bad")) << i;
+    Settings::XmlStore reread(path, L"U");
+    EXPECT_TRUE(reread.GetInt(L"Quality", n)) << i;
+    EXPECT_EQ(4, n) << i;
+  }
+}
+
+TEST_F(SettingsStoreTest, AHugeValueDoesNotCostTheOthers) {
+  const std::string huge(8u << 20, 'h');
+  const std::wstring path =
+      File(kDecl + "<metaset><global/><users><U><Big type=\"string\" value=\"" + huge +
+           "\"/><Quality type=\"int\" value=\"9\"/></U></users></metaset>");
+  Settings::XmlStore store(path, L"U");
+  int n = 0;
+  std::wstring big;
+  EXPECT_TRUE(store.GetInt(L"Quality", n));
+  EXPECT_EQ(9, n);
+  EXPECT_TRUE(store.GetString(L"Big", big));
+  EXPECT_EQ(huge.size(), big.size());
+  EXPECT_FALSE(FileExists(path + L".bad"));
+}
+
+TEST_F(SettingsStoreTest, WithoutAWritableFileNothingIsStored) {
+  for (const std::wstring& path : {std::wstring(), dir_ / L"missing\\s.xml"}) {
+    Settings::XmlStore store(path, L"U");
+    std::wstring s = L"-";
+    EXPECT_FALSE(store.SetString(L"a", L"b", false));
+    EXPECT_FALSE(store.GetString(L"a", s));
+    EXPECT_EQ(L"-", s);
+  }
+}
+
+TEST(SettingsUserKey, NamesThatAreNotXmlNamesAreMadeSafe) {
+  struct {
+    const wchar_t* name;
+    const wchar_t* key;
+  } const cases[] = {
+      {L"S_1_5_21_0_0_0_1000", L"S_1_5_21_0_0_0_1000"},
+      {L"John Smith", L"John_Smith"},
+      {L"1user", L"_1user"},
+      {L"-x", L"_-x"},
+      {L"", L"_"},
+      {L"Zo\x00eb.M-2", L"Zo\x00eb.M-2"},
+      {L"a:b<c>&\"", L"a_b_c___"},
+      {L"\xd83d\xde00", L"__"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.key, XmlFile::MakeXmlName(c.name)) << c.name;
+    EXPECT_TRUE(XmlFile::IsXmlName(XmlFile::MakeXmlName(c.name)));
+  }
+  EXPECT_EQ(Settings::GetUserKeyName(), XmlFile::MakeXmlName(Settings::GetUserKeyName()));
+}
+
+}  // namespace
