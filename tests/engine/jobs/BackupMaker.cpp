@@ -1,59 +1,25 @@
 #include "tests/engine/jobs/BackupMaker.h"
 
-#include <cmath>
 #include <cstdint>
 #include <ostream>
 
 #include <boost/iostreams/stream_buffer.hpp>
-#include <lame.h>
 
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
 #include "engine/streams/WFile.h"
 #include "tests/engine/TocBuilder.h"
+#include "tests/engine/interop/LameEncoder.h"
 
 namespace BackupMaker {
-namespace {
-const double kPi = 3.14159265358979323846;
-const int kSamplesPerCdFrame = 588;
-
-std::vector<short> TonePcm(const DiscPlan& plan) {
-  std::vector<short> pcm;
-  pcm.reserve(static_cast<std::size_t>(plan.leadOut) * kSamplesPerCdFrame * 2);
-  double phase = 0;
-  for (std::size_t t = 0; t < plan.trackStarts.size(); ++t) {
-    const int end = t + 1 < plan.trackStarts.size() ? plan.trackStarts[t + 1] : plan.leadOut;
-    const int samples = (end - plan.trackStarts[t]) * kSamplesPerCdFrame;
-    const double step = 2 * kPi * plan.tonesHz[t] / 44100.0;
-    for (int i = 0; i < samples; ++i, phase += step) {
-      pcm.push_back(static_cast<short>(9000 * std::sin(phase)));
-      pcm.push_back(static_cast<short>(6000 * std::sin(phase + kPi / 3)));
-    }
-  }
-  return pcm;
-}
-}  // namespace
 
 std::vector<unsigned char> EncodeDisc(const DiscPlan& plan) {
-  std::vector<short> pcm = TonePcm(plan);
-  lame_global_flags* lame = lame_init();
-  lame_set_in_samplerate(lame, 44100);
-  lame_set_out_samplerate(lame, 44100);
-  lame_set_num_channels(lame, 2);
-  lame_set_VBR(lame, vbr_off);
-  lame_set_brate(lame, 128);
-  lame_set_quality(lame, 7);
-  lame_set_bWriteVbrTag(lame, 0);
-  lame_init_params(lame);
-  const int samples = static_cast<int>(pcm.size() / 2);
-  std::vector<unsigned char> mp3(static_cast<std::size_t>(samples) * 5 / 4 + 7200 + 16384);
-  int size = lame_encode_buffer_interleaved(lame, pcm.data(), samples, mp3.data(),
-                                            static_cast<int>(mp3.size()));
-  if (size >= 0)
-    size += lame_encode_flush(lame, mp3.data() + size, static_cast<int>(mp3.size()) - size);
-  lame_close(lame);
-  mp3.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
-  return mp3;
+  std::vector<int16_t> pcm;
+  for (std::size_t t = 0; t < plan.trackStarts.size(); ++t) {
+    const int end = t + 1 < plan.trackStarts.size() ? plan.trackStarts[t + 1] : plan.leadOut;
+    TestAudio::AppendTone(pcm, end - plan.trackStarts[t], plan.tonesHz[t]);
+  }
+  return TestAudio::LameEncoder().EncodeStream(pcm);
 }
 
 std::vector<BackupDisc> DescribeDiscs(const std::vector<DiscPlan>& plans,

@@ -5,8 +5,8 @@
 #include "engine/backup/DiscRecords.h"
 
 // Backup files for the extraction tests: every track a steady tone whose
-// frequency its title carries ("Tone 440 Hz"), encoded by LAME at 128 kbit/s
-// as one stream per disc, behind the tag of the backup-file writer.
+// frequency its title carries ("Tone 440 Hz"), encoded by the LAME library at
+// 128 kbit/s as one stream per disc, behind the tag of the backup-file writer.
 namespace BackupMaker {
 
 struct DiscPlan {
