@@ -11,6 +11,7 @@
 #include "engine/jobs/SongFile.h"
 #include "engine/jobs/WorkerScope.h"
 #include "engine/mp3/AcmWrapper.h"
+#include "engine/mp3/BackupMp3Format.h"
 #include "wizard/jobs/Action.h"
 
 namespace {
@@ -26,24 +27,6 @@ const std::array<unsigned char, 44> kWaveHeader = {
     0x02, 0x00, 0x04, 0x00, 0x10, 0x00, 0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00};
 const std::streamoff kRiffSizeOffset = 4;
 const std::streamoff kDataSizeOffset = 40;
-
-// The backup's audio as the decoder is told about it.
-MPEGLAYER3WAVEFORMAT DecoderFormat() {
-  MPEGLAYER3WAVEFORMAT format = {};
-  format.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-  format.wfx.nChannels = 2;
-  format.wfx.nSamplesPerSec = 44100;
-  format.wfx.nAvgBytesPerSec = 8000;
-  format.wfx.nBlockAlign = 1;
-  format.wfx.wBitsPerSample = 0;
-  format.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
-  format.wID = MPEGLAYER3_ID_MPEG;
-  format.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-  format.nBlockSize = 26;
-  format.nFramesPerBlock = 1;
-  format.nCodecDelay = 1393;
-  return format;
-}
 
 bool WriteLittleEndian32(std::basic_ostream<unsigned char>& os, std::streamoff at, uint32_t value) {
   const unsigned char bytes[4] = {
@@ -122,7 +105,7 @@ bool ExtracterData::ExtractTrack(const TrackJob& job, int& chunksWritten) {
   } else {
     decoder = AcmWrapper::CreateACMWrapper();
     os.write(kWaveHeader.data(), kWaveHeader.size());
-    MPEGLAYER3WAVEFORMAT format = DecoderFormat();
+    MPEGLAYER3WAVEFORMAT format = AcmWrapper::BackupMp3Format();
     if (decoder->OpenDecoder(&format.wfx, 44100, this, &ExtracterData::ReadForDecoder) != S_OK)
       return false;
   }
