@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <system_error>
 
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
@@ -61,8 +62,13 @@ HRESULT ExtracterData::Scan(const std::wstring& backupPath, int expectedFrames,
   std::lock_guard<std::mutex> lock(mutex_);
   notify_ = nullptr;
   stop_ = false;
-  if (!state->complete)
-    scanThread_ = std::thread(&ExtracterData::FramescanThread, this, backupPath, state);
+  if (!state->complete) {
+    try {
+      scanThread_ = std::thread(&ExtracterData::FramescanThread, this, backupPath, state);
+    } catch (const std::system_error&) {
+      FailScan(*state);
+    }
+  }
   return S_OK;
 }
 
@@ -73,7 +79,6 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
   if (tracks.empty() || tracks.size() != paths.size() || tracks.size() != discs.size())
     return E_INVALIDARG;
   const std::shared_ptr<ScanState> state = scanStates_[backupPath_];
-  if (!state) return S_OK;
 
   std::lock_guard<std::mutex> lock(mutex_);
   // One extraction at a time; a song must name a track of a disc of the file.
@@ -108,13 +113,17 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
 
 void ExtracterData::LaunchExtraction() {
   if (extractRunning_ || stop_) return;
-  extractRunning_ = true;
-  extractThread_ = std::thread(&ExtracterData::ExtracterThread, this);
+  try {
+    extractThread_ = std::thread(&ExtracterData::ExtracterThread, this);
+    extractRunning_ = true;
+  } catch (const std::system_error&) {
+    error_ = true;
+    Post(JOB_DONE, 0);
+  }
 }
 
 HRESULT ExtracterData::Stop(std::wstring& text) {
   if (scanStates_.count(backupPath_) == 0) return E_INVALIDARG;
-  if (!current_) return S_OK;
   StopThreads();
   if (success_ && text.empty())
     text = Localizer::Translate(L"Your tracks have been successfully created{SUCCESS_EXTRACT}");

@@ -89,6 +89,9 @@ void ExtracterData::ExtracterThread() {
 // has no frames in the index writes nothing and is no failure.
 bool ExtracterData::ExtractTrack(const TrackJob& job, int& chunksWritten) {
   const ScanState& state = *current_;
+  // The scan read the discs anew; a file changed since the songs were chosen
+  // may no longer hold the disc.
+  if (static_cast<std::size_t>(job.disc) >= state.discs.size()) return false;
   const BackupDisc& disc = state.discs[job.disc];
   const FrameRange frames = TrackFrames(static_cast<unsigned>(job.track), disc.toc);
   const std::shared_ptr<MP3::MP3Seeker> seeker =
