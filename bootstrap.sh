@@ -28,7 +28,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   libboost-dev libstb-dev googletest
   ffmpeg mpg123 python3 python3-mutagen sox mp3val bchunk libcdio-utils cdrdao
-  mp3splt cuetools lame libtag1-dev libcdio-dev pkg-config g++ util-linux
+  mp3splt cuetools lame libtag1-dev libcdio-dev pkg-config g++ util-linux libxml2-utils
 )
 
 need_update=0

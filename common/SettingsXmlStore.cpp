@@ -96,8 +96,7 @@ XmlStore::XmlStore(std::wstring filePath, std::wstring userKey)
       doc_(std::make_shared<TiXmlDocument>()),
       userKey_(std::move(userKey)) {
   if (filePath_.empty()) return;
-  loaded_ = Load();
-  if (!loaded_) {
+  if (!Load()) {
     // Whatever could not be read is kept beside the new file.
     KeepUnreadableFile();
     if (!XmlFile::SaveText(filePath_, kTemplate) || !Load()) return;

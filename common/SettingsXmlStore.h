@@ -62,7 +62,6 @@ class XmlStore {
   std::wstring filePath_;
   std::shared_ptr<TiXmlDocument> doc_;
   std::wstring userKey_;
-  bool loaded_ = false;
   TiXmlElement* metaset_ = nullptr;
   TiXmlElement* users_ = nullptr;
   TiXmlElement* user_ = nullptr;

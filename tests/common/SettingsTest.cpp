@@ -146,7 +146,7 @@ TEST_F(SettingsFileTest, AWriteKeepsWhatThePluginsCopyStored) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring dll = exe;
-  dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\settings_plugin_probe.dll";
+  dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\plugin_probe.dll";
   HMODULE plugin = LoadLibraryW(dll.c_str());
   ASSERT_TRUE(plugin);
   using StoreFn = int (*)(const wchar_t*, const wchar_t*, const wchar_t*);
