@@ -128,15 +128,13 @@ struct Stage {
     *result = size;
     return true;
   }
-  // Prepares with the given input (own buffer when null) and an own output
-  // buffer of at least bufferBytes, of which outputBytes are used.
-  bool Prepare(unsigned char* input, unsigned inputBytes, unsigned outputBytes,
-               unsigned bufferBytes = 0) {
+  // Prepares with the given input (own buffer when null) and an own output buffer.
+  bool Prepare(unsigned char* input, unsigned inputBytes, unsigned outputBytes) {
     if (!input) {
       source.assign(inputBytes, 0);
       input = source.data();
     }
-    output.assign(std::max(outputBytes, bufferBytes), 0);
+    output.assign(outputBytes, 0);
     header = ACMSTREAMHEADER{};
     header.cbStruct = sizeof header;
     header.pbSrc = input;

@@ -2,16 +2,13 @@
 
 #include <cstring>
 
+#include "engine/mp3/Win32Result.h"
+
 namespace Encoders {
 namespace {
 
 constexpr wchar_t kDriverName[] = L"l3codecp.acm";
 constexpr WORD kCodecDelay = 1393;
-
-HRESULT LastErrorResult() {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 }  // namespace
 

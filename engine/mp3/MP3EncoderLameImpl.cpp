@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "engine/mp3/Win32Result.h"
+
 namespace Encoders {
 namespace {
 
@@ -24,11 +26,6 @@ HMODULE LoadLameLibrary() {
     if (HMODULE library = LoadLibraryW((full + kLibraryName).c_str())) return library;
   }
   return LoadLibraryW(kLibraryName);
-}
-
-HRESULT LastErrorResult() {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
 template <typename Fn>

@@ -5,7 +5,10 @@ ffprobe (stream format), mp3val (frame structure), mpg123 (decoding), sox
 
     check_encoded.py DIR ENCODER QUALITY
 """
-import audioop
+import warnings
+
+warnings.filterwarnings("ignore", category=DeprecationWarning)
+import audioop  # noqa: E402  (Debian 12's Python 3.11 has it)
 import json
 import math
 import os

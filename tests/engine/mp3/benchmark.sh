@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Encoding speed of the encoding filter (LAME library and the ACM codec stand-in)
+# beside the host's lame command on the same PCM: seconds of CD audio per second.
+#   benchmark.sh BIN_DIR WINE_RUN
+set -eu
+bin=$1 wine_run=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+seconds=120
+sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tmp/sweep.raw" synth $((seconds / 2)) sine 40:16000 vol 0.5
+sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tmp/noise.raw" synth $((seconds / 2)) pinknoise vol 0.5
+cat "$tmp/sweep.raw" "$tmp/noise.raw" >"$tmp/in.raw"
+mkdir -p "$tmp/acm"
+cp "$bin/mp3_encode_benchmark.exe" "$bin/l3codecp.acm" "$tmp/acm/"
+"$wine_run" --prepare
+
+product() {  # folder quality
+  (cd "$1" && "$wine_run" ./mp3_encode_benchmark.exe "$(winepath -w "$tmp/in.raw")" "$2" \
+    "$(winepath -w "$tmp/out.mp3")" | tr -d '\r' | awk '{ printf "%.1f", $1 / $2 }')
+}
+host() {  # lame options
+  local t0 t1
+  t0=$(date +%s.%N)
+  lame --silent -r -s 44.1 --bitwidth 16 --signed --little-endian -m j "$@" "$tmp/in.raw" "$tmp/host.mp3" 2>/dev/null
+  t1=$(date +%s.%N)
+  awk -v s=$seconds -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", s / (b - a) }'
+}
+
+printf '%s s of PCM (sweep, then pink noise); seconds of audio encoded per second\n' $seconds
+printf '%-40s %12s %12s\n' "" "128 kbit/s" "320 kbit/s"
+printf '%-40s %12s %12s\n' "filter, lame_enc.dll (ABR 128 / CBR 320)" "$(product "$bin" 102)" "$(product "$bin" 255)"
+printf '%-40s %12s %12s\n' "host lame (--abr 128 / -b 320)" "$(host --abr 128)" "$(host -b 320)"
+printf '%-40s %12s %12s\n' "filter, ACM codec stand-in (CBR)" "$(product "$tmp/acm" 0)" "$(product "$tmp/acm" 255)"
+printf '%-40s %12s %12s\n' "host lame (-b 128 / -b 320)" "$(host -b 128)" "$(host -b 320)"
