@@ -2,14 +2,13 @@
 # Runs the extraction benchmark under Wine in FOLDER, then mp3splt, ffmpeg and
 # mpg123 on the same backup file and the same cuts, and prints the figures side
 # by side.   extract_benchmark.sh BENCH_EXE FOLDER
-set -eu
+set -euo pipefail
 bench=$1
 dir=$2
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$dir"
 cd "$dir"
-cp "$bench" extract_bench.exe
-"$here/../../../cmake/wine-run.sh" extract_bench.exe | tr -d '\r'
+"$here/../../../cmake/wine-run.sh" "$bench" | tr -d '\r'
 
 mb=$(/usr/bin/python3 -c "import sys; from mutagen.id3 import ID3; import os; \
 print('%.1f' % ((os.path.getsize('bench.mp3') - ID3('bench.mp3').size) / 1e6))")
