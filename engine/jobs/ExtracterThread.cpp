@@ -5,7 +5,7 @@
 #include <exception>
 #include <vector>
 
-#include "engine/backup/SongTag.h"
+#include "engine/backup/BackupNames.h"
 #include "engine/jobs/ChunkStream.h"
 #include "engine/jobs/ExtracterData.h"
 #include "engine/jobs/SongFile.h"
