@@ -63,8 +63,10 @@ def discs_of(backup):
     chapters = {c.element_id: c for c in tag.getall("CHAP")}
     top = [c for c in tag.getall("CTOC") if c.element_id == "TOC"][0]
 
-    def texts(chap):
-        return {k: str(chap.sub_frames[k]) for k in ("TIT2", "TPE1")}
+    def texts(chap, base=0):
+        found = {k: str(chap.sub_frames[k]) for k in ("TIT2", "TPE1")}
+        found["times"] = (chap.start_time - base, chap.end_time - base)  # ms into the disc
+        return found
 
     if top.child_element_ids[0].startswith("track"):
         toc = tag.getall("MCDI")[0].data
@@ -77,7 +79,7 @@ def discs_of(backup):
         chunk = chapters["chunk%d" % i]
         start = tag.size + chunk.start_offset
         end = len(data) if chunk.end_offset == 0xFFFFFFFF else tag.size + chunk.end_offset
-        tracks = {k: texts(chapters["disc%d track%d" % (i, k)])
+        tracks = {k: texts(chapters["disc%d track%d" % (i, k)], chunk.start_time)
                   for k in range(1, track_count(toc) + 1)}
         discs.append(Disc(toc, data[start:end], tracks))
     return discs
@@ -121,6 +123,11 @@ def check_mp3(song, disc, k, positions, disc_file, work):
     payload = open(song, "rb").read()[tag.size:]
     start, length = track_frames(disc.toc, k)
     f0, f1 = mp3_frames(start, length)
+    # The frames lie between the chapter's times (to a frame, and the chapters' whole ms).
+    first_ms, end_ms = f0 * 1152000 / 44100, f1 * 1152000 / 44100
+    chapter = disc.texts[k]["times"]
+    check(abs(first_ms - chapter[0]) < 28 and abs(end_ms - chapter[1]) < 28,
+          "%s: frames %.0f..%.0f ms, chapter %d..%d ms" % (song, first_ms, end_ms, *chapter))
     end = positions[f1] if f1 < len(positions) else len(disc.audio)
     check(payload == disc.audio[positions[f0]:end],
           "%s: payload is the disc's frames %d..%d (bytes %d..%d)" % (song, f0, f1, positions[f0], end))
