@@ -2,18 +2,10 @@
 
 #include <cctype>
 
+#include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
 
 namespace BackupFile {
-namespace {
-
-// The user's interface language, else the system's.
-LANGID UserUILanguage() {
-  const LANGID user = GetUserDefaultUILanguage();
-  return PRIMARYLANGID(user) != 0 ? user : GetSystemDefaultUILanguage();
-}
-
-}  // namespace
 
 std::string CommentLanguage() {
   char code[20] = {};
@@ -22,7 +14,7 @@ std::string CommentLanguage() {
       std::isalpha(static_cast<unsigned char>(code[1])) &&
       std::isalpha(static_cast<unsigned char>(code[2])))
     return std::string(code, 3);
-  switch (UserUILanguage() & 0x3FF) {
+  switch (Localizer::GetUserUILanguage() & 0x3FF) {
     case LANG_ENGLISH:
       return "eng";
     case LANG_GERMAN:

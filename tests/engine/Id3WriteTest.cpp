@@ -73,6 +73,19 @@ TEST(Id3Write, ReadTagMustFitItsOwnSize) {
   EXPECT_EQ(4096u, fits.bytes().size());
 }
 
+// Size bytes read with their top bits set give a size that no header can hold.
+TEST(Id3Write, TagTooLargeForItsHeaderIsNotWritten) {
+  Bytes file = {'I', 'D', '3', 3, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  file.resize(310, 0);
+  MemoryIn in(file);
+  auto tag = ID3::CreateFromStream(in.in);
+  ASSERT_GT(tag->GetTagSize(), 0x0FFFFFFFu + 10);
+  tag->FrameData(tag->AddFrame("TIT2", 0)) = Bytes(6, 'a');
+  MemoryOut m;
+  EXPECT_FALSE(tag->Write(m.out));
+  EXPECT_TRUE(m.bytes().empty());
+}
+
 TEST(Id3Write, FailingStreamFailsTheWrite) {
   auto tag = ID3::CreateEmpty();
   tag->FrameData(tag->AddFrame("TIT2", 0)) = Bytes(6, 'a');

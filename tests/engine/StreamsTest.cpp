@@ -153,6 +153,19 @@ TEST(Streams, ChunkStreamDeliversExactlyItsRange) {
   EXPECT_EQ(0, s.chunk.gcount());
 }
 
+TEST(Streams, SeekBeforeTheFirstReadIsKept) {
+  TempDir dir;
+  const Bytes data = Pattern(3000);
+  WriteFile(dir / L"f.bin", data);
+  for (std::ios_base::seekdir way : {std::ios_base::beg, std::ios_base::cur}) {
+    ChunkStream s(dir / L"f.bin", 1000, 1000);
+    s.chunk.seekg(417, way);
+    unsigned char b[4];
+    s.chunk.read(b, 4);
+    EXPECT_EQ(Bytes(data.begin() + 1417, data.begin() + 1421), Bytes(b, b + 4));
+  }
+}
+
 TEST(Streams, EmptyChunkAndChunkPastTheFileEnd) {
   TempDir dir;
   const Bytes data = Pattern(300);
