@@ -161,6 +161,9 @@ TEST_P(ExtracterStart, WritesTheSongsWhicheverEndsFirst) {
   ASSERT_TRUE(run.Finish());
   EXPECT_TRUE(run.engine.Succeeded());
   EXPECT_EQ(L"Your tracks have been successfully created", run.text);
+  std::wstring pageText = L"set by the page";
+  EXPECT_EQ(S_OK, run.engine.Stop(pageText));
+  EXPECT_EQ(L"set by the page", pageText);
   EXPECT_EQ(1, run.notifications.Count(JOB_DONE));
   EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
 }
@@ -270,7 +273,7 @@ const Damage kDamages[] = {
      }},
 };
 
-class ExtracterDamage : public testing::TestWithParam<std::tuple<int, int>> {};
+class ExtracterDamage : public testing::TestWithParam<std::tuple<int, int, bool>> {};
 
 TEST_P(ExtracterDamage, EndsOnceWithTheScansOutcome) {
   const Damage& damage = kDamages[std::get<0>(GetParam())];
@@ -281,8 +284,10 @@ TEST_P(ExtracterDamage, EndsOnceWithTheScansOutcome) {
   // The page's view of the file from before the damage.
   ASSERT_EQ(S_OK, backup.Scan(run.engine));
   Sleep(std::get<1>(GetParam()));
-  const SongList songs = SongList::AllTracks(backup.discs, backup.dir.path(), L".mp3");
-  run.started = songs.StartOn(run.engine, run.notifications.window(), true);
+  const bool mp3 = std::get<2>(GetParam());
+  const SongList songs =
+      SongList::AllTracks(backup.discs, backup.dir.path(), mp3 ? L".mp3" : L".wav");
+  run.started = songs.StartOn(run.engine, run.notifications.window(), mp3);
   EXPECT_TRUE(run.started == S_OK || run.started == E_FAIL);
   ASSERT_TRUE(run.Finish());
   EXPECT_EQ(1, run.notifications.Count(JOB_DONE));
@@ -294,7 +299,8 @@ TEST_P(ExtracterDamage, EndsOnceWithTheScansOutcome) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ExtracterDamage,
-                         testing::Combine(testing::Range(0, 5), testing::Values(0, 500)));
+                         testing::Combine(testing::Range(0, 5), testing::Values(0, 500),
+                                          testing::Bool()));
 
 // Both the scan's end and StartExtraction may start the extraction, and only
 // one of them may: a second start of a running thread ends the program.
