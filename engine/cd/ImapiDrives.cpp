@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cwctype>
+#include <set>
 
 #include "engine/cd/Backends.h"
 
@@ -60,6 +62,7 @@ std::vector<ComPtr<IDiscRecorder2>> FindRecorders(wchar_t letter) {
   ComPtr<IEnumVARIANT> ids;
   if (master->get__NewEnum(ids.Put()) != S_OK || !ids) return found;
   ids->Reset();
+  std::set<std::wstring> seen;
   for (;;) {
     VARIANT id;
     VariantInit(&id);
@@ -74,7 +77,8 @@ std::vector<ComPtr<IDiscRecorder2>> FindRecorders(wchar_t letter) {
       VariantClear(&id);
       break;
     }
-    if (id.vt == VT_BSTR && recorder->InitializeDiscRecorder(id.bstrVal) == S_OK &&
+    const bool fresh = id.vt == VT_BSTR && id.bstrVal && seen.insert(id.bstrVal).second;
+    if (fresh && recorder->InitializeDiscRecorder(id.bstrVal) == S_OK &&
         !DriveRoot(recorder.Get(), letter).empty())
       found.push_back(recorder);
     VariantClear(&id);
@@ -101,7 +105,8 @@ std::vector<DriveEntry> ListImapiDrives() {
       if (ex->SendCommandGetDataFromDevice(cdb, sizeof cdb, sense, kCommandTimeoutSeconds,
                                            reply.data(), kTocBufferBytes, &fetched) == S_OK &&
           fetched != 0)
-        entry.kind = JudgeTocReply(reply.data(), fetched, entry.toc);
+        entry.kind =
+            JudgeTocReply(reply.data(), std::min<ULONG>(fetched, kTocBufferBytes), entry.toc);
     }
     FillShellInfo(entry);
     list.push_back(entry);

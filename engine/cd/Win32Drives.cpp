@@ -4,6 +4,7 @@
 #include <winioctl.h>
 #include <ntddcdrm.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace CdDevice {
@@ -59,7 +60,7 @@ std::vector<DriveEntry> ListWin32Drives() {
       DWORD returned = 0;
       if (Driver().deviceIoControl(device.Get(), IOCTL_CDROM_READ_TOC, nullptr, 0, reply,
                                    sizeof reply, &returned, nullptr))
-        entry.kind = JudgeTocReply(reply, returned, entry.toc);
+        entry.kind = JudgeTocReply(reply, std::min<DWORD>(returned, sizeof reply), entry.toc);
     }
     FillShellInfo(entry);
     list.push_back(entry);

@@ -77,6 +77,16 @@ void Put16(unsigned char* p, int16_t v) {
 
 }  // namespace
 
+std::string ToneDisc(const std::string& id, char letter, const std::vector<int>& trackSeconds) {
+  std::string text = "[drive]\nid = " + id + "\nvolumes = " + letter + ":\\\n";
+  int32_t lba = 0;
+  for (size_t i = 0; i < trackSeconds.size(); ++i) {
+    text += "track = " + std::to_string(lba) + " audio " + std::to_string(220 + 55 * i) + "\n";
+    lba += trackSeconds[i] * 75;
+  }
+  return text + "leadout = " + std::to_string(lba) + "\n";
+}
+
 bool Parse(const std::string& text, Description& out, std::string& error) {
   out = Description();
   std::istringstream in(text);
@@ -224,15 +234,27 @@ int TrackAt(const Drive& drive, int32_t lba) {
 void FillSector(const Drive& drive, int32_t lba, unsigned char* out) {
   std::memset(out, 0, kSectorBytes);
   if (!drive.image.empty()) {
-    HANDLE h = CreateFileW(drive.image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    // One open image per thread, so that reading a whole disc stays cheap.
+    struct OpenImage {
+      std::wstring path;
+      HANDLE h = INVALID_HANDLE_VALUE;
+      ~OpenImage() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+      }
+    };
+    thread_local OpenImage image;
+    if (image.path != drive.image) {
+      if (image.h != INVALID_HANDLE_VALUE) CloseHandle(image.h);
+      image.path = drive.image;
+      image.h = CreateFileW(drive.image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(lba) * kSectorBytes;
     DWORD got = 0;
-    if (lba >= 0 && SetFilePointerEx(h, at, nullptr, FILE_BEGIN))
-      ReadFile(h, out, kSectorBytes, &got, nullptr);
-    CloseHandle(h);
+    if (image.h != INVALID_HANDLE_VALUE && lba >= 0 &&
+        SetFilePointerEx(image.h, at, nullptr, FILE_BEGIN))
+      ReadFile(image.h, out, kSectorBytes, &got, nullptr);
     return;
   }
   const int t = TrackAt(drive, lba);

@@ -51,6 +51,10 @@ struct Description {
   std::vector<Drive> drives;
 };
 
+// The description text of one drive holding an audio disc whose track i lasts
+// trackSeconds[i] and plays a tone of 220 + 55·i Hz, starting at LBA 0.
+std::string ToneDisc(const std::string& id, char letter, const std::vector<int>& trackSeconds);
+
 // Parses a description; false with a message naming the line on a syntax error.
 bool Parse(const std::string& text, Description& out, std::string& error);
 bool Load(const std::wstring& path, Description& out, std::string& error);

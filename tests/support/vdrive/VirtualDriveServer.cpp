@@ -65,6 +65,20 @@ const VirtualDisc::Description& Current() {
   return g_loaded.description;
 }
 
+// The log stays open (appending) while its name stays the same, until the
+// server is unloaded.
+struct OpenLog {
+  std::mutex lock;
+  std::wstring path;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  void Close() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
+    path.clear();
+  }
+};
+OpenLog g_log;
+
 void Log(const std::wstring& id, const BYTE* cdb, ULONG cdbSize, ULONG timeout, ULONG bufSize,
          HRESULT hr, ULONG fetched) {
   const std::wstring path = Env(L"TAVRIN_VDRIVE_LOG");
@@ -81,12 +95,19 @@ void Log(const std::wstring& id, const BYTE* cdb, ULONG cdbSize, ULONG timeout, 
   std::snprintf(tail, sizeof tail, " timeout=%lu buf=%lu hr=%08lX fetched=%lu\n", timeout, bufSize,
                 static_cast<unsigned long>(hr), fetched);
   line += tail;
-  HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
+  std::lock_guard<std::mutex> lock(g_log.lock);
+  std::wstring& openPath = g_log.path;
+  HANDLE& h = g_log.h;
+  if (path != openPath) {
+    g_log.Close();
+    openPath = path;
+    h = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   DWORD put = 0;
-  WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
-  CloseHandle(h);
+  if (h != INVALID_HANDLE_VALUE)
+    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
 }
 
 // ---- MMC command execution -----------------------------------------------------
@@ -551,6 +572,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH) {
+    g_log.Close();
   }
   return TRUE;
 }

@@ -1,0 +1,250 @@
+// Picture recognition, decoding and JPEG encoding against ImageMagick's
+// fixtures (written by make-pictures.sh before these tests run).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "wizard/coverart/CoverImage.h"
+#include "wizard/coverart/ImageUtils.h"
+#include "wizard/coverart/Picture.h"
+
+namespace {
+
+const std::string kDir = "..\\fixtures\\pictures\\";
+
+std::vector<unsigned char> ReadFile(const std::string& name) {
+  std::ifstream in(kDir + name, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(kDir + "out\\" + name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+const BITMAPINFOHEADER& Header(const std::vector<unsigned char>& dib) {
+  return *reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
+}
+
+// The DIB's pixels as top-down RGB, as ImageMagick writes "rgb:".
+std::vector<unsigned char> TopDownRgb(const std::vector<unsigned char>& dib) {
+  const BITMAPINFOHEADER& h = Header(dib);
+  const int w = h.biWidth, rows = std::abs(h.biHeight);
+  const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+  std::vector<unsigned char> rgb;
+  for (int y = 0; y < rows; ++y) {
+    const unsigned char* row =
+        dib.data() + h.biSize + size_t(h.biHeight > 0 ? rows - 1 - y : y) * stride;
+    for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
+  }
+  return rgb;
+}
+
+int MaxDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+  if (a.size() != b.size()) return 256;
+  int worst = 0;
+  for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+  return worst;
+}
+
+class Pictures : public ::testing::Test {
+ protected:
+  void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  void TearDown() override { CoUninitialize(); }
+};
+
+TEST(PictureFormat, LeadingBytesNameTheFormat) {
+  auto bytes = [](const char* text, size_t size = 16, size_t length = 0) {
+    std::string head(text, length ? length : std::strlen(text));
+    head.resize(size, '\0');
+    return std::vector<unsigned char>(head.begin(), head.end());
+  };
+  struct Case {
+    std::vector<unsigned char> b;
+    int format;  // 0: not a picture
+  };
+  const Case cases[] = {
+      {bytes("GIF89a"), FormatGif},
+      {bytes("GIF89a", 15), 0},  // too short, whatever it holds
+      {bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF", 16, 10), FormatJpeg},
+      {bytes("\xFF\xD8\xFF\xE1\x00\x10"
+             "Exif",
+             16, 10),
+       0},  // a JPEG without JFIF is not taken
+      {bytes("\x89PNG\r\n\x1A\n"), FormatPng},
+      {bytes("BM"), FormatBmp},
+      {bytes("II*"), FormatTiff},
+      {bytes("MMBM GIF89a"), FormatTiff},  // tested first
+      {bytes("RIFF"), 0},
+  };
+  for (const Case& c : cases) {
+    int format = -1;
+    EXPECT_EQ(GetPictureFormat(c.b, format), c.format != 0) << c.b.data();
+    if (c.format) {
+      EXPECT_EQ(format, c.format);
+    }
+  }
+  // "MM" not followed by a TIFF decodes to nothing.
+  EXPECT_EQ(DecodePictureToDib(bytes("MMBM GIF89a", 64)), nullptr);
+}
+
+TEST_F(Pictures, EveryFormatDecodesToTheSamePixelsAsImageMagickReads) {
+  struct Case {
+    const char* file;
+    const char* expected;
+    int tolerance;
+  };
+  const Case cases[] = {
+      {"png8.png", "src.rgb", 0},   {"png16.png", "src.rgb", 0},
+      {"pngpal.png", "pal.rgb", 0}, {"gif.gif", "pal.rgb", 0},
+      {"bmp24.bmp", "src.rgb", 0},  {"bmp8.bmp", "pal.rgb", 0},
+      {"bmprle.bmp", "pal.rgb", 0}, {"bmp1.bmp", "mono.rgb", 0},
+      {"bmp32.bmp", "src.rgb", 0},  {"bmpcore.bmp", "src.rgb", 0},
+      {"tiff.tif", "src.rgb", 0},   {"tifflzw.tif", "src.rgb", 0},
+      {"jpeg.jpg", "jpeg.rgb", 3},  {"jpegprog.jpg", "jpegprog.rgb", 3},
+  };
+  for (const Case& c : cases) {
+    const SharedBytes dib = DecodePictureToDib(ReadFile(c.file));
+    ASSERT_NE(dib, nullptr) << c.file;
+    const BITMAPINFOHEADER& h = Header(*dib);
+    EXPECT_EQ(h.biSize, 40u);
+    EXPECT_EQ(h.biBitCount, 24);
+    EXPECT_EQ(h.biCompression, DWORD(BI_RGB));
+    EXPECT_EQ(h.biWidth, 37);
+    EXPECT_EQ(h.biHeight, 23) << c.file;  // bottom-up
+    EXPECT_EQ(h.biSizeImage, 23u * 112);
+    EXPECT_EQ(dib->size(), 40 + h.biSizeImage);
+    EXPECT_LE(MaxDifference(TopDownRgb(*dib), ReadFile(c.expected)), c.tolerance) << c.file;
+  }
+  // A BMP's resolution is kept.
+  EXPECT_EQ(Header(*DecodePictureToDib(ReadFile("bmp300dpi.bmp"))).biXPelsPerMeter, 11811);
+}
+
+TEST_F(Pictures, ClipboardDibsOfAnyLayoutBecomePacked24BitDibs) {
+  const auto src = ReadFile("src.rgb");
+  // The DIB part of a BMP file is a CF_DIB block.
+  for (const char* file : {"bmp32.bmp", "bmp24.bmp", "bmpcore.bmp"}) {
+    const auto bmp = ReadFile(file);
+    const SharedBytes dib = NormalizeDib(bmp.data() + 14, bmp.size() - 14);
+    ASSERT_NE(dib, nullptr) << file;
+    EXPECT_EQ(TopDownRgb(*dib), src) << file;
+  }
+  // A top-down DIB comes out bottom-up with the same picture.
+  const SharedBytes bottomUp = DecodePictureToDib(ReadFile("png8.png"));
+  std::vector<unsigned char> topDown(*bottomUp);
+  auto& h = *reinterpret_cast<BITMAPINFOHEADER*>(topDown.data());
+  h.biHeight = -h.biHeight;
+  const size_t stride = 112;
+  for (int y = 0; y < 23; ++y)
+    std::memcpy(&topDown[40 + y * stride], &(*bottomUp)[40 + (22 - y) * stride], stride);
+  const SharedBytes normal = NormalizeDib(topDown.data(), topDown.size());
+  ASSERT_NE(normal, nullptr);
+  EXPECT_EQ(*normal, *bottomUp);
+  // A block shorter than its header says is refused.
+  EXPECT_EQ(NormalizeDib(topDown.data(), topDown.size() - 1), nullptr);
+  EXPECT_EQ(NormalizeDib(topDown.data(), 39), nullptr);
+}
+
+TEST_F(Pictures, CoverPicturesAreKeptAsJpegsAtQuality80) {
+  CoverImageCollection covers;
+  const char* files[] = {"png8.png", "gif.gif", "bmp24.bmp", "jpeg.jpg", "tiff.tif"};
+  for (const char* file : files) {
+    const SharedBytes dib = DecodePictureToDib(ReadFile(file));
+    ASSERT_NE(dib, nullptr) << file;
+    auto jpeg = std::make_shared<const std::vector<unsigned char>>(EncodeJpeg(*dib));
+    ASSERT_FALSE(jpeg->empty()) << file;
+    covers.Add(-1, jpeg, std::wstring(file, file + std::strlen(file)), KindUnspecified);
+  }
+  int id = 0;
+  for (const CoverImage& c : covers) {
+    EXPECT_EQ(c.id, ++id);
+    // The program can read its own pictures again.
+    int format = 0;
+    ASSERT_TRUE(GetPictureFormat(*c.bytes, format));
+    EXPECT_EQ(format, FormatJpeg);
+    const SharedBytes back = DecodePictureToDib(*c.bytes);
+    ASSERT_NE(back, nullptr);
+    EXPECT_LE(
+        MaxDifference(TopDownRgb(*back), TopDownRgb(*DecodePictureToDib(ReadFile(files[id - 1])))),
+        96);
+  }
+  CoverImage tiff;
+  tiff.id = 5;
+  ASSERT_TRUE(covers.Find(tiff));
+  WriteFile("fromtiff.jpg", *tiff.bytes);
+
+  // The density follows the picture's resolution (checked with ImageMagick).
+  SharedBytes dib = DecodePictureToDib(ReadFile("png8.png"));
+  WriteFile("nodensity.jpg", EncodeJpeg(*dib));
+  auto& h = *reinterpret_cast<BITMAPINFOHEADER*>(dib->data());
+  h.biXPelsPerMeter = h.biYPelsPerMeter = 3780;
+  WriteFile("dpi96.jpg", EncodeJpeg(*dib));
+
+  // Not a 24-bit DIB: nothing.
+  h.biBitCount = 32;
+  EXPECT_TRUE(EncodeJpeg(*dib).empty());
+  EXPECT_TRUE(EncodeJpeg({}).empty());
+}
+
+// Hostile or damaged picture data never crashes and never yields a DIB that
+// does not hold together.
+TEST_F(Pictures, DamagedAndHostilePicturesGiveNothingOrAValidDib) {
+  auto valid = [](const SharedBytes& dib) {
+    if (!dib) return true;
+    const BITMAPINFOHEADER& h = Header(*dib);
+    return h.biSize == 40 && h.biBitCount == 24 && h.biWidth > 0 && h.biHeight > 0 &&
+           dib->size() == 40 + size_t(h.biHeight) * ((size_t(h.biWidth) * 3 + 3) & ~size_t(3));
+  };
+  std::mt19937 random(1234);
+  for (const char* file :
+       {"png8.png", "pngpal.png", "gif.gif", "bmp24.bmp", "bmp8.bmp", "bmprle.bmp", "bmp1.bmp",
+        "bmp32.bmp", "bmpcore.bmp", "jpeg.jpg", "jpegprog.jpg", "tiff.tif"}) {
+    const auto good = ReadFile(file);
+    for (size_t cut = 0; cut < good.size(); cut += 1 + good.size() / 40) {
+      std::vector<unsigned char> part(good.begin(), good.begin() + cut);
+      EXPECT_TRUE(valid(DecodePictureToDib(part))) << file << " cut at " << cut;
+    }
+    for (int round = 0; round < 150; ++round) {
+      auto bad = good;
+      const int changes = 1 + int(random() % 6);
+      for (int i = 0; i < changes; ++i) bad[random() % bad.size()] = (unsigned char)random();
+      EXPECT_TRUE(valid(DecodePictureToDib(bad))) << file << " round " << round;
+    }
+  }
+
+  // Headers that lie about sizes.
+  const auto bmp = ReadFile("bmp24.bmp");
+  ASSERT_GT(bmp.size(), 54u);
+  auto patched = [&](size_t at, uint32_t value, size_t width = 4) {
+    auto b = bmp;
+    for (size_t i = 0; i < width; ++i) b.at(at + i) = (unsigned char)(value >> (8 * i));
+    return b;
+  };
+  const std::vector<unsigned char> lies[] = {
+      patched(18, 0x7FFFFFFF),  // width
+      patched(22, 0x80000000),  // height
+      patched(18, 10000),       // more rows than the file holds
+      patched(10, 0xFFFFFFF0),  // pixels beyond the end
+      patched(14, 0xFFFFFFFF),  // header size
+      patched(30, 1),           // RLE8 on a 24-bit bitmap
+      patched(46, 100000),      // colour table
+      patched(28, 0, 2),        // no bits per pixel
+  };
+  for (const auto& b : lies) EXPECT_EQ(DecodePictureToDib(b), nullptr);
+  // 10000 x 10000 pixels is more than a cover picture may have.
+  auto png = ReadFile("png8.png");
+  ASSERT_GT(png.size(), 24u);
+  for (size_t i : {16, 20}) {
+    const unsigned char tenThousand[] = {0, 0, 0x27, 0x10};
+    std::memcpy(&png[i], tenThousand, 4);
+  }
+  EXPECT_EQ(DecodePictureToDib(png), nullptr);
+}
+
+}  // namespace
