@@ -77,6 +77,7 @@ std::wstring MakeDiscImageFileName(const std::vector<BackupDisc>& discs, std::si
 
 bool WriteSongTag(ID3::ByteOStream& os, unsigned k, const BackupDisc& disc) {
   std::unique_ptr<ID3::ID3TagLib> tag = ID3::CreateEmpty();
+  if (!tag) return false;
   for (const TagFrame& f :
        MakeTextFrames(*tag, k, 0, 0, disc.disc, RawToc::TrackLengthMs(k, disc.toc)))
     tag->FrameData(tag->AddFrame(f.id, 0)) = f.data;

@@ -35,6 +35,7 @@ class TextTable {
   void TakeEmbedded(const Bytes& data, std::size_t from) {
     if (from >= data.size()) return;
     const auto frames = ID3::CreateFromFrames(Bytes(data.begin() + from, data.end()));
+    if (!frames) return;
     for (unsigned i = 0; i < frames->GetFrameCount(); ++i)
       Take(frames->GetFrameId(i), frames->GetFrameData(i), *frames);
   }
@@ -243,6 +244,7 @@ bool Reader::DiscTable(const std::string& id, unsigned count, const Bytes& d, st
   // Each table carries its own texts: nothing is inherited from the one before.
   table_.Clear();
   const auto frames = ID3::CreateFromFrames(Bytes(d.begin() + rest, d.end()));
+  if (!frames) return false;
   bool toc = false;
   for (unsigned i = 0; i < frames->GetFrameCount(); ++i) {
     const std::string fid = frames->GetFrameId(i);
@@ -366,6 +368,12 @@ std::vector<BackupDisc> Reader::Finish() {
 
 }  // namespace
 
-std::vector<BackupDisc> ReadDiscs(ID3::ByteIStream& is) { return Reader(is).Read(); }
+std::vector<BackupDisc> ReadDiscs(ID3::ByteIStream& is) {
+  try {
+    return Reader(is).Read();
+  } catch (const std::bad_alloc&) {
+    return {};  // a file too large to hold in memory is no backup this program can use
+  }
+}
 
 }  // namespace BackupFile

@@ -97,36 +97,12 @@ void AddTrackChapters(ID3TagLib& tag, const BackupDisc& disc, int number, int32_
 
 bool OffsetFits(int64_t offset) { return offset >= 0 && offset <= kMaxBackupBytes; }
 
-}  // namespace
-
-const std::array<unsigned char, kGapBlockBytes>& GapFrame() {
-  static const std::array<unsigned char, kGapBlockBytes> block = [] {
-    std::array<unsigned char, kGapBlockBytes> b;
-    b.fill(0xFF);
-    // The padding bit is set: 626 bytes of frame and its padding byte.
-    const unsigned char head[] = {0xFF, 0xFB, 0xB2, 0x40, 0x00, 0x00, 0x08, 0x00, 0x00,
-                                  0x4B, 0x80, 0x00, 0x00, 0x08, 0x00, 0x00, 0x09, 0x70,
-                                  0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0x2E, 0x00, 0x00,
-                                  0x00, 0x20, 0x00, 0x00, 0x25, 0xC0, 0x00, 0x00, 0x04};
-    std::copy(std::begin(head), std::end(head), b.begin());
-    return b;
-  }();
-  return block;
-}
-
-bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes) {
-  if (newDiscBytes < 0) return false;
-  if (discs.empty()) return newDiscBytes <= kMaxBackupBytes;
-  const BackupDisc& last = discs.back();
-  const int64_t end = std::streamoff(last.audioStart) + last.audioSize + kGapBytes + newDiscBytes;
-  return end <= kMaxBackupBytes;
-}
-
-bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
-                        const std::wstring& fileName) {
+bool WriteSingleDisc(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
+                     const std::wstring& fileName) {
   if (discs.empty()) return false;
   const BackupDisc& disc = discs[0];
   std::unique_ptr<ID3TagLib> tag = ID3::CreateEmpty();
+  if (!tag) return false;
   const std::vector<TagFrame> album =
       MakeTextFrames(*tag, 0, 0, 0, disc.disc, RawToc::TrackStartMs(0, disc.toc));
   AddAll(*tag, album);
@@ -141,10 +117,10 @@ bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& dis
   return tag->Write(os);
 }
 
-bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
-              const std::wstring& fileName) {
+bool WriteDiscs(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
+                const std::wstring& fileName) {
   if (discs.empty()) return false;
-  if (discs.size() == 1) return WriteSingleDiscTag(os, discs, fileName);
+  if (discs.size() == 1) return WriteSingleDisc(os, discs, fileName);
   const int n = static_cast<int>(discs.size());
   const std::streamoff first = discs[0].audioStart;
   // Byte ranges of the discs, counted from the end of the tag; every stored
@@ -158,6 +134,7 @@ bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
   }
 
   std::unique_ptr<ID3TagLib> tag = ID3::CreateEmpty();
+  if (!tag) return false;
   AddAll(*tag, MakeTextFrames(*tag, 0, 0, 0, discs[0].disc, 0));
   std::vector<std::string> discIds;
   for (int i = 1; i <= n; ++i) discIds.push_back(Id("disc%d", i));
@@ -187,6 +164,49 @@ bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
   }
   AddAll(*tag, discs[0].pictures);
   return tag->Write(os);
+}
+
+}  // namespace
+
+const std::array<unsigned char, kGapBlockBytes>& GapFrame() {
+  static const std::array<unsigned char, kGapBlockBytes> block = [] {
+    std::array<unsigned char, kGapBlockBytes> b;
+    b.fill(0xFF);
+    // The padding bit is set: 626 bytes of frame and its padding byte.
+    const unsigned char head[] = {0xFF, 0xFB, 0xB2, 0x40, 0x00, 0x00, 0x08, 0x00, 0x00,
+                                  0x4B, 0x80, 0x00, 0x00, 0x08, 0x00, 0x00, 0x09, 0x70,
+                                  0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0x2E, 0x00, 0x00,
+                                  0x00, 0x20, 0x00, 0x00, 0x25, 0xC0, 0x00, 0x00, 0x04};
+    std::copy(std::begin(head), std::end(head), b.begin());
+    return b;
+  }();
+  return block;
+}
+
+bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes) {
+  if (newDiscBytes < 0) return false;
+  if (discs.empty()) return newDiscBytes <= kMaxBackupBytes;
+  const BackupDisc& last = discs.back();
+  const int64_t end = std::streamoff(last.audioStart) + last.audioSize + kGapBytes + newDiscBytes;
+  return end <= kMaxBackupBytes;
+}
+
+bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
+                        const std::wstring& fileName) {
+  try {
+    return WriteSingleDisc(os, discs, fileName);
+  } catch (const std::bad_alloc&) {
+    return false;  // the tag is built in memory before anything is written
+  }
+}
+
+bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
+              const std::wstring& fileName) {
+  try {
+    return WriteDiscs(os, discs, fileName);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 }  // namespace BackupFile

@@ -28,13 +28,18 @@ int KindOfPictureType(unsigned char type) {
 bool MakePictureFrame(TagFrame& out, const std::wstring& description, const ID3::Bytes& jpeg,
                       int kind) {
   std::unique_ptr<ID3::ID3TagLib> tag = ID3::CreateEmpty();
+  if (!tag) return false;
   const ID3::Bytes text = tag->EncodeText(description);
   const bool wide = text[0] != 0;
   const std::size_t size = 1 + sizeof kJpeg + 1 + (text.size() - 1) + (wide ? 2 : 1) + jpeg.size();
   // Larger frames are refused when the tag is read back.
   if (size > ID3::kMaxStreamFrameSize) return false;
   ID3::Bytes data;
-  data.reserve(size);
+  try {
+    data.reserve(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   data.push_back(text[0]);
   data.insert(data.end(), kJpeg, kJpeg + sizeof kJpeg);
   data.push_back(PictureTypeOfKind(kind));
@@ -71,7 +76,9 @@ bool ParsePictureFrame(const TagFrame& frame, int& kind, std::wstring& descripti
   if (!found) return false;
   ID3::Bytes text(d.begin() + from - 1, d.begin() + end);
   text[0] = encoding;
-  description = ID3::CreateEmpty()->DecodeText(text);
+  const std::unique_ptr<ID3::ID3TagLib> tag = ID3::CreateEmpty();
+  if (!tag) return false;
+  description = tag->DecodeText(text);
   picture.assign(d.begin() + end + (encoding == 0 ? 1 : 2), d.end());
   kind = KindOfPictureType(d[typeAt]);
   return true;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <new>
 
 #include "engine/id3/ID3TagLibImpl.h"
 #include "engine/streams/ChunkFilter.h"
@@ -16,18 +17,29 @@ const Bytes& EmptyBytes() {
 
 }  // namespace
 
+// A tag that cannot be held in memory is no tag: the factories give null.
 std::unique_ptr<ID3TagLib> CreateFromStream(ByteIStream& is) {
-  auto tag = std::make_unique<ID3TagLibImpl>();
-  tag->ReadStream(is);
-  return tag;
+  try {
+    auto tag = std::make_unique<ID3TagLibImpl>();
+    tag->ReadStream(is);
+    return tag;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
-std::unique_ptr<ID3TagLib> CreateEmpty() { return std::make_unique<ID3TagLibImpl>(); }
+std::unique_ptr<ID3TagLib> CreateEmpty() {
+  return std::unique_ptr<ID3TagLib>(new (std::nothrow) ID3TagLibImpl);
+}
 
 std::unique_ptr<ID3TagLib> CreateFromFrames(const Bytes& frames) {
-  auto tag = std::make_unique<ID3TagLibImpl>();
-  tag->ReadFrames(frames);
-  return tag;
+  try {
+    auto tag = std::make_unique<ID3TagLibImpl>();
+    tag->ReadFrames(frames);
+    return tag;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 void ID3TagLibImpl::ReadStream(ByteIStream& is) {
