@@ -341,9 +341,10 @@ ACMWrapper::Chunk ACMWrapper::DecodeChunk() {
   const unsigned room = static_cast<unsigned>(first.header.dwUser) - decodeTail_;
   unsigned bytes = 0, reportedFrames = 0;
   if (!draining_) {
-    if (room == 0 || !decodeCallback_(user_, sourceBytePosition_, framePosition_,
-                                      first.header.pbSrc + decodeTail_, room, room / sourceFrame,
-                                      sourceFrame, &bytes, &reportedFrames))
+    if (room == 0) return Chunk::Error;  // the codec left a whole buffer unused
+    if (!decodeCallback_(user_, sourceBytePosition_, framePosition_,
+                         first.header.pbSrc + decodeTail_, room, room / sourceFrame, sourceFrame,
+                         &bytes, &reportedFrames))
       bytes = 0;
     bytes = std::min(bytes, room);
     sourceBytePosition_ += bytes;
@@ -379,8 +380,6 @@ ACMWrapper::Chunk ACMWrapper::DecodeChunk() {
     drained_ = true;
     return DecodeChunk();
   }
-  if (buffered_ == 0 && used == 0 && decodeTail_ == first.header.dwUser)
-    return Chunk::Error;  // the codec is stuck on a full buffer
   return Chunk::Ready;
 }
 
