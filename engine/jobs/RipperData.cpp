@@ -1,7 +1,5 @@
 #include "engine/jobs/RipperData.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -10,12 +8,12 @@
 #include <boost/iostreams/stream_buffer.hpp>
 
 #include "common/Localizer.h"
-#include "common/SysUtil.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/CdDevice.h"
 #include "engine/jobs/SectorReader.h"
+#include "engine/jobs/WorkerScope.h"
 #include "engine/mp3/MP3Encoder.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/WFile.h"
@@ -202,9 +200,7 @@ std::unique_ptr<RipperData::OutputFile> RipperData::OpenOutput(const std::wstrin
 }
 
 void RipperData::RipperThread(RipperData* job) {
-  SysUtil::SetCurrentThreadName("Ripper Thread");
-  CoInitialize(nullptr);
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  WorkerScope worker("Ripper Thread", THREAD_PRIORITY_BELOW_NORMAL);
   try {
     job->Rip();
   } catch (const std::exception& e) {
@@ -220,7 +216,6 @@ void RipperData::RipperThread(RipperData* job) {
     job->oldFile_->Discard();
   }
   job->Done();
-  CoUninitialize();
 }
 
 void RipperData::WriteError() { text_ = Localizer::Translate(kWriteError); }
