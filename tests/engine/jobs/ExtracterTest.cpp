@@ -170,6 +170,25 @@ TEST_P(ExtracterStart, WritesTheSongsWhicheverEndsFirst) {
 
 INSTANTIATE_TEST_SUITE_P(Delays, ExtracterStart, testing::Values(0, 1000));
 
+// A second scan of the same file keeps the index, and a second extraction
+// from it begins at once.
+TEST(Extracter, ExtractsAgainFromTheIndexOfTheFirstScan) {
+  const Backup backup({kShortDisc});
+  ExtracterData engine;
+  for (const bool mp3 : {true, false}) {
+    JobNotifications notifications;
+    ASSERT_EQ(S_OK, backup.Scan(engine));
+    const SongList songs =
+        SongList::AllTracks(backup.discs, backup.dir.path(), mp3 ? L".mp3" : L".wav");
+    ASSERT_EQ(S_OK, songs.StartOn(engine, notifications.window(), mp3));
+    ASSERT_TRUE(notifications.WaitDone());
+    EXPECT_TRUE(engine.Succeeded());
+    std::wstring text;
+    EXPECT_EQ(S_OK, engine.Stop(text));
+  }
+  EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
+}
+
 // The scan accepts N - 382 to N + 382 frames for an expected count N.
 class ExtracterTolerance : public testing::TestWithParam<int> {};
 
