@@ -83,7 +83,7 @@ TEST_P(ExtracterProgressProxyFormat, ExtractsTheChosenSongsAndLeavesTheSuccessTe
   EXPECT_EQ(L"", job.Message());
   EXPECT_TRUE(job.Finish());  // the same answer again, without a second stop
   for (const std::wstring& path : info_->outputPaths) {
-    const std::vector<unsigned char> song = ReadBytes(path);
+    const std::vector<unsigned char> song = ReadFileBytes(path);
     ASSERT_GT(song.size(), 4u);
     EXPECT_EQ(ext == L".mp3" ? std::string("ID3") : std::string("RIF"),
               std::string(song.begin(), song.begin() + 3));
