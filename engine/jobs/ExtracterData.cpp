@@ -99,9 +99,9 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
   success_ = false;
   mp3_ = mp3;
   scanSteps_ = state->expectedFrames / 1000;
-  extractSteps_ = static_cast<int>(std::min<uint64_t>(total / 100, 0x3FFFFFFF));
+  const int extractSteps = static_cast<int>(std::min<uint64_t>(total / 100, 0x3FFFFFFF));
   // The page takes a range of 0 for a job that did not start.
-  range_ = std::max(1, scanSteps_ + extractSteps_);
+  range_ = std::max(1, scanSteps_ + extractSteps);
 
   if (state->error) {
     Post(JOB_DONE, 0);

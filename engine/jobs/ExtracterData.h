@@ -111,7 +111,6 @@ class ExtracterData {
   bool extractRunning_ = false;  // the extract thread was started and not yet joined
   std::atomic<bool> error_{false};
   int scanSteps_ = 0;
-  int extractSteps_ = 0;
   int range_ = 0;
   ByteIStream* decoderInput_ = nullptr;
   int64_t decoderLeft_ = 0;

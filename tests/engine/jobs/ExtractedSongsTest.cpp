@@ -68,7 +68,7 @@ void Produce(const std::wstring& name, const std::vector<BackupMaker::DiscPlan>&
     EXPECT_GE(last, engine.ProgressRange() - 2);
 
     for (const std::wstring& path : songs.paths)
-      EXPECT_FALSE(ReadBytes(path).empty()) << std::string(path.begin(), path.end());
+      EXPECT_FALSE(ReadFileBytes(path).empty()) << std::string(path.begin(), path.end());
   }
   // Nothing but the backup and the songs.
   EXPECT_EQ(1 + 2 * SongList::AllTracks(discs, folder, L"").paths.size(), FilesIn(folder).size());

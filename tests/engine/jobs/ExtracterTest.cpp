@@ -86,11 +86,11 @@ struct Backup {
   }
   // Leaves only the first bytes of the file (or spoils some in place).
   void Truncate(std::size_t keep) const {
-    Bytes bytes = ReadBytes(path);
+    Bytes bytes = ReadFileBytes(path);
     bytes.resize(std::min(keep, bytes.size()));
-    WriteBytes(path, bytes);
+    WriteFileBytes(path, bytes);
   }
-  std::size_t Size() const { return ReadBytes(path).size(); }
+  std::size_t Size() const { return ReadFileBytes(path).size(); }
 };
 
 // Two tracks of 4 and 2.7 seconds.
@@ -170,13 +170,32 @@ TEST_P(ExtracterStart, WritesTheSongsWhicheverEndsFirst) {
 
 INSTANTIATE_TEST_SUITE_P(Delays, ExtracterStart, testing::Values(0, 1000));
 
+// A second scan of the same file keeps the index, and a second extraction
+// from it begins at once.
+TEST(Extracter, ExtractsAgainFromTheIndexOfTheFirstScan) {
+  const Backup backup({kShortDisc});
+  ExtracterData engine;
+  for (const bool mp3 : {true, false}) {
+    JobNotifications notifications;
+    ASSERT_EQ(S_OK, backup.Scan(engine));
+    const SongList songs =
+        SongList::AllTracks(backup.discs, backup.dir.path(), mp3 ? L".mp3" : L".wav");
+    ASSERT_EQ(S_OK, songs.StartOn(engine, notifications.window(), mp3));
+    ASSERT_TRUE(notifications.WaitDone());
+    EXPECT_TRUE(engine.Succeeded());
+    std::wstring text;
+    EXPECT_EQ(S_OK, engine.Stop(text));
+  }
+  EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
+}
+
 // The scan accepts N - 382 to N + 382 frames for an expected count N.
 class ExtracterTolerance : public testing::TestWithParam<int> {};
 
 TEST_P(ExtracterTolerance, RefusesAScanThatFoundTooFewOrTooManyFrames) {
   const Backup backup({kShortDisc}, 3);
   // The frames of the disc, as the scanner finds them.
-  MemoryBuf memory(ReadBytes(backup.path));
+  MemoryBuf memory(ReadFileBytes(backup.path));
   std::basic_istream<unsigned char> file(&memory);
   MP3::MP3Seeker seeker;
   ASSERT_TRUE(
@@ -194,7 +213,7 @@ TEST_P(ExtracterTolerance, RefusesAScanThatFoundTooFewOrTooManyFrames) {
   ASSERT_TRUE(run.Finish());
   const bool accepted = offset >= -382 && offset <= 382;
   EXPECT_EQ(accepted, run.engine.Succeeded());
-  EXPECT_EQ(accepted, !ReadBytes(song).empty());
+  EXPECT_EQ(accepted, !ReadFileBytes(song).empty());
   EXPECT_EQ(1, run.notifications.Count(JOB_DONE));
   if (!accepted) {
     EXPECT_EQ(L"", run.text);
@@ -223,13 +242,13 @@ TEST(ExtracterStop, EndsTheScanPromptlyAndWritesNothing) {
   ASSERT_TRUE(notifications.WaitDone());
   EXPECT_TRUE(engine.Succeeded());
   EXPECT_EQ(S_OK, engine.Stop(text));
-  EXPECT_GT(ReadBytes(song).size(), backup.discs[0].audioSize * 0.99);
+  EXPECT_GT(ReadFileBytes(song).size(), backup.discs[0].audioSize * 0.99);
 }
 
 TEST(ExtracterStop, EndsTheExtractionPromptlyAndKeepsTheFileItWouldReplace) {
   const Backup backup({{{0}, 750, 0, {440}}}, 30);  // 5 minutes of audio
   const std::wstring song = backup.dir / L"song.wav";
-  ASSERT_TRUE(WriteBytes(song, {'k', 'e', 'e', 'p'}));
+  ASSERT_TRUE(WriteFileBytes(song, {'k', 'e', 'e', 'p'}));
   Extraction run;
   ASSERT_EQ(S_OK, backup.Scan(run.engine));
   ASSERT_EQ(S_OK, run.engine.StartExtraction(run.notifications.window(), {1}, {song}, {0}, false));
@@ -241,7 +260,7 @@ TEST(ExtracterStop, EndsTheExtractionPromptlyAndKeepsTheFileItWouldReplace) {
   EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500));
   EXPECT_FALSE(run.engine.Succeeded());
   EXPECT_EQ(L"", run.text);
-  EXPECT_EQ((Bytes{'k', 'e', 'e', 'p'}), ReadBytes(song));
+  EXPECT_EQ((Bytes{'k', 'e', 'e', 'p'}), ReadFileBytes(song));
   EXPECT_EQ(2u, FilesIn(backup.dir.path()).size());  // the backup and the old file
 }
 
@@ -256,7 +275,7 @@ struct Damage {
 
 const Damage kDamages[] = {
     {"plain MP3 without a tag", false,
-     [](const Backup& b) { WriteBytes(b.path, BackupMaker::EncodeDisc(kShortDisc)); }},
+     [](const Backup& b) { WriteFileBytes(b.path, BackupMaker::EncodeDisc(kShortDisc)); }},
     {"cut inside the tag", false, [](const Backup& b) { b.Truncate(3000); }},
     {"cut inside the first disc", false,
      [](const Backup& b) {
@@ -266,10 +285,10 @@ const Damage kDamages[] = {
      [](const Backup& b) { b.Truncate(b.Size() - 100 * 418); }},
     {"noise inside the audio", true,
      [](const Backup& b) {
-       Bytes bytes = ReadBytes(b.path);
+       Bytes bytes = ReadFileBytes(b.path);
        const std::size_t at = static_cast<std::size_t>(b.discs[1].audioStart) + 20000;
        std::fill(bytes.begin() + at, bytes.begin() + at + 300, 0x5A);
-       WriteBytes(b.path, bytes);
+       WriteFileBytes(b.path, bytes);
      }},
 };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/jobs/ExtracterData.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/JobNotifications.h"
 
 // Helpers of the extraction tests: the songs to write and the folder afterwards.
@@ -44,28 +45,4 @@ inline std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   } while (FindNextFileW(h, &fd));
   FindClose(h);
   return names;
-}
-
-inline std::vector<unsigned char> ReadBytes(const std::wstring& path) {
-  std::vector<unsigned char> bytes;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
-  LARGE_INTEGER size;
-  GetFileSizeEx(h, &size);
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD got = 0;
-  if (!bytes.empty()) ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  CloseHandle(h);
-  return bytes;
-}
-
-inline bool WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(h);
-  return ok && put == bytes.size();
 }

@@ -16,6 +16,7 @@
 #include "engine/cd/CdDevice.h"
 #include "engine/jobs/RipperData.h"
 #include "engine/streams/ByteSourceSB.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/JobNotifications.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "wizard/WizardInfo.h"
@@ -24,28 +25,8 @@ namespace ripfixture {
 
 using Bytes = std::vector<unsigned char>;
 
-inline Bytes ReadFileBytes(const std::wstring& path) {
-  Bytes all;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return all;
-  LARGE_INTEGER size;
-  GetFileSizeEx(h, &size);
-  all.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD got = 0;
-  if (!all.empty()) ReadFile(h, all.data(), static_cast<DWORD>(all.size()), &got, nullptr);
-  all.resize(got);
-  CloseHandle(h);
-  return all;
-}
-
-inline void WriteFileBytes(const std::wstring& path, const Bytes& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD put = 0;
-  if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  CloseHandle(h);
-}
+using ::ReadFileBytes;
+using ::WriteFileBytes;
 
 inline bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
