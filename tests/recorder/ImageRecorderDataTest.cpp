@@ -131,8 +131,7 @@ TEST(ImageRecorderData, WritesImagesOtherToolsRead) {
     JobRun run;
     RunJob(run, cue, backup);
     EXPECT_TRUE(run.finished);
-    EXPECT_EQ(run.message,
-              L"The image file " + cue + L" has been successfully created");
+    EXPECT_EQ(run.message, L"The image file " + cue + L" has been successfully created");
     EXPECT_EQ(run.window.done, 1);
     const int sectors = c.starts.back() - c.starts.front();
     ASSERT_FALSE(run.window.progress.empty());
