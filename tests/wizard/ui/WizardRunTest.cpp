@@ -58,17 +58,23 @@ class Wizard : public ::testing::Test {
                    sizeof(order));
     RegCloseKey(key);
   }
+  // The settings file other tests may have left is put back afterwards.
   void SetUp() override {
+    earlier_ = ReadFile(SettingsFile());
     DeleteFileW(SettingsFile().c_str());
     DeleteFileW(HelpLog().c_str());
   }
   void TearDown() override {
     if (process_.hProcess) {
-      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 5000);
+      }
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
     }
+    DeleteFileW(SettingsFile().c_str());
+    if (!earlier_.empty()) std::ofstream(SettingsFile().c_str(), std::ios::binary) << earlier_;
   }
 
   void Start(const std::wstring& arguments = L"") {
@@ -107,6 +113,7 @@ class Wizard : public ::testing::Test {
 
   PROCESS_INFORMATION process_ = {};
   HWND sheet_ = nullptr;
+  std::string earlier_;
 };
 
 TEST_F(Wizard, ShowsTheTranslatedTextsAndTheVersion) {
@@ -201,6 +208,21 @@ TEST_F(Wizard, HelpOpensEachPagesTopicAndTheButtonsPopUps) {
   first.join();
   f1(kBack);  // no second box
 
+  // F1 in the track editor: the first row has its own texts, the later rows
+  // share those of their column; a control without texts opens the page.
+  PostMessageW(sheet_, PSM_SETCURSELID, 0, IDD_WIZ97_TRACKEDITOR);
+  ASSERT_TRUE(WaitForPage(sheet_, IDD_WIZ97_TRACKEDITOR));
+  auto f1OnPage = [&](int control, DWORD contextId) {
+    HELPINFO help = {sizeof(help), HELPINFO_WINDOW,
+                     control,      GetDlgItem(CurrentPage(sheet_), control),
+                     contextId,    {}};
+    SendMessageW(sheet_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+  };
+  f1OnPage(1201, 0x80C904B1);
+  f1OnPage(1202, 0);
+  f1OnPage(1303, 0);
+  f1OnPage(IDC_STATIC, 0);  // a label
+
   ASSERT_TRUE(Press(sheet_, kCancel));
   EXPECT_EQ(0u, ExitCode());
   EXPECT_EQ(
@@ -208,7 +230,11 @@ TEST_F(Wizard, HelpOpensEachPagesTopicAndTheButtonsPopUps) {
       "0|::/SelectOp.html>$global_main\n"
       "0|::/SelSourceFile.html>$global_main\n"
       "17|::/Context.txt|12324|0x80003024\n"
-      "17|::/Context.txt|12323|0x80003023\n",
+      "17|::/Context.txt|12323|0x80003023\n"
+      "17|::/Context.txt|1201|0x80C904B1\n"
+      "17|::/Context.txt|1202|0x80CE04B1\n"
+      "17|::/Context.txt|1303|0x80CE0515\n"
+      "0|::/EditTracks.html>$global_main\n",
       ReadFile(HelpLog()));
 }
 
