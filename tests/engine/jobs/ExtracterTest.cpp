@@ -189,6 +189,24 @@ TEST(Extracter, ExtractsAgainFromTheIndexOfTheFirstScan) {
   EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
 }
 
+// A last track whose end lies past the frames found runs to the end of its
+// disc's audio, here the end of a file that lost its last frames.
+TEST(Extracter, TheLastTrackRunsToTheEndOfItsDisc) {
+  Backup backup({kShortDisc});
+  backup.Truncate(backup.Size() - 20 * 418 - 5);  // the last frame cut short, too
+  backup.Reread();
+  Extraction run;
+  ASSERT_EQ(S_OK, backup.Scan(run.engine));
+  const std::wstring song = backup.dir / L"last.mp3";
+  ASSERT_EQ(S_OK, run.engine.StartExtraction(run.notifications.window(), {2}, {song}, {0}, true));
+  ASSERT_TRUE(run.Finish());
+  ASSERT_TRUE(run.engine.Succeeded());
+  const Bytes file = ReadFileBytes(backup.path);
+  const Bytes copy = ReadFileBytes(song);
+  ASSERT_GT(copy.size(), 4096u + 1000u);
+  EXPECT_TRUE(std::equal(copy.end() - 1000, copy.end(), file.end() - 1000));
+}
+
 // The scan accepts N - 382 to N + 382 frames for an expected count N.
 class ExtracterTolerance : public testing::TestWithParam<int> {};
 
