@@ -97,7 +97,6 @@ bool MP3Seeker::Open(std::shared_ptr<ByteIStream> stream) {
   inconsistent_ = false;
   index_.clear();
   index_.reserve(kIndexStep);
-  frameCount_ = 0;
   lastResync_ = -1;
   lastFrame_ = -1;
   current_ = 0;
@@ -124,7 +123,6 @@ bool MP3Seeker::NextFrame() {
       if (index_.size() == index_.capacity()) index_.reserve(index_.capacity() + kIndexStep);
       index_.push_back(current_);
       current_ += length;
-      ++frameCount_;
       return true;
     }
     // Searched from here before: nothing more to find.

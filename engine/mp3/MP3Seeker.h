@@ -38,7 +38,6 @@ class MP3Seeker {
   std::streampos lastFrame_ = -1;
   std::shared_ptr<ByteIStream> stream_;
   std::vector<std::streampos> index_;
-  int frameCount_ = 0;
   bool inconsistent_ = false;
 };
 
