@@ -90,8 +90,8 @@ std::wstring WindowKey(const std::wstring& text) {
   return FindKey(text, key) ? key : std::wstring();
 }
 
-// The shown form of a file that may stand in the folder itself or be reached
-// through a shortcut named after it.
+// The full path of a file that stands in its folder, or else the target of a
+// shortcut there named after it with ".lnk" appended; empty when neither exists.
 std::wstring ResolveFileOrShortcut(const std::wstring& path) {
   const std::wstring direct = ShellUtils::ResolveExistingPath(path);
   if (!direct.empty()) return direct;
@@ -175,7 +175,8 @@ void TranslateDialog(HWND window) {
 }
 
 std::wstring GetHelpFilePath() {
-  return ResolveFileOrShortcut(LocalizerImpl::Instance().BasePath() + L".chm");
+  const std::wstring& base = LocalizerImpl::Instance().BasePath();
+  return base.empty() ? std::wstring() : ResolveFileOrShortcut(base + L".chm");
 }
 
 LANGID GetUserUILanguage() {

@@ -96,7 +96,8 @@ class Checker {
     for (int k = 1; k <= extra; ++k) {
       if ((Peek(k) & 0xC0) != 0x80) return false;
     }
-    if (Starts("\xEF\xBB\xBF") || Starts("\xEF\xBF\xBE") || Starts("\xEF\xBF\xBF")) return false;
+    if (b == 0xEF && (Starts("\xEF\xBB\xBF") || Starts("\xEF\xBF\xBE") || Starts("\xEF\xBF\xBF")))
+      return false;
     i_ += 1 + extra;
     return true;
   }
@@ -341,7 +342,11 @@ bool IsWellFormed(const std::string& text) { return Checker(text).Run(); }
 
 bool Load(const std::wstring& path, TiXmlDocument& doc) {
   std::string text;
-  if (!ReadAll(path, text)) return false;
+  return ReadAll(path, text) && Parse(std::move(text), doc);
+}
+
+bool Parse(std::string text, TiXmlDocument& doc) {
+  if (text.size() > kMaxBytes) return false;
   NormaliseLineEnds(text);
   if (!IsWellFormed(text)) return false;
   // TinyXML may step up to four bytes past a character's first byte.

@@ -16,6 +16,8 @@ constexpr int kMaxDepth = 100;
 // Parses the file into doc (which should be empty); false when the file cannot
 // be read, is too large, is not well-formed or TinyXML rejects it.
 bool Load(const std::wstring& path, TiXmlDocument& doc);
+// The same for bytes already in memory.
+bool Parse(std::string text, TiXmlDocument& doc);
 
 // True when text (line ends already normalised to LF) is well-formed XML in
 // UTF-8 nested at most kMaxDepth elements deep.

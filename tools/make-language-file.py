@@ -220,32 +220,37 @@ def read_source(path, catalogue):
                 catalogue.add_string(literal, f"{path}:{line}")
 
 
+def is_word(token, *words):
+    """Whether a token is one of the words (a keyword, not a string)."""
+    return token[0] != "string" and token[1] in words
+
+
 def read_templates(path, catalogue):
     text = open(path, encoding="utf-8").read()
     toks = list(tokens(text, path, rc=True))
     i = 0
     while i < len(toks):
         kind, value, line = toks[i]
-        if kind == "name" and value in ("DIALOG", "DIALOGEX"):
+        if is_word(toks[i], "DIALOG", "DIALOGEX"):
             # Statements up to the block: CAPTION "..." among them.
             j = i + 1
             caption = None
-            while j < len(toks) and not (toks[j][1] in ("BEGIN", "{")):
-                if toks[j][1] == "CAPTION" and j + 1 < len(toks) and toks[j + 1][0] == "string":
+            while j < len(toks) and not is_word(toks[j], "BEGIN", "{"):
+                if is_word(toks[j], "CAPTION") and j + 1 < len(toks) and toks[j + 1][0] == "string":
                     caption = split_literal(toks[j + 1][1])
                     if caption and not CAPTION_KEY.match(caption[1]):
                         caption = None
                 j += 1
             controls = None
             if caption:
-                controls = catalogue.add_dialog(caption, f"{path}:{toks[j - 1][2]}")
+                controls = catalogue.add_dialog(caption, f"{path}:{line}")
             j += 1  # past BEGIN
             depth = 1
             while j < len(toks) and depth:
                 k, v, ln = toks[j]
-                if v in ("BEGIN", "{"):
+                if is_word(toks[j], "BEGIN", "{"):
                     depth += 1
-                elif v in ("END", "}"):
+                elif is_word(toks[j], "END", "}"):
                     depth -= 1
                 elif k == "string":
                     literal = split_literal(v)

@@ -14,9 +14,7 @@
 // test's own, and its registry value "Language"; all removed afterwards.
 class LanguageFolders {
  public:
-  LanguageFolders()
-      : app_(L"LocTest_" +
-             Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+  LanguageFolders() : app_(OwnName()) {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     folder_ = exe;

@@ -207,21 +207,17 @@ TEST_F(LocalizerTest, APluginsOwnCopyReadsTheProgramsLanguageFile) {
   const DWORD german = 1031;
   lang_.SetRegistryLanguage(REG_DWORD, &german, sizeof german);
   lang_.PutLanguage(1031, {{"CANCEL", "Abbrechen"}});
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring dll = exe;
-  dll = dll.substr(0, dll.rfind(L'\\')) + L"\\..\\plugin_probe.dll";
-  HMODULE plugin = LoadLibraryW(dll.c_str());
-  ASSERT_TRUE(plugin) << GetLastError();
-  using TranslateFn = int (*)(const wchar_t*, const wchar_t*, const wchar_t*, wchar_t*, int);
-  auto translate =
-      reinterpret_cast<TranslateFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "Translate")));
-  ASSERT_TRUE(translate);
-  wchar_t text[64] = {};
-  EXPECT_EQ(1,
-            translate(Settings::Root().c_str(), lang_.app().c_str(), L"Cancel{CANCEL}", text, 64));
-  EXPECT_STREQ(L"Abbrechen", text);
-  FreeLibrary(plugin);
+  {
+    PluginProbe plugin(L"..\\plugin_probe.dll");
+    auto translate =
+        plugin.Export<int (*)(const wchar_t*, const wchar_t*, const wchar_t*, wchar_t*, int)>(
+            "Translate");
+    ASSERT_TRUE(translate);
+    wchar_t text[64] = {};
+    EXPECT_EQ(
+        1, translate(Settings::Root().c_str(), lang_.app().c_str(), L"Cancel{CANCEL}", text, 64));
+    EXPECT_STREQ(L"Abbrechen", text);
+  }
   EXPECT_EQ(L"Cancel", Localizer::Translate(L"Cancel{CANCEL}"));
 }
 

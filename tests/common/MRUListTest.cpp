@@ -4,7 +4,6 @@
 
 #include "common/Settings.h"
 #include "common/SettingsXmlStore.h"
-#include "common/Utf8.h"
 #include "tests/common/SettingsFiles.h"
 #include "tests/support/TempDir.h"
 
@@ -12,18 +11,8 @@ namespace {
 
 using Items = std::vector<std::wstring>;
 
-class MRUListTest : public ::testing::Test {
+class MRUListTest : public OwnSettingsFileTest {
  protected:
-  void SetUp() override {
-    Settings::SetBackend(Settings::BackendXmlFile);
-    Settings::SetRoot(
-        L"Velmora\\MRUTest_" +
-        Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    path_ = Settings::XmlStore::FilePath();
-    DeleteFileW(path_.c_str());
-  }
-  void TearDown() override { DeleteFileW(path_.c_str()); }
-
   std::wstring NewFile(const std::wstring& name) {
     const std::wstring path = dir_ / name;
     WriteBytes(path, "x");
@@ -40,7 +29,6 @@ class MRUListTest : public ::testing::Test {
       ASSERT_TRUE(Settings::SetString(key + std::to_wstring(i), items[i], false));
   }
 
-  std::wstring path_;
   TempDir dir_;
 };
 

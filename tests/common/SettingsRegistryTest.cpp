@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Settings.h"
-#include "common/Utf8.h"
+#include "tests/common/SettingsFiles.h"
 
 namespace {
 
@@ -11,9 +11,7 @@ namespace {
 class SettingsRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Settings::SetRoot(
-        L"Velmora\\RegistryTest_" +
-        Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    Settings::SetRoot(L"Velmora\\" + OwnName());
     key_ = L"SOFTWARE\\" + Settings::Root();
     TearDown();
   }

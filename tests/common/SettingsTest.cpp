@@ -16,26 +16,7 @@ namespace {
 
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
-// A settings file of this test's own below the real common application-data
-// folder, reached through the process's store.
-class SettingsFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Settings::SetBackend(Settings::BackendXmlFile);
-    Settings::SetRoot(
-        L"Velmora\\SettingsTest_" +
-        Utf8::Decode(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    path_ = Settings::XmlStore::FilePath();
-    Clean();
-  }
-  void TearDown() override { Clean(); }
-  void Clean() {
-    DeleteFileW(path_.c_str());
-    DeleteFileW((path_ + L".bad").c_str());
-  }
-
-  std::wstring path_;
-};
+using SettingsFileTest = OwnSettingsFileTest;
 
 std::wstring CommonAppData() {
   wchar_t folder[MAX_PATH];
@@ -53,9 +34,9 @@ std::string WithCrLf(const std::string& text) {
 }
 
 TEST_F(SettingsFileTest, FirstAccessCreatesTheFileWithTheUsersSection) {
-  EXPECT_EQ(
-      CommonAppData() + L"\\Velmora\\SettingsTest_FirstAccessCreatesTheFileWithTheUsersSection.xml",
-      path_);
+  EXPECT_EQ(CommonAppData() +
+                L"\\Velmora\\SettingsFileTest_FirstAccessCreatesTheFileWithTheUsersSection.xml",
+            path_);
   std::wstring s = L"unchanged";
   int i = 7;
   EXPECT_FALSE(Settings::GetString(L"Quality", s));
@@ -143,18 +124,13 @@ TEST_F(SettingsFileTest, AWriteKeepsWhatThePluginsCopyStored) {
   int n;
   EXPECT_FALSE(Settings::GetInt(L"Quality", n));  // the program's copy is built
 
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring dll = exe;
-  dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\plugin_probe.dll";
-  HMODULE plugin = LoadLibraryW(dll.c_str());
-  ASSERT_TRUE(plugin);
-  using StoreFn = int (*)(const wchar_t*, const wchar_t*, const wchar_t*);
-  auto store =
-      reinterpret_cast<StoreFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "StoreString")));
-  ASSERT_TRUE(store);
-  EXPECT_EQ(1, store(Settings::Root().c_str(), L"email", L"ann@example.org"));
-  FreeLibrary(plugin);
+  {
+    PluginProbe plugin(L"plugin_probe.dll");
+    auto store =
+        plugin.Export<int (*)(const wchar_t*, const wchar_t*, const wchar_t*)>("StoreString");
+    ASSERT_TRUE(store);
+    EXPECT_EQ(1, store(Settings::Root().c_str(), L"email", L"ann@example.org"));
+  }
 
   ASSERT_TRUE(Settings::SetInt(L"Quality", 5, false));
   std::wstring email;

@@ -8,7 +8,10 @@ file=$1
 shift
 xmllint --noout "$file"
 root=$(xmllint --xpath 'name(/*)' "$file")
-keys=$(find "$@" -type f \( -name '*.cpp' -o -name '*.cc' -o -name '*.h' -o -name '*.hpp' \
+folders=()
+for folder in "$@"; do [ -d "$folder" ] && folders+=("$folder"); done
+[ ${#folders[@]} -gt 0 ] || { echo "no source folder" >&2; exit 1; }
+keys=$(find "${folders[@]}" -type f \( -name '*.cpp' -o -name '*.cc' -o -name '*.h' -o -name '*.hpp' \
          -o -name '*.inl' -o -name '*.rc' \) -print0 |
        xargs -0 -r -n1 sh -c 'gcc -fpreprocessed -dD -E -P -x c++ "$0" 2>/dev/null' |
        grep -oE '"([^"\\]|\\.)*\{[A-Z_][A-Z0-9_]*\}([^"\\{}]|\\.)*"' |
