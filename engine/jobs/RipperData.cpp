@@ -1,7 +1,5 @@
 #include "engine/jobs/RipperData.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -10,12 +8,12 @@
 #include <boost/iostreams/stream_buffer.hpp>
 
 #include "common/Localizer.h"
-#include "common/SysUtil.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/CdDevice.h"
 #include "engine/jobs/SectorReader.h"
+#include "engine/jobs/WorkerScope.h"
 #include "engine/mp3/MP3Encoder.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/WFile.h"
@@ -76,10 +74,9 @@ class OutputSink {
 
 }  // namespace
 
-// The backup file's output stream.
-class RipOutput : public RipperData::ByteOStream {
+class RipperData::Output : public RipperData::ByteOStream {
  public:
-  explicit RipOutput(std::unique_ptr<RipperData::OutputFile> file)
+  explicit Output(std::unique_ptr<RipperData::OutputFile> file)
       : RipperData::ByteOStream(nullptr),
         file_(std::move(file)),
         buffer_(OutputSink(file_.get(), &failed_)) {
@@ -105,14 +102,14 @@ class StreamSink {
  public:
   typedef unsigned char char_type;
   typedef boost::iostreams::sink_tag category;
-  explicit StreamSink(RipOutput& out) : out_(&out) {}
+  explicit StreamSink(RipperData::Output& out) : out_(&out) {}
   std::streamsize write(const unsigned char* s, std::streamsize n) {
     if (out_->Healthy()) out_->write(s, n);
     return n;
   }
 
  private:
-  RipOutput* out_;
+  RipperData::Output* out_;
 };
 
 // The open drive, closed on every way out of the rip.
@@ -124,11 +121,10 @@ int32_t MsfAddress(const std::vector<unsigned char>& toc, std::size_t descriptor
   return toc[descriptor + 5] * 4500 + toc[descriptor + 6] * 75 + toc[descriptor + 7];
 }
 
-// A TOC whose length field, descriptors and tracks agree, as the rip needs it.
+// A TOC that the drive list would keep: whole descriptors that agree with the track numbers.
 bool UsableToc(const std::vector<unsigned char>& toc) {
-  if (toc.size() < 20) return false;
-  const std::size_t length = toc[0] * 256u + toc[1];
-  return length >= 18 && (length - 2) % 8 == 0 && length + 2 <= toc.size() && toc[3] >= toc[2];
+  std::vector<unsigned char> kept;
+  return CdDevice::JudgeTocReply(toc.data(), toc.size(), kept) != CdDevice::KindUnknown;
 }
 
 std::wstring FileName(const std::wstring& path) {
@@ -202,9 +198,7 @@ std::unique_ptr<RipperData::OutputFile> RipperData::OpenOutput(const std::wstrin
 }
 
 void RipperData::RipperThread(RipperData* job) {
-  SysUtil::SetCurrentThreadName("Ripper Thread");
-  CoInitialize(nullptr);
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  WorkerScope worker("Ripper Thread", THREAD_PRIORITY_BELOW_NORMAL);
   try {
     job->Rip();
   } catch (const std::exception& e) {
@@ -220,7 +214,6 @@ void RipperData::RipperThread(RipperData* job) {
     job->oldFile_->Discard();
   }
   job->Done();
-  CoUninitialize();
 }
 
 void RipperData::WriteError() { text_ = Localizer::Translate(kWriteError); }
@@ -262,7 +255,7 @@ void RipperData::Rip() {
   discs.push_back(std::move(disc));
   discs.front().pictures = std::move(pictures);
 
-  auto out = std::make_unique<RipOutput>(OpenOutput(backupPath_));
+  auto out = std::make_unique<Output>(OpenOutput(backupPath_));
   if (!BackupFile::WriteTag(*out, discs, FileName(backupPath_)) || !out->Flushed())
     return WriteError();
   if (!existing_.empty() && !CopyExistingAudio(*out, bytesToCopy)) return;
@@ -283,7 +276,7 @@ void RipperData::Rip() {
 
 // The audio of the discs already in the file, gaps included, then the gap
 // before the new disc.
-bool RipperData::CopyExistingAudio(RipOutput& out, uint64_t bytes) {
+bool RipperData::CopyExistingAudio(Output& out, uint64_t bytes) {
   boost::iostreams::stream_buffer<boost::iostreams::basic_wfile_source<unsigned char>> buffer(
       boost::iostreams::basic_wfile_source<unsigned char>(
           oldFile_->path(), std::ios_base::in | std::ios_base::binary));
@@ -324,7 +317,7 @@ bool RipperData::CopyExistingAudio(RipOutput& out, uint64_t bytes) {
 }
 
 // Reads the disc and encodes it into the file; false when the rip ends early.
-bool RipperData::WriteAudio(RipOutput& out) {
+bool RipperData::WriteAudio(Output& out) {
   std::unique_ptr<CdDevice::DriveHandle, DriveCloser> drive(CdDevice::OpenDrive(driveLetter_));
   if (!drive) return false;
   std::vector<unsigned char> buffer(kReadBufferBytes);

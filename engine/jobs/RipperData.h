@@ -13,7 +13,6 @@
 #include "wizard/jobs/ThreadedJob.h"
 
 class CoverImageCollection;
-class RipOutput;
 
 // The backup of one audio CD: the "Ripper Thread" reads the disc in the chosen
 // drive, encodes it to MP3 and writes it as a new backup file, or appends it to
@@ -31,6 +30,8 @@ class RipperData : public ThreadedJob {
     // Writes what fits; fewer bytes than given once the disk is full.
     virtual std::streamsize Write(const unsigned char* s, std::streamsize n) = 0;
   };
+  // The output stream over the backup file while the rip writes it.
+  class Output;
 
   RipperData();
   ~RipperData() override;
@@ -52,8 +53,8 @@ class RipperData : public ThreadedJob {
 
   static void RipperThread(RipperData* job);
   void Rip();
-  bool WriteAudio(RipOutput& out);
-  bool CopyExistingAudio(RipOutput& out, uint64_t bytes);
+  bool WriteAudio(Output& out);
+  bool CopyExistingAudio(Output& out, uint64_t bytes);
   void SetProgress(int position);
   void WriteError();
 

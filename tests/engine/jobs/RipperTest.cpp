@@ -300,6 +300,18 @@ TEST_F(Ripper, AnOldFileThatCannotBeMovedAsideStaysAsItIs) {
   EXPECT_FALSE(Exists(temp));
 }
 
+TEST_F(Ripper, ADriveThatIsGoneEndsQuietlyWithTheOldFileBack) {
+  const std::wstring path = dir_ / L"b.mp3";
+  const Bytes old = MakeBackup(path);
+  Insert(TwelveTracks(1, 900));
+  Target(path);
+  drive_.Describe("");  // the drive went away after the drive list was read
+  const RipRun run = Run();
+  EXPECT_FALSE(run.success);
+  EXPECT_TRUE(run.text.empty());
+  ExpectOldFileBack(path, old);
+}
+
 TEST_F(Ripper, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
   const std::wstring path = dir_ / L"b.mp3";
   const Bytes old = MakeBackup(path);

@@ -6,26 +6,19 @@
 
 #include <string>
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 void Put(const std::wstring& path, const std::string& text) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD put = 0;
-  WriteFile(h, text.data(), DWORD(text.size()), &put, nullptr);
-  CloseHandle(h);
+  ASSERT_TRUE(WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end())));
 }
 
 std::string Get(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  char buf[256];
-  DWORD got = 0;
-  ReadFile(h, buf, sizeof buf, &got, nullptr);
-  CloseHandle(h);
-  return std::string(buf, got);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return "<missing>";
+  const std::vector<unsigned char> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 TEST(TempCopy, OldFileReturnsAfterAFailureAndGoesAfterSuccess) {
