@@ -189,6 +189,32 @@ TEST(Extracter, ExtractsAgainFromTheIndexOfTheFirstScan) {
   EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
 }
 
+// A song that cannot be written ends the extraction: the songs before it
+// stay, no later one is written, and nothing is left of the failed one.
+TEST(Extracter, ASongThatCannotBeWrittenEndsTheExtraction) {
+  const Backup backup({kShortDisc});
+  for (const bool mp3 : {true, false}) {
+    SCOPED_TRACE(mp3 ? "mp3" : "wav");
+    const std::wstring ext = mp3 ? L".mp3" : L".wav";
+    Extraction run;
+    ASSERT_EQ(S_OK, backup.Scan(run.engine));
+    SongList songs;
+    songs.Add(backup.dir / (L"first" + ext), 0, 1);
+    songs.Add(backup.dir / (L"no such folder\\second" + ext), 0, 2);
+    songs.Add(backup.dir / (L"third" + ext), 0, 1);
+    ASSERT_EQ(S_OK, songs.StartOn(run.engine, run.notifications.window(), mp3));
+    ASSERT_TRUE(run.Finish());
+    EXPECT_FALSE(run.engine.Succeeded());
+    EXPECT_EQ(L"", run.text);
+    EXPECT_EQ(1, run.notifications.Count(JOB_DONE));
+    EXPECT_FALSE(ReadFileBytes(songs.paths[0]).empty());
+    EXPECT_TRUE(ReadFileBytes(songs.paths[2]).empty());
+  }
+  std::vector<std::wstring> files = FilesIn(backup.dir.path());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ((std::vector<std::wstring>{L"backup.mp3", L"first.mp3", L"first.wav"}), files);
+}
+
 // A last track whose end lies past the frames found runs to the end of its
 // disc's audio, here the end of a file that lost its last frames.
 TEST(Extracter, TheLastTrackRunsToTheEndOfItsDisc) {
