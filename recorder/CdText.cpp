@@ -1,0 +1,244 @@
+#include "recorder/CdText.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "recorder/CdTextTables.h"
+#include "recorder/Subchannel.h"
+
+namespace Recorder {
+namespace {
+
+const unsigned kSizeInfoPacks = 3;
+const std::size_t kMaxTextEntries = 100;  // the disc and 99 tracks
+
+bool IsDoubleByte(unsigned char code) { return code & 0x80; }
+
+// ISO 8859-1 with five characters of its own.
+int Iso8859Code(wchar_t c) {
+  switch (c) {
+    case 0x2588:
+      return 0x7F;
+    case 0x2580:
+      return 0xA0;
+    case 0x266A:
+      return 0xA8;
+    case 0x2117:
+      return 0xAD;
+    case 0x271D:
+      return 0xB8;
+    case 0x00:
+    case 0x7F:
+    case 0xA0:
+    case 0xA8:
+    case 0xAD:
+    case 0xB8:
+      return -1;
+    default:
+      return c < 0x100 ? c : -1;
+  }
+}
+
+// A double-byte table indexed by the UTF-16 character; 0: no code.
+class DoubleByteTable {
+ public:
+  DoubleByteTable(const CharPair* pairs, std::size_t count) : codes_(new uint16_t[0x10000]()) {
+    for (std::size_t i = 0; i < count; ++i) codes_[pairs[i].character] = pairs[i].code;
+  }
+  uint16_t operator[](wchar_t c) const { return codes_[static_cast<uint16_t>(c)]; }
+
+ private:
+  std::unique_ptr<uint16_t[]> codes_;
+};
+
+const DoubleByteTable* TableOf(unsigned char code) {
+  static const DoubleByteTable msJis(kMsJisPairs, kMsJisPairsCount);
+  static const DoubleByteTable korean(kKoreanPairs, kKoreanPairsCount);
+  static const DoubleByteTable mandarin(kMandarinPairs, kMandarinPairsCount);
+  switch (code) {
+    case kCharMsJis:
+      return &msJis;
+    case kCharKorean:
+      return &korean;
+    case kCharMandarin:
+      return &mandarin;
+    default:
+      return nullptr;
+  }
+}
+
+// The code of a character, -1 when it has none.
+int CharCode(unsigned char code, wchar_t c) {
+  if (code == kCharIso8859) return Iso8859Code(c);
+  const DoubleByteTable* table = TableOf(code);
+  const int value = table ? (*table)[c] : 0;
+  return value ? value : -1;
+}
+
+// The encoded characters of one text, at most `limit` of them, and the terminator.
+void AppendText(std::vector<unsigned char>& out, unsigned char code, const std::wstring& text,
+                std::size_t limit) {
+  const bool wide = IsDoubleByte(code);
+  std::size_t placed = 0;
+  for (wchar_t c : text) {
+    if (placed == limit) break;
+    const int value = CharCode(code, c);
+    if (value < 0) continue;
+    if (wide) out.push_back(static_cast<unsigned char>(value >> 8));
+    out.push_back(static_cast<unsigned char>(value));
+    ++placed;
+  }
+  out.push_back(0);
+  if (wide) out.push_back(0);
+}
+
+unsigned PackCount(std::size_t bytes) { return static_cast<unsigned>((bytes + 11) / 12); }
+
+struct EncodedTexts {
+  std::vector<unsigned char> titles, performers;
+};
+
+EncodedTexts Encode(const DiscInfo& texts, unsigned char code, std::size_t limit) {
+  EncodedTexts e;
+  const std::size_t entries = std::min(texts.tracks.size(), kMaxTextEntries);
+  for (std::size_t i = 0; i < entries; ++i)
+    AppendText(e.titles, code, texts.tracks[i].title, limit);
+  for (std::size_t i = 0; i < entries; ++i)
+    AppendText(e.performers, code, texts.tracks[i].artist, limit);
+  return e;
+}
+
+bool Fits(const EncodedTexts& e) {
+  return PackCount(e.titles.size()) + PackCount(e.performers.size()) <= kMaxCdTextTextPacks;
+}
+
+// The texts with every one cut to the longest length that lets them all fit in
+// one block.
+EncodedTexts EncodeToFit(const DiscInfo& texts, unsigned char code) {
+  std::size_t longest = 0;
+  for (const TrackText& t : texts.tracks)
+    longest = std::max({longest, t.title.size(), t.artist.size()});
+  EncodedTexts e = Encode(texts, code, longest);
+  if (Fits(e)) return e;
+  std::size_t fits = 0, fails = longest;  // Encode(fits) fits, Encode(fails) does not
+  while (fails - fits > 1) {
+    const std::size_t mid = fits + (fails - fits) / 2;
+    (Fits(Encode(texts, code, mid)) ? fits : fails) = mid;
+  }
+  return Encode(texts, code, fits);
+}
+
+void Serialise(const CdTextPack& pack, unsigned char sequence, unsigned char flag,
+               std::vector<unsigned char>& out, SubchannelCrc& crc) {
+  const std::size_t at = out.size();
+  out.insert(out.end(),
+             {pack.type, pack.track, sequence, static_cast<unsigned char>(pack.id4 | flag)});
+  out.insert(out.end(), pack.payload.begin(), pack.payload.end());
+  crc.reset();
+  crc.process_bytes(out.data() + at, 16);
+  const unsigned sum = crc.checksum();
+  out.push_back(static_cast<unsigned char>(sum >> 8));
+  out.push_back(static_cast<unsigned char>(sum));
+}
+
+}  // namespace
+
+unsigned char ChooseCdTextCharCode(const DiscInfo& texts) {
+  unsigned char best = kCharIso8859;
+  std::size_t bestCount = 0;
+  for (unsigned char code : {kCharIso8859, kCharMsJis, kCharKorean, kCharMandarin}) {
+    std::size_t count = 0;
+    for (const TrackText& t : texts.tracks) {
+      for (wchar_t c : t.artist) count += CharCode(code, c) >= 0;
+      for (wchar_t c : t.title) count += CharCode(code, c) >= 0;
+    }
+    if (count > bestCount) {
+      best = code;
+      bestCount = count;
+    }
+  }
+  return best;
+}
+
+std::vector<unsigned char> EncodeCdText(unsigned char code, const std::wstring& text) {
+  std::vector<unsigned char> out;
+  if (code == kCharIso8859 || TableOf(code)) AppendText(out, code, text, text.size());
+  return out;
+}
+
+void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsigned block,
+                       unsigned char code, const std::vector<unsigned char>& bytes) {
+  const std::size_t width = IsDoubleByte(code) ? 2 : 1;
+  unsigned track = 0, position = 0;
+  std::size_t filled = 0;
+  auto start = [&] {
+    CdTextPack pack;
+    pack.type = type;
+    pack.track = static_cast<unsigned char>(track);
+    pack.id4 =
+        static_cast<unsigned char>((code & 0x80) | (block & 7) << 4 | std::min(position, 15u));
+    return pack;
+  };
+  CdTextPack pack = start();
+  for (std::size_t i = 0; i + width <= bytes.size(); i += width) {
+    bool terminator = true;
+    for (std::size_t b = 0; b < width; ++b) {
+      pack.payload[filled++] = bytes[i + b];
+      terminator = terminator && bytes[i + b] == 0;
+    }
+    ++position;
+    if (terminator) {
+      ++track;
+      position = 0;
+    }
+    if (filled == pack.payload.size()) {
+      pack.sequence = static_cast<unsigned char>(packs.size());
+      packs.push_back(pack);
+      pack = start();
+      filled = 0;
+    }
+  }
+  if (filled > 0) {
+    pack.sequence = static_cast<unsigned char>(packs.size());
+    packs.push_back(pack);
+  }
+}
+
+std::vector<unsigned char> BuildCdText(const DiscInfo& texts, const RawToc::Bytes& toc) {
+  const unsigned char code = ChooseCdTextCharCode(texts);
+  const EncodedTexts e = EncodeToFit(texts, code);
+  const unsigned titlePacks = PackCount(e.titles.size());
+  const unsigned performerPacks = PackCount(e.performers.size());
+
+  std::array<unsigned char, 36> size{};
+  size[0] = code;
+  size[1] = static_cast<unsigned char>(RawToc::FirstTrack(toc));
+  size[2] = static_cast<unsigned char>(RawToc::LastTrack(toc));
+  size[4] = static_cast<unsigned char>(titlePacks);
+  size[5] = static_cast<unsigned char>(performerPacks);
+  size[19] = kSizeInfoPacks;
+  size[20] = static_cast<unsigned char>(titlePacks + performerPacks + kSizeInfoPacks - 1);
+
+  std::vector<CdTextPack> packs;
+  AppendCdTextPacks(packs, kPackTitle, 0, code, e.titles);
+  AppendCdTextPacks(packs, kPackPerformer, 0, code, e.performers);
+  for (unsigned i = 0; i < kSizeInfoPacks; ++i) {
+    CdTextPack pack;
+    pack.type = kPackSizeInfo;
+    pack.track = static_cast<unsigned char>(i);
+    std::copy_n(size.begin() + 12 * i, 12, pack.payload.begin());
+    packs.push_back(pack);
+  }
+
+  std::vector<unsigned char> data;
+  SubchannelCrc crc;
+  const unsigned char flag = code & 0x80;
+  for (std::size_t i = 0; i < packs.size(); ++i)
+    Serialise(packs[i], static_cast<unsigned char>(i), flag, data, crc);
+  const std::size_t copies = packs.size() % 4 == 0 ? 1 : packs.size() % 4 == 2 ? 2 : 4;
+  const std::vector<unsigned char> once = data;
+  for (std::size_t c = 1; c < copies; ++c) data.insert(data.end(), once.begin(), once.end());
+  return data;
+}
+
+}  // namespace Recorder

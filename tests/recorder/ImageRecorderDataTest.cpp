@@ -1,0 +1,221 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/Utf8.h"
+#include "recorder/ImageRecorderData.h"
+#include "wizard/WizardInfo.h"
+#include "tests/engine/TocBuilder.h"
+#include "tests/recorder/JobWindow.h"
+#include "tests/recorder/Mp3Fixture.h"
+#include "tests/support/TempDir.h"
+
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+Bytes ReadFileBytes(const std::wstring& path) {
+  Bytes b;
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (!f) return b;
+  unsigned char buf[65536];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) b.insert(b.end(), buf, buf + n);
+  std::fclose(f);
+  return b;
+}
+
+std::set<std::wstring> FilesIn(const std::wstring& dir) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(fd.cFileName);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return names;
+}
+
+// A backup file holding one disc whose MP3 audio sits behind other bytes.
+struct Backup {
+  Backup(const TempDir& dir, const std::vector<int>& starts, int audioSectors,
+         Bytes before = Bytes(4096, 0x33)) {
+    path = dir / L"backup.mp3";
+    mp3 = EncodeMp3(SinePcm(audioSectors * 588, 441));
+    EXPECT_TRUE(WriteBytes(path, {before, mp3, Bytes(2000, 0x77)}));
+    disc.toc = MakeToc(starts);
+    disc.audioStart = std::streampos(std::streamoff(before.size()));
+    disc.audioSize = int32_t(mp3.size());
+    disc.disc.tracks.resize(starts.size());
+    disc.disc.tracks[0] = {L"Artist", L"Album", L"", L"", 0};
+    for (std::size_t t = 1; t < starts.size(); ++t)
+      disc.disc.tracks[t] = {L"Singer " + std::to_wstring(t), L"Song " + std::to_wstring(t), L"",
+                             L"", 0};
+  }
+  std::wstring path;
+  Bytes mp3;
+  BackupDisc disc;
+};
+
+struct JobRun {
+  bool finished;
+  std::wstring message;
+  JobWindow window;
+};
+
+void RunJob(JobRun& run, const std::wstring& cue, const Backup& backup,
+            DWORD stopAfterMs = INFINITE) {
+  // The job takes its parameters from the wizard state, as the progress page starts it.
+  CWizardInfo info;
+  info->imagePath = cue;
+  info->backupPath = backup.path;
+  info->discs = {backup.disc};
+  ImageRecorderData job;
+  ASSERT_LT(0, job.Start(run.window.hwnd(), info));
+  if (stopAfterMs == INFINITE) {
+    ASSERT_TRUE(run.window.WaitForDone(60000));
+  } else {
+    Sleep(stopAfterMs);
+  }
+  run.finished = job.Finish();
+  run.message = job.Message();
+  run.window.Drain();
+}
+
+}  // namespace
+
+TEST(ImageRecorderData, BinPathBesideTheCue) {
+  const std::pair<std::wstring, std::wstring> rows[] = {
+      {L"D:\\images\\disc 1.cue", L"D:\\images\\disc 1.bin"},
+      {L"D:\\mix.2\\disc", L"D:\\mix.2\\disc.bin"},
+      {L"D:/mix.2/disc", L"D:/mix.2/disc.bin"},
+      {L"disc", L"disc.bin"},
+      {L"disc.x.cue", L"disc.x.bin"},
+  };
+  for (const auto& [cue, bin] : rows) EXPECT_EQ(ImageRecorderData::BinPathFor(cue), bin);
+  ImageRecorderData job;
+  BackupDisc noLength;
+  noLength.toc = MakeToc({0, 0});
+  EXPECT_FALSE(job.Setup(nullptr, L"x.cue", L"b.mp3", 1, {BackupDisc{}}));
+  EXPECT_FALSE(job.Setup(nullptr, L"x.cue", L"b.mp3", 0, {noLength}));
+}
+
+// Whole images for the host's checkers: bchunk, cdrdao and cd-info read the
+// sheet and split the image; mpg123 decodes the same range for comparison.
+TEST(ImageRecorderData, WritesImagesOtherToolsRead) {
+  struct Case {
+    std::string name;
+    std::vector<int> starts;
+    int audioSectors;
+  };
+  const Case cases[] = {
+      {"one-track", {0, 900}, 900},
+      {"late-start", {33, 1033, 2033}, 2000},        // track 1 at 00:02:33
+      {"three-tracks", {0, 450, 1200, 1500}, 1540},  // more audio than the disc
+      {"short-audio", {0, 700, 1400}, 1100},         // less: silence to the end
+  };
+  const char* out = std::getenv("TAVRIN_IMAGE_OUT");
+  if (!out) GTEST_SKIP() << "run with TAVRIN_IMAGE_OUT by recorder_image_files";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const Backup backup(dir, c.starts, c.audioSectors);
+    const std::wstring cue = dir / L"disc image.cue";
+    JobRun run;
+    RunJob(run, cue, backup);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.message, L"The image file " + cue + L" has been successfully created");
+    EXPECT_EQ(run.window.done, 1);
+    const int sectors = c.starts.back() - c.starts.front();
+    ASSERT_FALSE(run.window.progress.empty());
+    EXPECT_EQ(run.window.progress.front(), 0);
+    EXPECT_LE(run.window.progress.back(), sectors * 44100 / 86400 / 100);
+    EXPECT_EQ(FilesIn(dir.path()),
+              (std::set<std::wstring>{L"backup.mp3", L"disc image.bin", L"disc image.cue"}));
+    const Bytes bin = ReadFileBytes(dir / L"disc image.bin");
+    ASSERT_EQ(bin.size(), std::size_t(sectors) * 2352);
+    if (c.audioSectors < sectors) {
+      // past the decoder's delay and the encoder's last frames
+      const std::size_t silentFrom = std::size_t(c.audioSectors + 10) * 2352;
+      EXPECT_EQ(Bytes(bin.begin() + silentFrom, bin.end()), Bytes(bin.size() - silentFrom, 0));
+    } else {
+      // The decoder's audio to the very end, not silence from the last whole frame on.
+      EXPECT_NE(Bytes(bin.end() - 4608, bin.end()), Bytes(4608, 0));
+    }
+    const Bytes sheet = ReadFileBytes(cue);
+    const std::string text(sheet.begin(), sheet.end());
+    EXPECT_EQ(
+        text.rfind("REM cue sheet created by Velmora TAVRIN\r\nFILE \"disc image.bin\" BINARY\r\n",
+                   0),
+        0u)
+        << text;
+    EXPECT_NE(text.find("  INDEX 01 00:00:00\r\n"), std::string::npos);
+    // For the host: the image, its sheet, the disc's MP3 range and the layout.
+    const std::wstring folder = Utf8::Decode(out) + L"\\" + Utf8::Decode(c.name);
+    CreateDirectoryW(Utf8::Decode(out).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* name : {L"disc image.bin", L"disc image.cue"})
+      ASSERT_TRUE(CopyFileW((dir / name).c_str(), (folder + L"\\" + name).c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(folder + L"\\audio.mp3", {backup.mp3}));
+    std::string layout;
+    for (std::size_t t = 1; t < c.starts.size(); ++t)
+      layout += "TRACK " + std::to_string(t) + " " + std::to_string(c.starts[t - 1] - c.starts[0]) +
+                " " + std::to_string(c.starts[t] - c.starts[t - 1]) + "\n";
+    ASSERT_TRUE(WriteBytes(folder + L"\\layout.txt", {Bytes(layout.begin(), layout.end())}));
+  }
+}
+
+// Cancelling ends the job at once, while it decodes or while it pads the
+// image, and leaves the folder as it was, the files of the names it would have
+// written included.
+TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
+  struct Row {
+    const char* while_;
+    int sectors, audioSectors;
+  };
+  for (const Row& r : {Row{"decoding", 6000, 6000}, Row{"padding", 30000, 200}}) {
+    SCOPED_TRACE(r.while_);
+    TempDir dir;
+    const Backup backup(dir, {0, r.sectors}, r.audioSectors);
+    const std::wstring cue = dir / L"disc.cue";
+    ASSERT_TRUE(WriteBytes(cue, {Bytes{'o', 'l', 'd'}}));
+    ASSERT_TRUE(WriteBytes(dir / L"disc.bin", {Bytes{'b', 'i', 'n'}}));
+    JobRun run;
+    const DWORD before = GetTickCount();
+    RunJob(run, cue, backup, 100);
+    EXPECT_LT(GetTickCount() - before, 1000u);
+    EXPECT_FALSE(run.finished);
+    EXPECT_EQ(run.message, L"");
+    EXPECT_EQ(run.window.done, 1);
+    EXPECT_EQ(FilesIn(dir.path()),
+              (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
+    EXPECT_EQ(ReadFileBytes(cue), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), (Bytes{'b', 'i', 'n'}));
+  }
+}
+
+TEST(ImageRecorderData, UnreadableBackupFailsAndLeavesNoFile) {
+  TempDir dir;
+  Backup backup(dir, {0, 1000}, 1000);
+  backup.path = dir / L"gone.mp3";
+  ASSERT_TRUE(WriteBytes(dir / L"disc.bin", {Bytes{'b', 'i', 'n'}}));
+  JobRun run;
+  RunJob(run, dir / L"disc.cue", backup);
+  EXPECT_FALSE(run.finished);
+  EXPECT_EQ(run.message, L"Error writing image file");
+  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin"}));
+  EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), (Bytes{'b', 'i', 'n'}));
+
+  // A folder that does not exist.
+  JobRun nowhere;
+  RunJob(nowhere, dir / L"no folder\\disc.cue", Backup(dir, {0, 300}, 300));
+  EXPECT_FALSE(nowhere.finished);
+  EXPECT_EQ(nowhere.message, L"Error writing image file");
+}

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Parses every CD-Text file that the recorder tests wrote with libcdio (through
+cdtext_check) and compares the texts read back with the ones the disc was given.
+
+NAME.expected lists "TITLE <track> <text>" and "PERFORMER <track> <text>" lines
+(UTF-8). For a file whose name starts with "cut-" the texts are too long for one
+block: every text read back must be the start of its original, all of them cut
+at one common length, and at least one must have been cut."""
+import pathlib
+import subprocess
+import sys
+
+
+def parse(lines):
+    texts = {}
+    for line in lines:
+        kind, _, rest = line.partition(" ")
+        if kind in ("TITLE", "PERFORMER"):
+            track, _, text = rest.partition(" ")
+            texts[(kind, int(track))] = text
+    return texts
+
+
+def check_cut(expected, actual):
+    if expected.keys() != actual.keys():
+        return "tracks differ"
+    lengths = set()
+    cut = False
+    for key, full in expected.items():
+        got = actual[key]
+        if not full.startswith(got):
+            return f"{key}: {got!r} is not the start of {full!r}"
+        if len(got) < len(full):
+            cut = True
+            lengths.add(len(got))
+    if not cut:
+        return "nothing was cut"
+    if len(lengths) != 1:
+        return f"texts cut at different lengths {sorted(lengths)}"
+    return None
+
+
+def main(checker, folder):
+    files = sorted(pathlib.Path(folder).glob("*.cdt"))
+    if not files:
+        print(f"no CD-Text files in {folder}")
+        return 1
+    failed = 0
+    for cdt in files:
+        run = subprocess.run([checker, str(cdt)], capture_output=True)
+        lines = run.stdout.splitlines()
+        code = lines[0].decode() if lines else ""
+        charset = {"CODE 81": "cp949", "CODE 82": "cp936"}.get(code, "utf-8")
+        out = [line.decode(charset, "replace") for line in lines]
+        if run.returncode != 0:
+            print(f"{cdt.stem}: {' '.join(out)}")
+            failed += 1
+            continue
+        raw = cdt.with_suffix(".expected").read_bytes().decode("utf-8")
+        expected = parse(raw.replace("\r", "").splitlines())
+        actual = parse(out)
+        if cdt.stem.startswith("cut-"):
+            problem = check_cut(expected, actual)
+        else:
+            problem = None if expected == actual else f"read back {actual}, expected {expected}"
+        if problem:
+            print(f"{cdt.stem}: {problem}")
+            failed += 1
+        else:
+            print(f"{cdt.stem}: ok ({len(expected)} texts)")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
