@@ -186,6 +186,9 @@ LoadResult Load(const std::wstring& path, Database& db) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LoadResult::Missing
                                                                           : LoadResult::Locked;
   }
+  BY_HANDLE_FILE_INFORMATION info;
+  db.readOnly = GetFileInformationByHandle(file, &info) &&
+                (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
   std::string content;
   char buffer[65536];
   DWORD read = 0;
@@ -198,6 +201,7 @@ LoadResult Load(const std::wstring& path, Database& db) {
 }
 
 bool AppendRow(const Database& db, const Table& table, const Row& row) {
+  if (db.readOnly) return false;
   std::string line = "row " + Utf8::Encode(table.name);
   for (std::size_t i = 0; i < row.size(); ++i) line += "\t" + FormatValue(row[i], table.columns[i]);
   line += "\n";
