@@ -110,18 +110,18 @@ TEST_F(Cache, ReadsTheRowsThatBelongToTheDisc) {
   using CacheFiles::TrackRow;
   // 0x85 & 0x7F = 5 tracks; two disc rows, the later one newer; a row of
   // another disc with the same id; track 3 twice, track 0 and 6 stray.
-  CacheFiles::Write(path_, DiscRow(0x0b014885, kHash, L"rock", L"old", L"A", L"Old", k1998, 1) +
-                               DiscRow(0x0b014885, kOtherHash, L"jazz", L"other", L"B", L"Else",
-                                       k1998, 1) +
-                               DiscRow(0x0b014885, kHash, L"rock", L"new", L"A", L"New", 1e300, 2) +
-                               TrackRow(0x0b014885, 1, L"t1", L"a1", L"g1", k1998) +
-                               TrackRow(0x0b014885, 2, L"t2", L"a2", L"g2", 0) +
-                               TrackRow(0x0b014885, 3, L"t3 old", L"a3", L"g3", 0) +
-                               TrackRow(0x0b014885, 0, L"t0", L"", L"", 0) +
-                               TrackRow(0x0b014885, 6, L"t6", L"", L"", 0) +
-                               TrackRow(0x0b014885, 4, L"t4", L"a4", L"g4", 0) +
-                               TrackRow(0x0b014885, 3, L"t3 new", L"a3", L"g3", 0) +
-                               TrackRow(0x0b014885, 5, L"t5", L"a5", L"g5", 0));
+  CacheFiles::Write(
+      path_, DiscRow(0x0b014885, kHash, L"rock", L"old", L"A", L"Old", k1998, 1) +
+                 DiscRow(0x0b014885, kOtherHash, L"jazz", L"other", L"B", L"Else", k1998, 1) +
+                 DiscRow(0x0b014885, kHash, L"rock", L"new", L"A", L"New", 1e300, 2) +
+                 TrackRow(0x0b014885, 1, L"t1", L"a1", L"g1", k1998) +
+                 TrackRow(0x0b014885, 2, L"t2", L"a2", L"g2", 0) +
+                 TrackRow(0x0b014885, 3, L"t3 old", L"a3", L"g3", 0) +
+                 TrackRow(0x0b014885, 0, L"t0", L"", L"", 0) +
+                 TrackRow(0x0b014885, 6, L"t6", L"", L"", 0) +
+                 TrackRow(0x0b014885, 4, L"t4", L"a4", L"g4", 0) +
+                 TrackRow(0x0b014885, 3, L"t3 new", L"a3", L"g3", 0) +
+                 TrackRow(0x0b014885, 5, L"t5", L"a5", L"g5", 0));
   DiscRecord r;
   ASSERT_EQ(S_OK, Read(0x0b014885, r));
   ASSERT_EQ(6u, r.entries.size());
@@ -175,7 +175,8 @@ TEST_F(Cache, BrokenFilesFailQuietly) {
   EXPECT_TRUE(debug.Lines().empty());
 
   CacheFiles::Write(path_);
-  HANDLE exclusive = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE exclusive =
+      CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   DiscRecord r;
   EXPECT_TRUE(FAILED(Read(1, r)));
   CloseHandle(exclusive);

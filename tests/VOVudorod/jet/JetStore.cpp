@@ -31,11 +31,20 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -50,11 +59,20 @@ bool Unescape(const std::string& text, std::string& out) {
     }
     if (++i == text.size()) return false;
     switch (text[i]) {
-      case '\\': out += '\\'; break;
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      default: return false;
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return false;
     }
   }
   return true;
@@ -73,8 +91,7 @@ bool ParseColumn(const std::string& spec, ColumnDef& column) {
     const bool wide = type[0] == 'W';
     column.type = wide ? ColumnType::WStr : ColumnType::Str;
     const std::string digits = type.substr(wide ? 4 : 3);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
-      return false;
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return false;
     column.width = std::strtoul(digits.c_str(), nullptr, 10);
     if (column.width == 0 || column.width > 255) return false;
   } else {
@@ -187,8 +204,8 @@ LoadResult Load(const std::wstring& path, Database& db) {
                                                                           : LoadResult::Locked;
   }
   BY_HANDLE_FILE_INFORMATION info;
-  db.readOnly = GetFileInformationByHandle(file, &info) &&
-                (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+  db.readOnly =
+      GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
   std::string content;
   char buffer[65536];
   DWORD read = 0;
@@ -209,8 +226,9 @@ bool AppendRow(const Database& db, const Table& table, const Row& row) {
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-                  written == line.size();
+  const bool ok =
+      WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+      written == line.size();
   CloseHandle(file);
   return ok;
 }
