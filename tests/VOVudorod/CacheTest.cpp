@@ -206,6 +206,46 @@ TEST_F(Cache, RefusedInsertsStopTheWriteAndReachTheDebugger) {
   SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Run by the next test in a process of its own.
+TEST(CacheChild, DISABLED_WritesTheDiscNamedInItsEnvironment) {
+  wchar_t path[MAX_PATH];
+  ASSERT_TRUE(GetEnvironmentVariableW(L"TAVRIN_CACHE_CHILD", path, MAX_PATH));
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  DiscRecord w;
+  w.discId = 0x01;
+  w.tocHash = Hash(kHash);
+  w.source = L"child";
+  w.entries = {{L"A", L"Disc", L"", L"", 0}, {L"B", L"Track", L"", L"", 0}};
+  EXPECT_EQ(S_OK, WriteCachedDisc(path, w));
+  CoUninitialize();
+}
+
+TEST_F(Cache, WhatAnotherProcessWroteIsRead) {
+  CacheFiles::Write(path_);
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(exe) +
+                         L"\" --gtest_also_run_disabled_tests "
+                         L"--gtest_filter=CacheChild.DISABLED_WritesTheDiscNamedInItsEnvironment";
+  SetEnvironmentVariableW(L"TAVRIN_CACHE_CHILD", path_.c_str());
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  SetEnvironmentVariableW(L"TAVRIN_CACHE_CHILD", nullptr);
+  WaitForSingleObject(pi.hProcess, 30000);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  ASSERT_EQ(0u, code);
+  DiscRecord r;
+  ASSERT_EQ(S_OK, Read(0x01, r));
+  EXPECT_EQ(L"child", r.source);
+  EXPECT_EQ(L"Track", r.entries[1].title);
+}
+
 TEST(CachePath, CommonApplicationDataFolder) {
   wchar_t common[MAX_PATH];
   ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common));

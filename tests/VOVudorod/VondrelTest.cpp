@@ -11,6 +11,7 @@
 #include "tests/VOVudorod/PluginHost.h"
 #include "tests/VOVudorod/Tocs.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/vdrive/VirtualDisc.h"
 
 namespace {
 
@@ -30,8 +31,12 @@ std::vector<PluginHost::Entry> Texts() {
           {L"Anon", L"\U0001F3B5 Coda", L"", L"", 0}};
 }
 
+// The READ TOC reply of a virtual drive holding a disc of three tracks.
 std::vector<unsigned char> ThreeTracks() {
-  return Tocs::Make({{0, 2, 0}, {4, 10, 33}, {9, 59, 74}}, {15, 0, 12});
+  VirtualDisc::Drive drive;
+  drive.tracks = {{0, false, 0}, {18633, false, 0}, {44849, false, 0}};
+  drive.leadOut = 67362;
+  return VirtualDisc::TocReply(drive);
 }
 
 class Vondrel : public ::testing::Test {
@@ -219,18 +224,16 @@ TEST_F(Vondrel, IdentityOfRandomDiscs) {
   std::mt19937 random(20261210);
   std::wstring list;
   for (int d = 0; d < 40; ++d) {
+    // The READ TOC reply of a virtual drive; an enhanced CD ends on a data track.
+    VirtualDisc::Drive drive;
     const int tracks = 1 + random() % 99;
-    std::vector<Tocs::Msf> starts;
-    unsigned lba = 150 + random() % 2000;
+    int32_t lba = random() % 2000;
     for (int t = 0; t < tracks; ++t) {
-      starts.push_back({static_cast<unsigned char>(lba / 4500),
-                        static_cast<unsigned char>(lba / 75 % 60),
-                        static_cast<unsigned char>(lba % 75)});
+      drive.tracks.push_back({lba, t == tracks - 1 && random() % 4 == 0, 0});
       lba += 300 + random() % (300000 / tracks);
     }
-    const std::vector<unsigned char> toc = Tocs::Make(
-        starts, {static_cast<unsigned char>(lba / 4500), static_cast<unsigned char>(lba / 75 % 60),
-                 static_cast<unsigned char>(lba % 75)});
+    drive.leadOut = lba;
+    const std::vector<unsigned char> toc = VirtualDisc::TocReply(drive);
     const std::wstring name = L"disc" + std::to_wstring(d) + L".toc";
     CacheFiles::WriteBytes(folder + L"\\" + name, std::string(toc.begin(), toc.end()));
     DbSessionHandle s = Open(toc);

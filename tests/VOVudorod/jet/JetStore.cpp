@@ -78,11 +78,11 @@ bool Unescape(const std::string& text, std::string& out) {
   return true;
 }
 
-bool ParseColumn(const std::string& spec, ColumnDef& column) {
-  const std::size_t colon = spec.find(':');
+bool ParseColumn(const std::string& text, ColumnDef& column) {
+  const std::size_t colon = text.find(':');
   if (colon == std::string::npos || colon == 0) return false;
-  column.name = Utf8::Decode(spec.substr(0, colon));
-  const std::string type = spec.substr(colon + 1);
+  column.name = Utf8::Decode(text.substr(0, colon));
+  const std::string type = text.substr(colon + 1);
   if (type == "I4") {
     column.type = ColumnType::I4;
   } else if (type == "DATE") {
