@@ -5,7 +5,8 @@ bitmap of the interior pages and the watermark of the exterior pages.
     make-wizard-art.py OUTPUT_FOLDER
 
 Writes Tavrin.ico (32x32 and 16x16), Eject.ico (16x16), Header.bmp (49x49,
-16 colours) and Watermark.bmp (164x314, 256 colours).
+16 colours), Watermark.bmp (164x314, 256 colours) and Banner.bmp (460x160,
+256 colours; the build turns it into the JPEG shown in place of the banner).
 """
 
 import math
@@ -136,6 +137,22 @@ def watermark_bitmap():
     return indexed_bmp(164, 314, 8, palette, pixel)
 
 
+def banner_bitmap():
+    """The picture shown in place of the web banner: a blue ramp with discs."""
+    ramp = [tuple(int(NAVY[c] + (SKY[c] - NAVY[c]) * t / 199) for c in range(3)) for t in range(200)]
+    discs = [tuple(int(SILVER[c] * (1 - t / 49) + SKY[c] * t / 49) for c in range(3))
+             for t in range(50)]
+    palette = ramp + discs + [WHITE]
+
+    def pixel(x, y):
+        for cx in (70, 230, 390):
+            colour = disc(x + 0.5, y + 0.5, cx, 80, 60)
+            if colour is not None:
+                return len(palette) - 1 if colour == WHITE else 200 + nearest(discs, colour)
+        return min(199, x * 200 // 460)
+    return indexed_bmp(460, 160, 8, palette, pixel)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -144,6 +161,7 @@ def main():
         "Eject.ico": icon_file([(16, eject_icon())]),
         "Header.bmp": header_bitmap(),
         "Watermark.bmp": watermark_bitmap(),
+        "Banner.bmp": banner_bitmap(),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -29,9 +29,6 @@ const wchar_t kSuccess[] = L"The TAVRIN backup file %s has been successfully cre
 const wchar_t kSuccessWithErrors[] =
     L"The TAVRIN backup file %s has been created, but %d sectors could not be "
     L"read{SUCCESS_RIP_READ_ERRORS}";
-const wchar_t kTooLarge[] =
-    L"The backup file would grow beyond 2 GB. Please choose another backup "
-    L"file.{ERROR_BACKUP_TOO_LARGE}";
 const wchar_t kOldFileKept[] = L"The previous backup file was kept as %s{RIP_OLD_FILE_KEPT}";
 
 const int kEncoderBufferBytes = 4096;
@@ -152,6 +149,28 @@ int RipperData::Start(HWND notify, CWizardInfo info) {
   return StartRip() == 0 ? range_ : 0;
 }
 
+const wchar_t RipperData::kTooLargeText[] =
+    L"The backup file would grow beyond 2 GB. Please choose another backup "
+    L"file.{ERROR_BACKUP_TOO_LARGE}";
+
+// The file stays below 2 GiB: the disc's seconds at the highest bit rate of
+// its quality, and the encoder's last frames, must fit behind the discs there.
+bool RipperData::FitsBehind(int32_t sectors, const std::vector<BackupDisc>& existing, int quality) {
+  Encoders::EncoderSettings settings;
+  Encoders::GetEncoderSettings(quality, settings);
+  const int64_t estimate =
+      int64_t(sectors) * settings.maximumBitRate / 8 / kSectorsPerStep + kEncoderTailBytes;
+  return BackupFile::AppendFitsBackup(existing, estimate);
+}
+
+bool RipperData::AppendFits(const std::vector<unsigned char>& toc,
+                            const std::vector<BackupDisc>& existing, int quality) {
+  if (!UsableToc(toc)) return true;  // the rip itself refuses such a disc
+  const std::size_t leadOut = toc[0] * 256u + toc[1] + 2 - 8;
+  return FitsBehind(MsfAddress(toc, leadOut) - MsfAddress(toc, kFirstTrackTocOffset), existing,
+                    quality);
+}
+
 HRESULT RipperData::StartRip() {
   if (!UsableToc(toc_)) {
     text_ = Localizer::Translate(kBadToc);
@@ -166,14 +185,8 @@ HRESULT RipperData::StartRip() {
     text_ = Localizer::Translate(kBadToc);
     return E_FAIL;
   }
-  // The file stays below 2 GiB: the disc's seconds at the highest bit rate of
-  // its quality, and the encoder's last frames, must fit behind the discs there.
-  Encoders::EncoderSettings settings;
-  Encoders::GetEncoderSettings(quality_, settings);
-  const int64_t estimate =
-      int64_t(sectorCount_) * settings.maximumBitRate / 8 / kSectorsPerStep + kEncoderTailBytes;
-  if (!BackupFile::AppendFitsBackup(existing_, estimate)) {
-    text_ = Localizer::Translate(kTooLarge);
+  if (!FitsBehind(sectorCount_, existing_, quality_)) {
+    text_ = Localizer::Translate(kTooLargeText);
     return E_FAIL;
   }
   try {

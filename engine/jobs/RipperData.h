@@ -40,6 +40,13 @@ class RipperData : public ThreadedJob {
   // returns the progress range, 0 when the rip did not start.
   int Start(HWND notify, CWizardInfo info) override;
 
+  // Whether the disc of this TOC, at the quality, can be appended behind the
+  // discs of a backup file without the file reaching 2 GiB; and what the user
+  // is told when not.
+  static bool AppendFits(const std::vector<unsigned char>& toc,
+                         const std::vector<BackupDisc>& existing, int quality);
+  static const wchar_t kTooLargeText[];
+
   // Works out the sectors to read, builds the encoder and starts the thread;
   // 0 once the thread runs.
   HRESULT StartRip();
@@ -51,6 +58,7 @@ class RipperData : public ThreadedJob {
  private:
   using Encoder = boost::iostreams::lameenc_encoder;
 
+  static bool FitsBehind(int32_t sectors, const std::vector<BackupDisc>& existing, int quality);
   static void RipperThread(RipperData* job);
   void Rip();
   bool WriteAudio(Output& out);

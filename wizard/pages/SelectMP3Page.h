@@ -1,13 +1,37 @@
 #pragma once
-#include "wizard/pages/FramePage.h"
-#include "wizard/resources/resource.h"
+#include <windows.h>
 
-// The page's template, reached and left by the navigation tables.
-class CWizardSelectMP3Page : public CWizardFramePage {
+#include <string>
+
+#include "wizard/pages/PageBase.h"
+
+// The backup file to read, for extracting and restoring alike: a recent file,
+// one chosen by browsing or a typed path. The page reads the file at once and
+// shows whether it is a backup file, its first disc's artist and album and
+// its front cover.
+class CWizardSelectMP3Page : public CWizardPageBase {
  public:
-  explicit CWizardSelectMP3Page(const CWizardInfo& info)
-      : CWizardFramePage(
-            info, IDD_WIZ97_SELECTMP3,
-            L"Select the MP-3 backup file you want to read{SELECTMP3PAGE_TITLE}",
-            L"TAVRIN will recognize valid TAVRIN image files...{SELECTMP3PAGE_SUBTITLE}") {}
+  explicit CWizardSelectMP3Page(const CWizardInfo& info);
+
+ private:
+  BOOL OnInitDialog() override;
+  int OnSetActive() override;
+  int OnWizardNext() override;
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+  void Fill();
+  void Select();
+  void BrowseForFile();
+  void OnTextTyped();
+  void Judge(const std::wstring& path);
+  void ShowCover(const BackupDisc& disc);
+  void ShowNothing(const std::wstring& validity);
+  // A bare file name lies in the browse folder.
+  std::wstring Resolve(const std::wstring& path) const;
+  bool Leave();
+
+  HWND combo_ = nullptr;
+  HWND picture_ = nullptr;
+  HICON icon_ = nullptr;
+  std::wstring browseFolder_;
 };

@@ -7,6 +7,9 @@
 #define IDI_EJECT 209
 #define IDB_HEADER 204
 #define IDB_WATERMARK 205
+// The picture shown where the web banner cannot be (a JPEG)
+#define RT_BANNER_PICTURE 2000
+#define IDR_BANNER_PICTURE 2000
 #define IDC_STATIC -1
 
 // About box
@@ -103,6 +106,7 @@
 // Progress page
 #define IDC_PROGRESS 119
 #define IDC_BANNER 1018
+#define IDC_BANNER_PICTURE 1038
 
 // The system-menu command of the about box
 #define IDM_ABOUT 101

@@ -1,0 +1,54 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The maker's update parameter file, the address of the web banner and the
+// rules for the banner's navigations. Requests run synchronously on the
+// calling thread.
+namespace UpdateCheck {
+
+// Where the requests go: the maker's web host and the online CD database's
+// web host, both on port 80; tests point them at a server of their own.
+struct Endpoint {
+  std::wstring host;
+  WORD port;
+};
+Endpoint& MakerHost();
+Endpoint& DatabaseHost();
+
+// What a valid parameter file says.
+struct Parameters {
+  std::string version;  // as it stands in the file
+  std::wstring adServer;
+  std::wstring clickPath;
+  std::vector<std::wstring> silentAllow;
+  std::vector<std::wstring> silentIgnore;
+};
+
+// The body of a reply: false unless it begins with "<?xml" and holds a
+// complete "tavrin" element (lists are filled as far as they were read).
+bool ParseUpdateParameters(const std::string& body, Parameters& out);
+// Fetches "tavrinparam.xml" from the maker's host and parses it.
+bool FetchUpdateParameters(Parameters& out);
+
+// Takes the text up to the first "." as an unsigned 16-bit decimal number and
+// removes it with its "."; false (text untouched) when it is no such number.
+bool ParseVersionPart(uint16_t& part, std::string& text);
+// How the version a.b.c.d compares with the program's: 1 newer major, 2 newer
+// minor, 3 newer build, 4 newer revision, 0 not newer or not four parts.
+int32_t VersionCode(const std::string& version);
+
+// The banner page for a banner area of that size, the operation and the locale.
+std::wstring BannerUrl(int width, int height, int32_t operation, const std::wstring& locale);
+
+// What the banner does with a navigation to the address.
+enum class Navigation { Load, Cancel, OpenExternally };
+Navigation NavigationDecision(const std::wstring& url, const Parameters& params);
+
+// Asks the CD database's web host for its root page and discards the answer.
+void ProbeDatabaseHost();
+
+}  // namespace UpdateCheck

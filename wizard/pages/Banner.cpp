@@ -1,0 +1,237 @@
+#include "wizard/pages/Banner.h"
+
+#include <exdispid.h>
+#include <ocidl.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "common/Localizer.h"
+#include "common/SysUtil.h"
+#include "wizard/pages/PageTools.h"
+#include "wizard/resources/resource.h"
+#include "wizard/ui/Module.h"
+
+namespace {
+
+const DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;  // 0x52000000
+
+// The ambient properties of the system's ActiveX host, as documented.
+const IID IID_IAxWinAmbientDispatch = {
+    0xb6ea2051, 0x048a, 0x11d1, {0x82, 0xb9, 0x00, 0xc0, 0x4f, 0xb9, 0x94, 0x2e}};
+struct IAxWinAmbientDispatch : public IDispatch {
+  virtual HRESULT STDMETHODCALLTYPE put_AllowWindowlessActivation(VARIANT_BOOL) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_AllowWindowlessActivation(VARIANT_BOOL*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_BackColor(OLE_COLOR) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_BackColor(OLE_COLOR*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_ForeColor(OLE_COLOR) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_ForeColor(OLE_COLOR*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_LocaleID(LCID) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_LocaleID(LCID*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_UserMode(VARIANT_BOOL) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_UserMode(VARIANT_BOOL*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_DisplayAsDefault(VARIANT_BOOL) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_DisplayAsDefault(VARIANT_BOOL*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Font(IFontDisp*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Font(IFontDisp**) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_MessageReflect(VARIANT_BOOL) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_MessageReflect(VARIANT_BOOL*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_ShowGrabHandles(VARIANT_BOOL*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_ShowHatching(VARIANT_BOOL*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_DocHostFlags(DWORD) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_DocHostFlags(DWORD*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_DocHostDoubleClickFlags(DWORD) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_DocHostDoubleClickFlags(DWORD*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_AllowContextMenu(VARIANT_BOOL) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_AllowContextMenu(VARIANT_BOOL*) = 0;
+};
+
+// The host of the system's ActiveX library, bound at run time.
+bool HostBrowser(HWND parent, const RECT& rect, int id,
+                 const std::function<std::wstring(int, int)>& address, HWND& host,
+                 ComPtr<IWebBrowser2>& browser) {
+  static HMODULE atl = LoadLibraryW(L"atl.dll");
+  if (!atl) return false;
+  using InitFn = BOOL(WINAPI*)();
+  using CreateFn = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**);
+  using GetFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+  auto init =
+      reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+  auto create = reinterpret_cast<CreateFn>(
+      reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxCreateControl")));
+  auto getControl =
+      reinterpret_cast<GetFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+  auto getHost =
+      reinterpret_cast<GetFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetHost")));
+  if (!init || !create || !getControl || !getHost || !init()) return false;
+  host =
+      CreateWindowExW(0, L"AtlAxWin", L"", kChildStyle, rect.left, rect.top, rect.right - rect.left,
+                      rect.bottom - rect.top, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ui::Instance(), nullptr);
+  if (!host) return false;
+  RECT client;
+  GetClientRect(host, &client);
+  ComPtr<IUnknown> control;
+  if (create(address(client.right, client.bottom).c_str(), host, nullptr, control.Put()) != S_OK ||
+      getControl(host, control.Put()) != S_OK ||
+      control->QueryInterface(IID_IWebBrowser2, browser.PutVoid()) != S_OK) {
+    DestroyWindow(host);
+    host = nullptr;
+    return false;
+  }
+  ComPtr<IUnknown> site;
+  ComPtr<IAxWinAmbientDispatch> ambient;
+  if (getHost(host, site.Put()) == S_OK &&
+      site->QueryInterface(IID_IAxWinAmbientDispatch, ambient.PutVoid()) == S_OK)
+    ambient->put_AllowContextMenu(VARIANT_FALSE);
+  return true;
+}
+
+}  // namespace
+
+// The browser's events: BeforeNavigate2 asks the banner whether to go on.
+class Banner::XSinkCatcher : public IDispatch {
+ public:
+  explicit XSinkCatcher(const Banner& banner) : banner_(banner) {}
+  virtual ~XSinkCatcher() = default;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+        IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG n = --count_;
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
+    return TYPE_E_ELEMENTNOTFOUND;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  // BeforeNavigate2's seven arguments come last first: the address at 5,
+  // Cancel (a reference to a VARIANT_BOOL) at 0.
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    if (id != DISPID_BEFORENAVIGATE2) return S_OK;
+    if (!params || params->cArgs != 7) return DISP_E_BADPARAMCOUNT;
+    VARIANT url;
+    VariantInit(&url);
+    if (VariantCopyInd(&url, &params->rgvarg[5]) != S_OK ||
+        VariantChangeType(&url, &url, 0, VT_BSTR) != S_OK) {
+      VariantClear(&url);
+      return DISP_E_TYPEMISMATCH;
+    }
+    const bool cancel = banner_.OnBeforeNavigate2(url.bstrVal ? url.bstrVal : L"");
+    VariantClear(&url);
+    VARIANT& cancelArg = params->rgvarg[0];
+    if (cancelArg.vt == (VT_BYREF | VT_BOOL) && cancelArg.pboolVal)
+      *cancelArg.pboolVal = cancel ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+
+ private:
+  const Banner& banner_;
+  ULONG count_ = 1;
+};
+
+Banner::BrowserFactory& Banner::Factory() {
+  static BrowserFactory factory = HostBrowser;
+  return factory;
+}
+
+int32_t Banner::Init(HWND page, int placeholderId, int32_t operation) {
+  HWND placeholder = GetDlgItem(page, placeholderId);
+  if (!placeholder) return 0;
+  RECT rect;
+  GetWindowRect(placeholder, &rect);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+  DestroyWindow(placeholder);
+
+  int32_t versionCode = 0;
+  if (UpdateCheck::FetchUpdateParameters(params_)) {
+    versionCode = UpdateCheck::VersionCode(params_.version);
+    const std::wstring locale = SysUtil::LcidToLocaleName(Localizer::GetUserUILanguage());
+    auto address = [&](int width, int height) {
+      return UpdateCheck::BannerUrl(width, height, operation, locale);
+    };
+    if (Factory()(page, rect, placeholderId, address, host_, browser_)) {
+      auto* sink = new XSinkCatcher(*this);
+      *sink_.Put() = sink;
+      ComPtr<IConnectionPointContainer> container;
+      if (browser_.As(container) == S_OK &&
+          container->FindConnectionPoint(DIID_DWebBrowserEvents2, point_.Put()) == S_OK &&
+          point_->Advise(sink, &cookie_) != S_OK)
+        point_.Reset();
+    }
+  }
+  if (!browser_) ShowPicture(page, rect);
+  return versionCode;
+}
+
+void Banner::ShowPicture(HWND page, const RECT& rect) {
+  HRSRC resource = FindResourceW(ui::Instance(), MAKEINTRESOURCEW(IDR_BANNER_PICTURE),
+                                 MAKEINTRESOURCEW(RT_BANNER_PICTURE));
+  HGLOBAL loaded = resource ? LoadResource(ui::Instance(), resource) : nullptr;
+  const auto* bytes = loaded ? static_cast<const unsigned char*>(LockResource(loaded)) : nullptr;
+  const DWORD size = resource ? SizeofResource(ui::Instance(), resource) : 0;
+  if (!bytes || size == 0) return;
+  const std::vector<unsigned char> picture(bytes, bytes + size);
+  picture_ = CreateWindowExW(0, L"STATIC", L"", kChildStyle | SS_ICON, rect.left, rect.top,
+                             rect.right - rect.left, rect.bottom - rect.top, page,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BANNER_PICTURE)),
+                             ui::Instance(), nullptr);
+  if (!picture_) return;
+  // An icon keeps the size it is given; the static must not shrink to it.
+  SetWindowPos(picture_, nullptr, rect.left, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  PageTools::ShowPictureIcon(picture_, picture, icon_);
+}
+
+void Banner::HideUnlessOnTheWeb() {
+  if (!browser_ || !host_) return;
+  BSTR location = nullptr;
+  if (browser_->get_LocationURL(&location) == S_OK) {
+    const std::wstring url = location ? location : L"";
+    if (url.compare(0, 5, L"http:") != 0) ShowWindow(host_, SW_HIDE);
+  }
+  SysFreeString(location);
+}
+
+void Banner::Release() {
+  if (point_) {
+    point_->Unadvise(cookie_);
+    point_.Reset();
+  }
+  if (browser_) {
+    browser_->Quit();
+    browser_.Reset();
+  }
+  sink_.Reset();
+  if (icon_) {
+    DestroyIcon(icon_);
+    icon_ = nullptr;
+  }
+}
+
+bool Banner::OnBeforeNavigate2(const std::wstring& url) const {
+  const UpdateCheck::Navigation decision = UpdateCheck::NavigationDecision(url, params_);
+  if (decision == UpdateCheck::Navigation::Load) return false;
+  if (decision == UpdateCheck::Navigation::OpenExternally)
+    ShellExecuteW(GetDesktopWindow(), L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+  return true;
+}

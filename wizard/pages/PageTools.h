@@ -1,0 +1,32 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/backup/DiscRecords.h"
+
+// Small pieces that several pages share.
+namespace PageTools {
+
+// The discs of a backup file; empty when the file is missing, unreadable or
+// no backup file.
+std::vector<BackupDisc> ReadBackupDiscs(const std::wstring& path);
+
+// Shows the picture (the bytes of a picture file) fitted into the icon-style
+// static control, replacing the icon kept in `icon`; false (the control
+// unchanged) when the picture cannot be shown.
+bool ShowPictureIcon(HWND control, const std::vector<unsigned char>& picture, HICON& icon);
+
+// Items of an extended combo box with an edit field.
+namespace Combo {
+int Add(HWND combo, const std::wstring& text);
+// The index of the item with exactly this text (or, when asked, the same
+// text in another case); -1 when none.
+int Find(HWND combo, const std::wstring& text, bool ignoreCase = false);
+std::wstring ItemText(HWND combo, int index);
+// The edit field's text, cut to `limit` characters.
+std::wstring EditText(HWND combo, int limit);
+}  // namespace Combo
+
+}  // namespace PageTools
