@@ -86,16 +86,6 @@ bool StartsWithAny(const std::wstring& text, const std::vector<std::wstring>& pr
 
 }  // namespace
 
-Endpoint& MakerHost() {
-  static Endpoint host = {L"www.velmora.com", INTERNET_DEFAULT_HTTP_PORT};
-  return host;
-}
-
-Endpoint& DatabaseHost() {
-  static Endpoint host = {L"ombrel.velmora.com", INTERNET_DEFAULT_HTTP_PORT};
-  return host;
-}
-
 bool ParseUpdateParameters(const std::string& body, Parameters& out) {
   out.silentAllow.clear();
   out.silentIgnore.clear();

@@ -11,7 +11,8 @@
 namespace UpdateCheck {
 
 // Where the requests go: the maker's web host and the online CD database's
-// web host, both on port 80; tests point them at a server of their own.
+// web host. Each program defines both (UpdateHosts.cpp for the product, on
+// port 80), so that test builds talk to a server of their own.
 struct Endpoint {
   std::wstring host;
   WORD port;

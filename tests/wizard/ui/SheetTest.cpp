@@ -8,6 +8,8 @@
 #include <functional>
 #include <thread>
 
+#include "tests/support/TempDir.h"
+#include "tests/wizard/ui/BackupFiles.h"
 #include "tests/wizard/ui/SheetDriver.h"
 #include "wizard/HelpIds.h"
 #include "wizard/WizardSheet.h"
@@ -17,10 +19,11 @@ using namespace SheetDriver;
 
 namespace {
 
-BackupDisc Disc(const std::wstring& artist, const std::wstring& title) {
-  BackupDisc disc;
-  disc.disc.tracks.push_back({artist, title, L"", L"", 0});
-  return disc;
+// Types a path into the backup-file page.
+void TypeBackupFile(HWND sheet, const std::wstring& path) {
+  HWND combo = GetDlgItem(CurrentPage(sheet), IDC_BACKUP_FILE);
+  SetWindowTextW(reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0)),
+                 path.c_str());
 }
 
 // Runs the sheet modally on this thread while the steps run on another; the
@@ -50,21 +53,26 @@ void GoToOperation(HWND sheet, int button) {
 }
 
 TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
+  TempDir dir;
+  const std::wstring path = dir / L"four.mp3";
+  ASSERT_EQ(4u, BackupFiles::Write(path,
+                                   {{L"Artist A", L"First"}, {L"", L""}, {L"Artist C", L"Third"},
+                                    {L"", L""}},
+                                   {{1, RGB(0, 0, 255)}})
+                    .size());
   CWizardInfo info;
-  info->discs = {Disc(L"Artist A", L"First"), Disc(L"", L""), Disc(L"Artist C", L"Third"),
-                 BackupDisc()};
-  info->discs.front().pictures.resize(1);
   const INT_PTR result = RunSheet(info, [&](HWND sheet) {
     GoToOperation(sheet, IDC_OP_RESTORE);
-    for (int page : {IDD_WIZ97_SELECTMP3, IDD_WIZ97_EXPORTIMAGE, IDD_WIZ97SELDISCS})
-      ASSERT_TRUE(Go(sheet, kNext, page));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+    TypeBackupFile(sheet, path);
+    for (int page : {IDD_WIZ97_EXPORTIMAGE, IDD_WIZ97SELDISCS}) ASSERT_TRUE(Go(sheet, kNext, page));
 
     HWND list = GetDlgItem(CurrentPage(sheet), IDC_DISCS);
     ASSERT_EQ(4, ListView_GetItemCount(list));
     EXPECT_EQ(L"1", ItemText(list, 0, 0));
     EXPECT_EQ(L"First", ItemText(list, 0, 1));
     EXPECT_EQ(L"Artist A", ItemText(list, 0, 2));
-    // Empty texts, and no texts at all, show the number alone.
+    // Empty texts show the number alone.
     for (int row : {1, 3}) {
       EXPECT_EQ(std::to_wstring(row + 1), ItemText(list, row, 0));
       EXPECT_EQ(L"", ItemText(list, row, 1));
@@ -97,15 +105,23 @@ TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
 }
 
 TEST(WizardSheet, OneDiscRestoreGoesStraightToTheRecorderAndOnToTheEnd) {
+  TempDir dir;
+  const std::wstring path = dir / L"one.mp3";
+  ASSERT_EQ(1u, BackupFiles::Write(path, {{L"Artist", L"Only"}}).size());
   CWizardInfo info;
-  info->discs = {Disc(L"Artist", L"Only")};
   info->resultMessage = L"left from before";
   RunSheet(info, [&](HWND sheet) {
     GoToOperation(sheet, IDC_OP_RESTORE);
-    for (int page :
-         {IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTRECORDER, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE})
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+    TypeBackupFile(sheet, path);
+    // No disc-image file was chosen: the job fails, the queue stays empty and
+    // the progress page offers Back and Next, on to the end with the job's text.
+    for (int page : {IDD_WIZ97_SELECTRECORDER, IDD_WIZ97_PROGRESS})
       ASSERT_TRUE(Go(sheet, kNext, page));
-    EXPECT_EQ(L"left from before", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    EXPECT_TRUE(info->discQueue.empty());
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_COMPLETE));
+    EXPECT_NE(L"left from before", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_FINISH));
     ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
     EXPECT_EQ(BST_CHECKED,
