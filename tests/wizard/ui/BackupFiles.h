@@ -31,9 +31,9 @@ inline std::vector<unsigned char> SolidJpeg(COLORREF colour, int width = 64, int
 
 // One disc per pair of artist and album; the covers go with the first disc.
 // Returns the discs as written (empty when writing failed).
-inline std::vector<BackupDisc> Write(const std::wstring& path,
-                                     const std::vector<std::pair<std::wstring, std::wstring>>& texts,
-                                     const std::vector<Cover>& covers = {}) {
+inline std::vector<BackupDisc> Write(
+    const std::wstring& path, const std::vector<std::pair<std::wstring, std::wstring>>& texts,
+    const std::vector<Cover>& covers = {}) {
   std::vector<BackupMaker::DiscPlan> plans;
   std::vector<std::vector<unsigned char>> audio;
   for (std::size_t d = 0; d < texts.size(); ++d) {

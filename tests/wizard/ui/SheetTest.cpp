@@ -55,11 +55,11 @@ void GoToOperation(HWND sheet, int button) {
 TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
   TempDir dir;
   const std::wstring path = dir / L"four.mp3";
-  ASSERT_EQ(4u, BackupFiles::Write(path,
-                                   {{L"Artist A", L"First"}, {L"", L""}, {L"Artist C", L"Third"},
-                                    {L"", L""}},
-                                   {{1, RGB(0, 0, 255)}})
-                    .size());
+  ASSERT_EQ(4u,
+            BackupFiles::Write(
+                path, {{L"Artist A", L"First"}, {L"", L""}, {L"Artist C", L"Third"}, {L"", L""}},
+                {{1, RGB(0, 0, 255)}})
+                .size());
   CWizardInfo info;
   const INT_PTR result = RunSheet(info, [&](HWND sheet) {
     GoToOperation(sheet, IDC_OP_RESTORE);
