@@ -29,7 +29,7 @@ int TrackColumnOf(int control) {
 
 }  // namespace
 
-CWizardSheet::CWizardSheet(const CWizardInfo& info)
+CWizardSheet::CWizardSheet(const CWizardInfo& info, CWizardProgressPage::JobFactory jobs)
     : ui::Wizard97Sheet(IDB_HEADER, IDB_WATERMARK),
       CWizardInfo(info),
       title_(Localizer::Translate(L"Velmora TAVRIN Wizard...{WINDOWTITLE}")),
@@ -44,7 +44,7 @@ CWizardSheet::CWizardSheet(const CWizardInfo& info)
       selectTracks_(info),
       selectDiscs_(info),
       recorder_(info),
-      progress_(info),
+      progress_(info, std::move(jobs)),
       completion_(info) {
   for (ui::WizardPage* page : std::initializer_list<ui::WizardPage*>{
            &welcome_, &selectOp_, &sourceDrive_, &backupFile_, &trackEditor_, &destination_,

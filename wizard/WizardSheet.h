@@ -20,7 +20,9 @@
 // lists, and F1 help.
 class CWizardSheet : public ui::Wizard97Sheet, public CWizardInfo {
  public:
-  explicit CWizardSheet(const CWizardInfo& info);
+  // The progress page makes each operation's job with `jobs`.
+  explicit CWizardSheet(const CWizardInfo& info,
+                        CWizardProgressPage::JobFactory jobs = CWizardProgressPage::MakeJob);
 
  private:
   void OnInitialized() override;

@@ -10,6 +10,7 @@
 
 #include "tests/support/TempDir.h"
 #include "tests/wizard/ui/BackupFiles.h"
+#include "tests/wizard/ui/RunSheet.h"
 #include "tests/wizard/ui/SheetDriver.h"
 #include "wizard/HelpIds.h"
 #include "wizard/WizardSheet.h"
@@ -18,28 +19,6 @@
 using namespace SheetDriver;
 
 namespace {
-
-// Types a path into the backup-file page.
-void TypeBackupFile(HWND sheet, const std::wstring& path) {
-  HWND combo = GetDlgItem(CurrentPage(sheet), IDC_BACKUP_FILE);
-  SetWindowTextW(reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0)),
-                 path.c_str());
-}
-
-// Runs the sheet modally on this thread while the steps run on another; the
-// steps end with Cancel (pressed again in case they stopped early).
-INT_PTR RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
-  CWizardSheet sheet(info);
-  std::thread driver([&] {
-    HWND window = nullptr;
-    if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
-    if (WaitForPage(window, IDD_WIZ97_WELCOME)) steps(window);
-    PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-  });
-  const INT_PTR result = sheet.DoModal(nullptr);
-  driver.join();
-  return result;
-}
 
 std::wstring ItemText(HWND list, int row, int column) {
   wchar_t text[256] = L"";

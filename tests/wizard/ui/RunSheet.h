@@ -1,0 +1,46 @@
+#pragma once
+// The wizard sheet in this process, shown modally on the test's thread while
+// a second thread plays the user.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "tests/wizard/ui/SheetDriver.h"
+#include "wizard/WizardSheet.h"
+#include "wizard/resources/resource.h"
+
+namespace SheetDriver {
+
+// Runs the steps once the welcome page shows; they end with Cancel (pressed
+// again in case they stopped early). The sheet's result.
+inline INT_PTR RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps,
+                        CWizardProgressPage::JobFactory jobs = CWizardProgressPage::MakeJob) {
+  CWizardSheet sheet(info, std::move(jobs));
+  std::thread driver([&] {
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
+    if (WaitForPage(window, IDD_WIZ97_WELCOME)) steps(window);
+    PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  });
+  const INT_PTR result = sheet.DoModal(nullptr);
+  driver.join();
+  return result;
+}
+
+// Shows a page straight away, as if the road had led there.
+inline bool JumpTo(HWND sheet, int page) {
+  PostMessageW(sheet, PSM_SETCURSELID, 0, page);
+  return WaitForPage(sheet, page);
+}
+
+// Types a path into the backup-file page's combo box.
+inline void TypeBackupFile(HWND sheet, const std::wstring& path) {
+  HWND combo = GetDlgItem(CurrentPage(sheet), IDC_BACKUP_FILE);
+  SetWindowTextW(reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0)),
+                 path.c_str());
+}
+
+}  // namespace SheetDriver
