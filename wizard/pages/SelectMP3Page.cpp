@@ -89,7 +89,7 @@ void CWizardSelectMP3Page::Select() {
   if (selection == 0) BrowseForFile();
   const int chosen = static_cast<int>(SendMessageW(combo_, CB_GETCURSEL, 0, 0));
   const std::wstring text = chosen > 0 ? ItemText(combo_, chosen).substr(0, kPathLimit) : L"";
-  Judge(text.empty() ? text : (*this)->folderAliases.FromAlias(text));
+  Judge(text.empty() ? text : (*this)->folderAliases.FromAlias(Resolve(text)));
 }
 
 void CWizardSelectMP3Page::BrowseForFile() {
@@ -120,7 +120,7 @@ void CWizardSelectMP3Page::OnTextTyped() {
   const std::wstring text = PageTools::Combo::EditText(combo_, kTypedLimit);
   if (text.empty()) return;
   const FolderAliasList& aliases = (*this)->folderAliases;
-  Judge(aliases.FromAlias(aliases.ToAlias(text)));
+  Judge(aliases.FromAlias(aliases.ToAlias(Resolve(text))));
 }
 
 std::wstring CWizardSelectMP3Page::Resolve(const std::wstring& path) const {
@@ -129,7 +129,7 @@ std::wstring CWizardSelectMP3Page::Resolve(const std::wstring& path) const {
 }
 
 void CWizardSelectMP3Page::Judge(const std::wstring& path) {
-  const std::vector<BackupDisc> discs = PageTools::ReadBackupDiscs(Resolve(path));
+  const std::vector<BackupDisc> discs = PageTools::ReadBackupDiscs(path);
   if (discs.empty()) {
     ShowNothing(Localizer::Translate(L"not a valid TAVRIN backup-file{NOTAVRINFILE}"));
     return;
@@ -178,14 +178,12 @@ void CWizardSelectMP3Page::ShowNothing(const std::wstring& validity) {
 
 bool CWizardSelectMP3Page::Leave() {
   if (SendMessageW(combo_, CB_GETCURSEL, 0, 0) == 0) return false;
+  const std::wstring text = PageTools::Combo::EditText(combo_, kPathLimit);
+  if (text.empty()) return false;
   std::wstring& path = (*this)->backupPath;
-  path = (*this)->folderAliases.FromAlias(PageTools::Combo::EditText(combo_, kPathLimit));
-  if (path.empty()) return false;
+  path = (*this)->folderAliases.FromAlias(Resolve(text));
   const std::size_t last = path.find_last_of(L"\\/");
-  if (last != std::wstring::npos)
-    browseFolder_ = path.substr(0, last);
-  else
-    path = browseFolder_ + L"\\" + path;
+  if (last != std::wstring::npos) browseFolder_ = path.substr(0, last);
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -26,7 +26,8 @@ class CWizardSelectMP3Page : public CWizardPageBase {
   void Judge(const std::wstring& path);
   void ShowCover(const BackupDisc& disc);
   void ShowNothing(const std::wstring& validity);
-  // A bare file name lies in the browse folder.
+  // A bare file name lies in the browse folder, also before it becomes a
+  // path (which would take it from the current folder).
   std::wstring Resolve(const std::wstring& path) const;
   bool Leave();
 
