@@ -79,6 +79,28 @@ TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
     ListView_SetCheckState(list, 0, FALSE);
     ListView_SetCheckState(list, 2, FALSE);
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+
+    // Ctrl+A with some rows checked checks them all, and again unchecks them.
+    ListView_SetCheckState(list, 1, TRUE);
+    const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
+    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), ui, TRUE));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_TRUE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_FALSE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);  // A alone checks nothing
+    EXPECT_FALSE(ListView_GetCheckState(list, 0));
+
+    // Checked in another order than the file's.
     ListView_SetCheckState(list, 2, TRUE);
     ListView_SetCheckState(list, 0, TRUE);
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
