@@ -147,6 +147,25 @@ TEST(WizardSheet, AddsAboutToTheSystemMenuAndAnswersTheSystemsQuestions) {
     wchar_t item[64] = L"";
     GetMenuStringW(menu, IDM_ABOUT, item, 64, MF_BYCOMMAND);
     EXPECT_STREQ(L"About TAVRIN", item);
+    // The about box over the sheet; its link takes the mouse and is blue.
+    PostMessageW(sheet, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    HWND about = WaitForDialog(GetCurrentProcessId(), L"About Velmora TAVRIN");
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(GetParent(about), sheet);
+    EXPECT_EQ(L"TAVRIN Version 1.0.117.0\nCopyright (C) Velmora. All rights reserved.",
+              Text(GetDlgItem(about, IDC_ABOUT_TEXT)));
+    HWND link = GetDlgItem(about, IDC_WEBLINK);
+    EXPECT_EQ(HTCLIENT, SendMessageW(link, WM_NCHITTEST, 0, 0));
+    EXPECT_EQ(HTTRANSPARENT, SendMessageW(GetDlgItem(about, IDC_ABOUT_TEXT), WM_NCHITTEST, 0, 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_NE(0, SendMessageW(about, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(link)));
+    EXPECT_EQ(RGB(0, 0, 0xFF), GetTextColor(dc));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(dc));
+    DeleteDC(dc);
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
     EXPECT_TRUE(SendMessageW(sheet, WM_QUERYENDSESSION, 0, 0));
     DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1 << 3, 0};
     EXPECT_EQ(0, SendMessageW(sheet, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
