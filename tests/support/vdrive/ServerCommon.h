@@ -26,6 +26,7 @@ struct DriveState {
   std::vector<unsigned char> writeParameters;
   std::wstring exclusiveOwner;
   bool locked = false;
+  std::map<std::string, uint32_t> failedCalls;  // scripted failures given so far
 };
 
 struct Loaded {

@@ -127,7 +127,8 @@ class Args : public IDiscFormat2RawCDEventArgs, public Unknown<Args> {
   HRESULT STDMETHODCALLTYPE get_TotalSystemBuffer(LONG* v) override { return Give(v, 1 << 20); }
   HRESULT STDMETHODCALLTYPE get_UsedSystemBuffer(LONG* v) override { return Give(v, 1 << 19); }
   HRESULT STDMETHODCALLTYPE get_FreeSystemBuffer(LONG* v) override { return Give(v, 1 << 19); }
-  HRESULT STDMETHODCALLTYPE get_CurrentAction(Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION* v) override {
+  HRESULT STDMETHODCALLTYPE
+  get_CurrentAction(Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION* v) override {
     *v = static_cast<Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION>(action_);
     return S_OK;
   }
@@ -174,10 +175,10 @@ HRESULT Burn(const std::wstring& id, IStream* stream, LONG start, LONG count, LO
     failWith = static_cast<HRESULT>(d->writer.failAtResult);
   }
   const std::wstring dumpPath = Env(L"TAVRIN_VDRIVE_BURN");
-  HANDLE dump = dumpPath.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(dumpPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                               nullptr);
+  HANDLE dump = dumpPath.empty()
+                    ? INVALID_HANDLE_VALUE
+                    : CreateFileW(dumpPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   std::vector<BYTE> buffer;
   HRESULT hr = S_OK;
   LONG done = 0, sinceEvent = 0;
@@ -231,7 +232,8 @@ HRESULT Burn(const std::wstring& id, IStream* stream, LONG start, LONG count, LO
   return hr;
 }
 
-class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
+class WriteEngine : public IWriteEngine2,
+                    public IConnectionPointContainer,
                     public Unknown<WriteEngine> {
  public:
   WriteEngine() : point_(new Point(this, Imapi2::DIID_DWriteEngine2Events)) {}
@@ -265,8 +267,9 @@ class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
   }
 
   HRESULT STDMETHODCALLTYPE WriteSection(IStream* data, LONG start, LONG count) override {
-    LogCall(id_, "engine WriteSection start=" + std::to_string(start) + " count=" +
-                     std::to_string(count) + " sinks=" + std::to_string(point_->Connected()),
+    LogCall(id_,
+            "engine WriteSection start=" + std::to_string(start) +
+                " count=" + std::to_string(count) + " sinks=" + std::to_string(point_->Connected()),
             S_OK);
     if (!data || !recorder_) return E_POINTER;
     cancelled_ = false;
@@ -406,9 +409,9 @@ class Eraser : public IDiscFormat2Erase, public IConnectionPointContainer, publi
     if (hr == S_OK) {
       for (uint32_t t = 0; t <= seconds; ++t) {
         if (step) Sleep(step);
-        point_->Fire(Imapi2::DISPID_DDISCFORMAT2ERASEEVENTS_UPDATE,
-                     {Long(LONG(seconds)), Long(LONG(t)),
-                      Dispatch(static_cast<IDiscFormat2Erase*>(this))});
+        point_->Fire(
+            Imapi2::DISPID_DDISCFORMAT2ERASEEVENTS_UPDATE,
+            {Long(LONG(seconds)), Long(LONG(t)), Dispatch(static_cast<IDiscFormat2Erase*>(this))});
       }
       std::lock_guard<std::mutex> lock(g_lock);
       if (const VirtualDisc::Drive* d = FindDrive(id_)) StateOf(*d).status = 0;
@@ -433,7 +436,8 @@ class Eraser : public IDiscFormat2Erase, public IConnectionPointContainer, publi
 
 // The platform's raw-CD writer, as far as the program uses it: it drives the
 // drive itself and reports preparing, writing and finishing.
-class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
+class RawCdWriter : public IDiscFormat2RawCD,
+                    public IConnectionPointContainer,
                     public Unknown<RawCdWriter> {
  public:
   RawCdWriter() : point_(new Point(this, Imapi2::DIID_DDiscFormat2RawCDEvents)) {}
@@ -484,7 +488,8 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
   }
   HRESULT STDMETHODCALLTYPE get_SupportedMediaTypes(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE PrepareMedia() override {
-    if (!recorder_) return Logged("rawcd PrepareMedia", Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED);
+    if (!recorder_)
+      return Logged("rawcd PrepareMedia", Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED);
     Fire(1, -22650, 1, -22650);
     Bstr client(client_);
     HRESULT hr = recorder_->AcquireExclusiveAccess(VARIANT_TRUE, client.get());
@@ -502,8 +507,10 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
     return Logged("rawcd PrepareMedia", hr);
   }
   HRESULT STDMETHODCALLTYPE WriteMedia(IStream* data) override {
-    LogCall(id_, "rawcd WriteMedia type=" + std::to_string(type_) + " sinks=" +
-                     std::to_string(point_->Connected()), S_OK);
+    LogCall(id_,
+            "rawcd WriteMedia type=" + std::to_string(type_) +
+                " sinks=" + std::to_string(point_->Connected()),
+            S_OK);
     if (!prepared_ || !data) return Imapi2::E_IMAPI_DF2RAW_MEDIA_IS_NOT_PREPARED;
     const LONG bytes = type_ == 1 ? 2368 : 2448;
     {
