@@ -64,6 +64,10 @@ using ShutdownBlockReasonDestroyProc = BOOL(WINAPI*)(HWND);
 
 }  // namespace
 
+RecorderData::RecorderData() = default;
+
+RecorderData::RecorderData(RecorderSystemCalls calls) : calls_(calls) {}
+
 RecorderData::~RecorderData() {
   StopWorker();
   if (shutdownWindow_)

@@ -33,8 +33,8 @@ struct RecorderSystemCalls {
 // success text or the text of the first step that failed.
 class RecorderData : public ThreadedJob {
  public:
-  RecorderData() = default;
-  explicit RecorderData(RecorderSystemCalls calls) : calls_(calls) {}
+  RecorderData();
+  explicit RecorderData(RecorderSystemCalls calls);
   ~RecorderData() override;
 
   int Start(HWND notify, CWizardInfo info) override;
