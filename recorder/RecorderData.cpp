@@ -162,7 +162,6 @@ void RecorderData::ThreadProc() {
   } catch (const std::exception&) {
     // Each step sets its own text; the job only stays unsuccessful.
   }
-  done_ = true;
   discs_.clear();
   Done();
   if (SUCCEEDED(com)) CoUninitialize();

@@ -56,7 +56,6 @@ class RecorderData : public ThreadedJob {
   RecorderSystemCalls calls_;
   ComPtr<Recorder::RawWriterEvent> writeSink_;
   ComPtr<Recorder::EraserEvent> eraseSink_;
-  bool done_ = false;
   bool started_ = false;
   bool eraseFirst_ = false, cdText_ = false;
   std::size_t discIndex_ = 0;

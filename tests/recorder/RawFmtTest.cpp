@@ -10,7 +10,9 @@
 #include "recorder/RawCdWriter.h"
 #include "recorder/RawFmt.h"
 #include "recorder/RawStream.h"
+#include "tests/recorder/PatternReader.h"
 #include "tests/recorder/WriterTestSupport.h"
+#include "tests/support/FileBytes.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -23,29 +25,6 @@ ComPtr<IDiscFormat2RawCD> NewWriter() {
   *w.Put() = Recorder::CreateRawCdWriter();
   return w;
 }
-
-// Sectors whose bytes tell their LBA and offset apart.
-class PatternReader : public Recorder::MainChannelReader {
- public:
-  explicit PatternReader(int32_t end) : end_(end) {}
-  HRESULT ReadSector(int32_t lba, Bytes& main, Bytes& sub) override {
-    main.resize(2352);
-    sub.resize(96);
-    for (int i = 0; i < 2352; ++i) main[i] = Byte(lba, i);
-    for (int i = 0; i < 96; ++i) sub[i] = Byte(lba, 2352 + i) & 0xC0;
-    return lba < end_ ? S_OK : STG_E_READFAULT;
-  }
-  HRESULT GetEndLba(int32_t* end) override {
-    *end = end_;
-    return S_OK;
-  }
-  static unsigned char Byte(int32_t lba, int i) {
-    return static_cast<unsigned char>(lba * 31 + i * 7);
-  }
-
- private:
-  int32_t end_;
-};
 
 ComPtr<IStream> PatternStream(int32_t end, bool rw) {
   HRESULT hr = E_FAIL;
@@ -68,18 +47,6 @@ Bytes StreamFrom(int32_t end, bool rw, int32_t start) {
   ULONG got = 0;
   EXPECT_EQ(s->Read(all.data(), ULONG(all.size()), &got), S_OK);
   return all;
-}
-
-Bytes ReadAll(const std::wstring& path) {
-  Bytes b;
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (!f) return b;
-  std::fseek(f, 0, SEEK_END);
-  b.resize(std::size_t(std::ftell(f)));
-  std::fseek(f, 0, SEEK_SET);
-  if (std::fread(b.data(), 1, b.size(), f) != b.size()) b.clear();
-  std::fclose(f);
-  return b;
 }
 
 std::vector<LONG> Longs(SAFEARRAY* a, VARTYPE type) {
@@ -406,7 +373,7 @@ TEST_F(RawFmtTest, WritesTheWholeDiscFromTheLeadInAndRestoresTheDrive) {
     EXPECT_GT(IndexOf(log, "cdb=35000000000000000000"), IndexOf(log, "call=burn"));
     EXPECT_TRUE(Has(log, "cdb=1E0000000000 timeout=10"));
     EXPECT_GT(IndexOf(log, "call=ReleaseExclusiveAccess"), IndexOf(log, "cdb=1E0000000000"));
-    EXPECT_EQ(ReadAll(dump), StreamFrom(end, rw, -900));
+    EXPECT_EQ(ReadFileBytes(dump), StreamFrom(end, rw, -900));
     // Progress: writing, up to the last sector.
     ASSERT_GE(sink.events.size(), 8u);
     for (const auto& e : sink.events) {

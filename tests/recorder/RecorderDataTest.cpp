@@ -22,6 +22,7 @@
 #include "tests/engine/jobs/BackupMaker.h"
 #include "tests/recorder/QDecoder.h"
 #include "tests/recorder/WriterTestSupport.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/JobNotifications.h"
 
 using Bytes = std::vector<unsigned char>;
@@ -36,18 +37,6 @@ const char kBlankCdr[] =
     "eventevery = 1000\n";
 const int32_t kStart = -900, kEnd = 600 + 6750;
 const std::wstring kRecorded = L"Your CD has been successfully recorded";
-
-Bytes ReadAll(const std::wstring& path) {
-  Bytes b;
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (!f) return b;
-  std::fseek(f, 0, SEEK_END);
-  b.resize(std::size_t(std::ftell(f)));
-  std::fseek(f, 0, SEEK_SET);
-  if (std::fread(b.data(), 1, b.size(), f) != b.size()) b.clear();
-  std::fclose(f);
-  return b;
-}
 
 bool StartsWith(const std::wstring& text, const std::wstring& start) {
   return text.compare(0, start.size(), start) == 0;
@@ -184,7 +173,7 @@ TEST_F(RecorderJobTest, ErasesAndRestoresTheDiscWithCdText) {
   EXPECT_NE(std::find(p.begin(), p.end(), 20), p.end());
   EXPECT_GE(p.back(), 319);  // the last sector written is the one before the end
 
-  const Bytes burned = ReadAll(dump_);
+  const Bytes burned = ReadFileBytes(dump_);
   const Bytes expected = Expected(0, true);
   ASSERT_EQ(burned.size(), 8250u * 2448);
   ASSERT_TRUE(burned == expected);
@@ -197,7 +186,7 @@ TEST_F(RecorderJobTest, ErasesAndRestoresTheDiscWithCdText) {
   ASSERT_TRUE(image.StartThread());
   ASSERT_TRUE(imagePage.WaitDone());
   ASSERT_TRUE(image.Finish());
-  const Bytes bin = ReadAll(drive_.dir() / L"disc.bin");
+  const Bytes bin = ReadFileBytes(drive_.dir() / L"disc.bin");
   ASSERT_EQ(bin.size(), 600u * 2352);
   for (int lba = 0; lba < 600; ++lba)
     ASSERT_TRUE(std::equal(bin.begin() + lba * 2352, bin.begin() + (lba + 1) * 2352,
@@ -260,7 +249,7 @@ TEST_F(RecorderJobTest, PlatformWriterWhenTheSettingNamesIt) {
     last = at;
   }
   EXPECT_FALSE(Has(log, "call=engine"));
-  EXPECT_TRUE(ReadAll(dump_) == Expected(0, false));
+  EXPECT_TRUE(ReadFileBytes(dump_) == Expected(0, false));
   const std::vector<LPARAM> p = ProgressPositions();
   ASSERT_FALSE(p.empty());
   EXPECT_EQ(p.back(), 300);
@@ -286,7 +275,7 @@ TEST_F(RecorderJobTest, TheDiscQueueChoosesTheDisc) {
   const auto log = Run(job);
   EXPECT_TRUE(job.Finish());
   EXPECT_TRUE(Has(log, "call=burn start=-900 count=8100 bytes=2368"));  // 450 sectors of audio
-  EXPECT_TRUE(ReadAll(dump_) == Expected(1, false));
+  EXPECT_TRUE(ReadFileBytes(dump_) == Expected(1, false));
 }
 
 // The CD-Text choice decides both the stream's subchannel and the sector type.
