@@ -52,6 +52,8 @@ class RecorderData : public ThreadedJob {
   // Sets the text of a failed step, unless an earlier step set one.
   void Fail(const wchar_t* literal, HRESULT hr, bool withSystemText = true);
   bool OnBattery() const;
+  // Takes back the shutdown-block reason that Start gave, if any.
+  void DropShutdownReason();
 
   RecorderSystemCalls calls_;
   ComPtr<Recorder::RawWriterEvent> writeSink_;

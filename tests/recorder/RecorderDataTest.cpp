@@ -379,19 +379,25 @@ TEST_F(RecorderJobTest, NoRecorderOrNoAudioEndsWithoutWriting) {
   EXPECT_TRUE(Has(log, "call=EjectMedia"));
 }
 
-// A Cancel never starts a write that it would then break off.
+// A Cancel never starts an erase or a write that it would then break off.
 TEST_F(RecorderJobTest, CancelBeforeTheWriteWritesNothing) {
-  drive_.Describe(WriterDrive(kBlankCdr));
-  RecorderData job;
-  ASSERT_EQ(job.Start(page_.window(), *info_), 300);
-  EXPECT_FALSE(job.Finish());
-  page_.Drain();
-  EXPECT_EQ(page_.Count(JOB_DONE), 1);
-  EXPECT_EQ(job.Message(), L"");
-  const auto log = drive_.TakeLog();
-  EXPECT_FALSE(Has(log, "AcquireExclusiveAccess"));
-  EXPECT_FALSE(Has(log, "WriteSection"));
-  EXPECT_TRUE(Has(log, "call=EjectMedia"));
+  for (bool erase : {false, true}) {
+    SCOPED_TRACE(erase);
+    drive_.Describe(WriterDrive(std::string(kBlankCdr) + "medium = cdrw\n"));
+    Info()->eraseFirst = erase;
+    RecorderData job;
+    JobNotifications page;
+    ASSERT_EQ(job.Start(page.window(), *info_), erase ? 320 : 300);
+    EXPECT_FALSE(job.Finish());
+    page.Drain();
+    EXPECT_EQ(page.Count(JOB_DONE), 1);
+    EXPECT_EQ(job.Message(), L"");
+    const auto log = drive_.TakeLog();
+    EXPECT_FALSE(Has(log, "EraseMedia"));
+    EXPECT_FALSE(Has(log, "AcquireExclusiveAccess"));
+    EXPECT_FALSE(Has(log, "WriteSection"));
+    EXPECT_TRUE(Has(log, "call=EjectMedia"));
+  }
 }
 
 TEST_F(RecorderJobTest, CancelDuringTheEraseLetsItEndAndWritesNothing) {
