@@ -42,11 +42,6 @@ bool StartsWith(const std::wstring& text, const std::wstring& start) {
   return text.compare(0, start.size(), start) == 0;
 }
 
-class ImageJob final : public ImageRecorderData {
- public:
-  int Start(HWND, CWizardInfo) override { return 0; }
-};
-
 // A backup file of two discs, each two tracks of four-second tones encoded
 // by LAME, made once for all tests.
 class RecorderJobTest : public ComApartment {
@@ -179,7 +174,7 @@ TEST_F(RecorderJobTest, ErasesAndRestoresTheDiscWithCdText) {
   ASSERT_TRUE(burned == expected);
 
   // The program area's audio is what the disc image holds.
-  ImageJob image;
+  ImageRecorderData image;
   JobNotifications imagePage;
   const std::wstring cue = drive_.dir() / L"disc.cue";
   ASSERT_TRUE(image.Setup(imagePage.window(), cue, *backup_, 0, *discs_));
