@@ -126,6 +126,14 @@ TEST_F(RawFmtTest, MembersThatNeedARecorderRefuseWithoutOne) {
   EXPECT_EQ(w->put_ClientName(nullptr), E_POINTER);
   ASSERT_EQ(w->get_SupportedMediaTypes(&a), S_OK);
   EXPECT_EQ(Longs(a, VT_I4), (std::vector<LONG>{3, 2}));
+  // Without the service's type library the dispatch side offers nothing, and
+  // the object works all the same.
+  UINT infos = 9;
+  EXPECT_EQ(w->GetTypeInfoCount(&infos), S_OK);
+  EXPECT_EQ(infos, 0u);
+  DISPPARAMS noArgs = {};
+  EXPECT_EQ(w->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &noArgs, nullptr, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
 }
 
 TEST_F(RawFmtTest, CdMasteringFeatureDecidesSupportAndSectorTypes) {
