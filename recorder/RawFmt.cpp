@@ -117,13 +117,11 @@ HRESULT RawFmt::get_MediaPhysicallyBlank(VARIANT_BOOL* value) {
 }
 
 HRESULT RawFmt::get_MediaHeuristicallyBlank(VARIANT_BOOL* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  *value = VARIANT_FALSE;
-  const HRESULT hr = QueryMediaInfo();
-  if (FAILED(hr)) return hr;
-  *value = Bool(media_.heuristicallyBlank);
-  return S_OK;
+  if (value) *value = VARIANT_FALSE;
+  return AnswerFromMedium(value, [this](VARIANT_BOOL& v) {
+    v = Bool(media_.heuristicallyBlank);
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_SupportedMediaTypes(SAFEARRAY** value) {
@@ -176,42 +174,33 @@ HRESULT RawFmt::put_BufferUnderrunFreeDisabled(VARIANT_BOOL value) {
 }
 
 HRESULT RawFmt::get_BufferUnderrunFreeDisabled(VARIANT_BOOL* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  *value = Bool(!bufferUnderrunFree_);
-  return S_OK;
+  return Answer(value, Bool(!bufferUnderrunFree_));
 }
 
 HRESULT RawFmt::get_StartOfNextSession(LONG* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  const HRESULT hr = QueryMediaInfo();
-  if (FAILED(hr)) return hr;
-  if (!media_.heuristicallyBlank && !media_.erasable) return E_FAIL;
-  *value = 0;
-  return S_OK;
+  return AnswerFromMedium(value, [this](LONG& v) {
+    if (!media_.heuristicallyBlank && !media_.erasable) return E_FAIL;
+    v = 0;
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_LastPossibleStartOfLeadout(LONG* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  const HRESULT hr = QueryMediaInfo();
-  if (FAILED(hr)) return hr;
-  if (!media_.heuristicallyBlank && !media_.erasable) return E_FAIL;
-  *value = media_.lastLeadOutStart;
-  return S_OK;
+  return AnswerFromMedium(value, [this](LONG& v) {
+    if (!media_.heuristicallyBlank && !media_.erasable) return E_FAIL;
+    v = media_.lastLeadOutStart;
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_CurrentPhysicalMediaType(Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  const HRESULT hr = QueryMediaInfo();
-  if (FAILED(hr)) return hr;
-  *value = media_.profile == Imapi2::IMAPI_PROFILE_TYPE_CD_RECORDABLE ? Imapi2::IMAPI_MEDIA_TYPE_CDR
-           : media_.profile == Imapi2::IMAPI_PROFILE_TYPE_CD_REWRITABLE
-               ? Imapi2::IMAPI_MEDIA_TYPE_CDRW
-               : Imapi2::IMAPI_MEDIA_TYPE_UNKNOWN;
-  return S_OK;
+  return AnswerFromMedium(value, [this](Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE& v) {
+    v = media_.profile == Imapi2::IMAPI_PROFILE_TYPE_CD_RECORDABLE ? Imapi2::IMAPI_MEDIA_TYPE_CDR
+        : media_.profile == Imapi2::IMAPI_PROFILE_TYPE_CD_REWRITABLE
+            ? Imapi2::IMAPI_MEDIA_TYPE_CDRW
+            : Imapi2::IMAPI_MEDIA_TYPE_UNKNOWN;
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_SupportedSectorTypes(SAFEARRAY** value) {
@@ -237,10 +226,7 @@ HRESULT RawFmt::put_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_DATA_SECTOR
 }
 
 HRESULT RawFmt::get_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_DATA_SECTOR_TYPE* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  *value = sectorType_;
-  return S_OK;
+  return Answer(value, sectorType_);
 }
 
 HRESULT RawFmt::put_ClientName(BSTR value) {
@@ -257,38 +243,24 @@ HRESULT RawFmt::get_ClientName(BSTR* value) {
   return *value ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT RawFmt::get_RequestedWriteSpeed(LONG* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  *value = requestedSpeed_;
-  return S_OK;
-}
+HRESULT RawFmt::get_RequestedWriteSpeed(LONG* value) { return Answer(value, requestedSpeed_); }
 
 HRESULT RawFmt::get_RequestedRotationTypeIsPureCAV(VARIANT_BOOL* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  *value = Bool(requestedPureCav_);
-  return S_OK;
+  return Answer(value, Bool(requestedPureCav_));
 }
 
 HRESULT RawFmt::get_CurrentWriteSpeed(LONG* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  Mmc::WriteSpeed speed;
-  const HRESULT hr = Mmc::QueryWriteSpeed(recorder_.Get(), speed);
-  if (FAILED(hr)) return hr;
-  *value = speed.start;
-  return hr;
+  return AnswerFromSpeed(value, [this](LONG& v) {
+    v = speed_.start;
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_CurrentRotationTypeIsPureCAV(VARIANT_BOOL* value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  Mmc::WriteSpeed speed;
-  const HRESULT hr = Mmc::QueryWriteSpeed(recorder_.Get(), speed);
-  if (FAILED(hr)) return hr;
-  *value = Bool(speed.pureCav);
-  return hr;
+  return AnswerFromSpeed(value, [this](VARIANT_BOOL& v) {
+    v = Bool(speed_.pureCav);
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_SupportedWriteSpeeds(SAFEARRAY** value) {

@@ -76,6 +76,36 @@ class RawFmt : public RefCount,
   };
 
   HRESULT QueryMediaInfo() { return Mmc::QueryMediaInfo(recorder_.Get(), media_); }
+  // The answer of a property that needs the recorder: the value that `give`
+  // makes, after `ask` (the query the value comes from) succeeded.
+  template <class T, class Ask, class Give>
+  HRESULT Answer(T* out, Ask ask, Give give) {
+    if (!recorder_) return Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
+    if (!out) return E_POINTER;
+    const HRESULT hr = ask();
+    if (FAILED(hr)) return hr;
+    return give(*out);
+  }
+  template <class T>
+  HRESULT Answer(T* out, T value) {
+    return Answer(
+        out, [] { return S_OK; },
+        [value](T& v) {
+          v = value;
+          return S_OK;
+        });
+  }
+  // The same after the medium information was refreshed, or the write speed queried.
+  template <class T, class Give>
+  HRESULT AnswerFromMedium(T* out, Give give) {
+    return Answer(
+        out, [this] { return QueryMediaInfo(); }, give);
+  }
+  template <class T, class Give>
+  HRESULT AnswerFromSpeed(T* out, Give give) {
+    return Answer(
+        out, [this] { return Mmc::QueryWriteSpeed(recorder_.Get(), speed_); }, give);
+  }
   // The write parameters page in raw disc-at-once mode for the requested sector type.
   void SetRawWriteParameters(BYTE* page) const;
   LONG BytesPerSector() const;
@@ -89,6 +119,7 @@ class RawFmt : public RefCount,
   ComPtr<IDiscRecorder2> recorder_;
   Mmc::Features features_;
   Mmc::MediaInfo media_;
+  Mmc::WriteSpeed speed_;  // of the last query
   std::wstring clientName_;
   bool bufferUnderrunFree_ = true;
   LONG requestedSpeed_ = -1;

@@ -64,12 +64,13 @@ using ShutdownBlockReasonDestroyProc = BOOL(WINAPI*)(HWND);
 
 }  // namespace
 
+RecorderData::RecorderData() = default;
+
+RecorderData::RecorderData(RecorderSystemCalls calls) : calls_(calls) {}
+
 RecorderData::~RecorderData() {
   StopWorker();
-  if (shutdownWindow_)
-    if (auto destroy = reinterpret_cast<ShutdownBlockReasonDestroyProc>(
-            calls_.user32("ShutdownBlockReasonDestroy")))
-      destroy(shutdownWindow_);
+  DropShutdownReason();
 }
 
 void* LookUpUser32(const char* name) {
@@ -107,21 +108,22 @@ int RecorderData::Start(HWND notify, CWizardInfo info) {
 
 bool RecorderData::Finish() {
   StopWorker();
-  if (shutdownWindow_) {
-    if (auto destroy = reinterpret_cast<ShutdownBlockReasonDestroyProc>(
-            calls_.user32("ShutdownBlockReasonDestroy")))
-      destroy(shutdownWindow_);
-    shutdownWindow_ = nullptr;
-  }
+  DropShutdownReason();
   return succeeded_;
+}
+
+void RecorderData::DropShutdownReason() {
+  if (!shutdownWindow_) return;
+  if (auto destroy = reinterpret_cast<ShutdownBlockReasonDestroyProc>(
+          calls_.user32("ShutdownBlockReasonDestroy")))
+    destroy(shutdownWindow_);
+  shutdownWindow_ = nullptr;
 }
 
 bool RecorderData::Setup(HWND notify, CWizardInfo info) {
   const int drive = info->restoreTarget;
   const std::size_t disc = info->discQueue.empty() ? 0 : std::size_t(info->discQueue.front());
-  if (drive < 1 || drive > 26 || disc >= info->discs.size() ||
-      (!info->discQueue.empty() && info->discQueue.front() < 0))
-    return false;
+  if (drive < 1 || drive > 26 || disc >= info->discs.size()) return false;
   notify_ = notify;
   driveNumber_ = drive;
   backupPath_ = info->backupPath;
@@ -158,7 +160,6 @@ void RecorderData::ThreadProc() {
   } catch (const std::exception&) {
     // Each step sets its own text; the job only stays unsuccessful.
   }
-  done_ = true;
   discs_.clear();
   Done();
   if (SUCCEEDED(com)) CoUninitialize();
@@ -209,11 +210,11 @@ void RecorderData::Record() {
   if (recorders.empty()) return;
   recorder_ = recorders.front();
   HRESULT hr = S_OK;
-  // A stop before a step that writes to the disc ends the job there, so that
-  // a Cancel never starts a write.
-  bool stopped = false;
+  // A stop before a step that changes the disc ends the job there, so that a
+  // Cancel never starts an erase or a write; an erase under way is not broken off.
+  bool stopped = Stopping();
   try {
-    if (eraseFirst_) Erase(hr);
+    if (eraseFirst_ && !stopped) Erase(hr);
 
     const BackupDisc& disc = discs_[discIndex_];
     std::unique_ptr<Recorder::MainChannelReader> source = Recorder::CreateMainChannelReader(
@@ -269,7 +270,7 @@ void RecorderData::Record() {
         Fail(check.second, hr, false);
       }
     }
-    stopped = Stopping();
+    stopped = stopped || Stopping();
     if (SUCCEEDED(hr) && !stopped) {
       hr = writer_->PrepareMedia();
       if (FAILED(hr)) Fail(kErrPrepare, hr);

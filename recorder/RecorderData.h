@@ -33,8 +33,8 @@ struct RecorderSystemCalls {
 // success text or the text of the first step that failed.
 class RecorderData : public ThreadedJob {
  public:
-  RecorderData() = default;
-  explicit RecorderData(RecorderSystemCalls calls) : calls_(calls) {}
+  RecorderData();
+  explicit RecorderData(RecorderSystemCalls calls);
   ~RecorderData() override;
 
   int Start(HWND notify, CWizardInfo info) override;
@@ -52,11 +52,12 @@ class RecorderData : public ThreadedJob {
   // Sets the text of a failed step, unless an earlier step set one.
   void Fail(const wchar_t* literal, HRESULT hr, bool withSystemText = true);
   bool OnBattery() const;
+  // Takes back the shutdown-block reason that Start gave, if any.
+  void DropShutdownReason();
 
   RecorderSystemCalls calls_;
   ComPtr<Recorder::RawWriterEvent> writeSink_;
   ComPtr<Recorder::EraserEvent> eraseSink_;
-  bool done_ = false;
   bool started_ = false;
   bool eraseFirst_ = false, cdText_ = false;
   std::size_t discIndex_ = 0;

@@ -135,7 +135,11 @@ DriveState& StateOf(const VirtualDisc::Drive& drive) {
 
 HRESULT ScriptedFailure(const VirtualDisc::Drive& drive, const char* call) {
   const auto found = drive.writer.failCalls.find(call);
-  return found == drive.writer.failCalls.end() ? S_OK : static_cast<HRESULT>(found->second);
+  if (found == drive.writer.failCalls.end()) return S_OK;
+  uint32_t& given = StateOf(drive).failedCalls[call];
+  if (found->second.times != 0 && given >= found->second.times) return S_OK;
+  ++given;
+  return static_cast<HRESULT>(found->second.result);
 }
 
 void LogCall(const std::wstring& id, const std::string& text, HRESULT hr) {
@@ -151,7 +155,8 @@ void LogCall(const std::wstring& id, const std::string& text, HRESULT hr) {
 
 std::wstring RecorderId(IUnknown* recorder) {
   IDiscRecorder2* r = nullptr;
-  if (!recorder || recorder->QueryInterface(__uuidof(IDiscRecorder2), reinterpret_cast<void**>(&r)) != S_OK)
+  if (!recorder ||
+      recorder->QueryInterface(__uuidof(IDiscRecorder2), reinterpret_cast<void**>(&r)) != S_OK)
     return L"";
   BSTR id = nullptr;
   std::wstring result;

@@ -26,6 +26,7 @@ struct DriveState {
   std::vector<unsigned char> writeParameters;
   std::wstring exclusiveOwner;
   bool locked = false;
+  std::map<std::string, uint32_t> failedCalls;  // scripted failures given so far
 };
 
 struct Loaded {
@@ -83,9 +84,9 @@ class Unknown {
   std::atomic<ULONG> count_{1};
 };
 
-#define TAVRIN_UNKNOWN_METHODS                                       \
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); } \
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+#define TAVRIN_UNKNOWN_METHODS                                             \
+  ULONG STDMETHODCALLTYPE AddRef() override { return this->AddRefImpl(); } \
+  ULONG STDMETHODCALLTYPE Release() override { return this->ReleaseImpl(); }
 
 #define TAVRIN_NO_TYPEINFO                                                                        \
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {                                  \

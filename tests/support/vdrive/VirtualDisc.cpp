@@ -228,11 +228,12 @@ bool Parse(const std::string& text, Description& out, std::string& error) {
       if (!ParseInt(kb, n) || n < 0) return fail("bad write speed");
       drive->writer.speeds.push_back({uint32_t(n), kind == "cav"});
     } else if (key == "failcall") {
-      std::string name, hr;
-      words >> name >> hr;
+      std::string name, hr, times;
+      words >> name >> hr >> times;
       uint32_t v = 0;
       if (name.empty() || !ParseHexNumber(hr, v)) return fail("bad failcall");
-      drive->writer.failCalls[name] = v;
+      if (!times.empty() && (!ParseInt(times, n) || n < 0)) return fail("bad failcall count");
+      drive->writer.failCalls[name] = {v, times.empty() ? 0u : uint32_t(n)};
     } else if (key == "writefail") {
       std::string at, hr;
       words >> at >> hr;

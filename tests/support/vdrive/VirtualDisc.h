@@ -51,7 +51,11 @@ struct Writer {
   bool capacityInAtipOnly = false;
   std::vector<PerformanceRange> performance;  // GET PERFORMANCE, write performance
   std::vector<SpeedDescriptor> speeds;        // GET PERFORMANCE, write speed descriptors
-  std::map<std::string, uint32_t> failCalls;  // a call of this name fails with the HRESULT
+  struct FailCall {
+    uint32_t result = 0;
+    uint32_t times = 0;  // 0: every call
+  };
+  std::map<std::string, FailCall> failCalls;  // calls of this name fail with the HRESULT
   int64_t failAtSector = -1;                  // a write fails on reaching this many sectors
   uint32_t failAtResult = 0;
   uint32_t sectorsPerEvent = 500;

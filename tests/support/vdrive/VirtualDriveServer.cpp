@@ -93,7 +93,6 @@ std::string Hex(const BYTE* p, ULONG n) {
   return text;
 }
 
-
 HRESULT ReadToc(const VirtualDisc::Drive& d, const BYTE* cdb, BYTE* sense, BYTE* buf, ULONG size,
                 ULONG* fetched) {
   if (!d.hasDisc) return Sense(sense, kNotReady, 0x3A);  // medium not present
@@ -138,7 +137,6 @@ HRESULT ReadCd(const VirtualDisc::Drive& d, std::map<int32_t, uint32_t>& tries, 
   *fetched = count * VirtualDisc::kSectorBytes;
   return S_OK;
 }
-
 
 class IdEnum : public IEnumVARIANT, public Unknown<IdEnum> {
  public:
@@ -452,8 +450,7 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetFeaturePage(Imapi2::IMAPI_FEATURE_PAGE_TYPE feature,
-                                           BOOLEAN currentOnly, BYTE** data,
-                                           ULONG* size) override {
+                                           BOOLEAN currentOnly, BYTE** data, ULONG* size) override {
     if (!data || !size) return E_POINTER;
     *data = nullptr;
     *size = 0;
@@ -464,8 +461,9 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
       hr = Imapi2::E_IMAPI_RECORDER_NO_SUCH_FEATURE;
     if (hr == S_OK)
       hr = TaskCopy({0x00, 0x2E, 0x03, 0x04, d->writer.mastering, 0x00, 0xFF, 0xFF}, data, size);
-    LogCall(id_, "GetFeaturePage " + std::to_string(feature) + " current=" +
-                     std::to_string(currentOnly), hr);
+    LogCall(id_,
+            "GetFeaturePage " + std::to_string(feature) + " current=" + std::to_string(currentOnly),
+            hr);
     return hr;
   }
   HRESULT STDMETHODCALLTYPE GetModePage(Imapi2::IMAPI_MODE_PAGE_TYPE page,

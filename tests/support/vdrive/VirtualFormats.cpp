@@ -127,7 +127,8 @@ class Args : public IDiscFormat2RawCDEventArgs, public Unknown<Args> {
   HRESULT STDMETHODCALLTYPE get_TotalSystemBuffer(LONG* v) override { return Give(v, 1 << 20); }
   HRESULT STDMETHODCALLTYPE get_UsedSystemBuffer(LONG* v) override { return Give(v, 1 << 19); }
   HRESULT STDMETHODCALLTYPE get_FreeSystemBuffer(LONG* v) override { return Give(v, 1 << 19); }
-  HRESULT STDMETHODCALLTYPE get_CurrentAction(Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION* v) override {
+  HRESULT STDMETHODCALLTYPE
+  get_CurrentAction(Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION* v) override {
     *v = static_cast<Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION>(action_);
     return S_OK;
   }
@@ -174,10 +175,10 @@ HRESULT Burn(const std::wstring& id, IStream* stream, LONG start, LONG count, LO
     failWith = static_cast<HRESULT>(d->writer.failAtResult);
   }
   const std::wstring dumpPath = Env(L"TAVRIN_VDRIVE_BURN");
-  HANDLE dump = dumpPath.empty() ? INVALID_HANDLE_VALUE
-                                 : CreateFileW(dumpPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                               nullptr);
+  HANDLE dump = dumpPath.empty()
+                    ? INVALID_HANDLE_VALUE
+                    : CreateFileW(dumpPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   std::vector<BYTE> buffer;
   HRESULT hr = S_OK;
   LONG done = 0, sinceEvent = 0;
@@ -231,11 +232,14 @@ HRESULT Burn(const std::wstring& id, IStream* stream, LONG start, LONG count, LO
   return hr;
 }
 
-class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
-                    public Unknown<WriteEngine> {
+// What the three classes share: their interface Itf (also answered as the
+// base interface `base`), one connection point for their events, the
+// recorder they were given and the log.
+template <class Itf, class Rec, class Derived>
+class EventSource : public Itf, public IConnectionPointContainer, public Unknown<Derived> {
  public:
-  WriteEngine() : point_(new Point(this, Imapi2::DIID_DWriteEngine2Events)) {}
-  ~WriteEngine() override {
+  EventSource(REFIID base, REFIID events) : base_(base), point_(new Point(this, events)) {}
+  ~EventSource() override {
     point_->Release();
     if (recorder_) recorder_->Release();
   }
@@ -243,30 +247,60 @@ class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
   TAVRIN_NO_TYPEINFO
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IWriteEngine2)) {
-      *out = static_cast<IWriteEngine2*>(this);
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Itf) || iid == base_) {
+      *out = static_cast<Itf*>(this);
     } else if (iid == IID_IConnectionPointContainer) {
       *out = static_cast<IConnectionPointContainer*>(this);
     } else {
       *out = nullptr;
       return E_NOINTERFACE;
     }
-    AddRef();
+    this->AddRef();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-    if (iid != Imapi2::DIID_DWriteEngine2Events) return CONNECT_E_NOCONNECTION;
+    IID events{};
+    point_->GetConnectionInterface(&events);
+    if (iid != events) return CONNECT_E_NOCONNECTION;
     *out = point_;
     point_->AddRef();
     return S_OK;
   }
 
+ protected:
+  HRESULT SetRecorder(Rec* value, const std::string& call) {
+    if (!value) return E_INVALIDARG;
+    value->AddRef();
+    if (recorder_) recorder_->Release();
+    recorder_ = value;
+    id_ = RecorderId(value);
+    return Logged(call, S_OK);
+  }
+  HRESULT Logged(const std::string& text, HRESULT hr) {
+    LogCall(id_, text, hr);
+    return hr;
+  }
+  // The arguments in dispatch order.
+  void Fire(DISPID id, std::vector<VARIANT> args) { point_->Fire(id, std::move(args)); }
+  int Connected() const { return point_->Connected(); }
+
+  IID base_;
+  Point* point_;
+  Rec* recorder_ = nullptr;
+  std::wstring id_;
+};
+
+class WriteEngine : public EventSource<IWriteEngine2, IDiscRecorder2Ex, WriteEngine> {
+ public:
+  WriteEngine() : EventSource(IID_IDispatch, Imapi2::DIID_DWriteEngine2Events) {}
+
   HRESULT STDMETHODCALLTYPE WriteSection(IStream* data, LONG start, LONG count) override {
-    LogCall(id_, "engine WriteSection start=" + std::to_string(start) + " count=" +
-                     std::to_string(count) + " sinks=" + std::to_string(point_->Connected()),
+    LogCall(id_,
+            "engine WriteSection start=" + std::to_string(start) +
+                " count=" + std::to_string(count) + " sinks=" + std::to_string(Connected()),
             S_OK);
     if (!data || !recorder_) return E_POINTER;
     cancelled_ = false;
@@ -274,8 +308,8 @@ class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
         id_, data, start, count, bytes_,
         [&](LONG written) {
           Args* args = new Args(false, 2, start, count, written);
-          point_->Fire(Imapi2::DISPID_DWRITEENGINE2EVENTS_UPDATE,
-                       {Dispatch(args), Dispatch(static_cast<IWriteEngine2*>(this))});
+          Fire(Imapi2::DISPID_DWRITEENGINE2EVENTS_UPDATE,
+               {Dispatch(args), Dispatch(static_cast<IWriteEngine2*>(this))});
           args->Release();
         },
         [&] { return cancelled_; });
@@ -286,13 +320,7 @@ class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_Recorder(IDiscRecorder2Ex* value) override {
-    if (!value) return E_POINTER;
-    value->AddRef();
-    if (recorder_) recorder_->Release();
-    recorder_ = value;
-    id_ = RecorderId(value);
-    LogCall(id_, "engine put_Recorder", S_OK);
-    return S_OK;
+    return SetRecorder(value, "engine put_Recorder");
   }
   HRESULT STDMETHODCALLTYPE get_Recorder(IDiscRecorder2Ex**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_UseStreamingWrite12(VARIANT_BOOL v) override {
@@ -319,45 +347,13 @@ class WriteEngine : public IWriteEngine2, public IConnectionPointContainer,
     LogCall(id_, std::string("engine ") + name + "=" + std::to_string(v), S_OK);
     return S_OK;
   }
-  Point* point_;
-  IDiscRecorder2Ex* recorder_ = nullptr;
-  std::wstring id_;
   LONG bytes_ = 2352;
   bool cancelled_ = false;
 };
 
-class Eraser : public IDiscFormat2Erase, public IConnectionPointContainer, public Unknown<Eraser> {
+class Eraser : public EventSource<IDiscFormat2Erase, IDiscRecorder2, Eraser> {
  public:
-  Eraser() : point_(new Point(this, Imapi2::DIID_DDiscFormat2EraseEvents)) {}
-  ~Eraser() override {
-    point_->Release();
-    if (recorder_) recorder_->Release();
-  }
-  TAVRIN_UNKNOWN_METHODS
-  TAVRIN_NO_TYPEINFO
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IDiscFormat2) ||
-        iid == __uuidof(IDiscFormat2Erase)) {
-      *out = static_cast<IDiscFormat2Erase*>(this);
-    } else if (iid == IID_IConnectionPointContainer) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-    if (iid != Imapi2::DIID_DDiscFormat2EraseEvents) return CONNECT_E_NOCONNECTION;
-    *out = point_;
-    point_->AddRef();
-    return S_OK;
-  }
+  Eraser() : EventSource(__uuidof(IDiscFormat2), Imapi2::DIID_DDiscFormat2EraseEvents) {}
   HRESULT STDMETHODCALLTYPE IsRecorderSupported(IDiscRecorder2*, VARIANT_BOOL*) override {
     return E_NOTIMPL;
   }
@@ -370,12 +366,8 @@ class Eraser : public IDiscFormat2Erase, public IConnectionPointContainer, publi
   }
   HRESULT STDMETHODCALLTYPE get_SupportedMediaTypes(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Recorder(IDiscRecorder2* value) override {
-    if (!value) return E_POINTER;
-    value->AddRef();
-    if (recorder_) recorder_->Release();
-    recorder_ = value;
-    id_ = RecorderId(value);
-    return Logged("erase put_Recorder", ScriptedFailureOf("EraseRecorder"));
+    const HRESULT hr = SetRecorder(value, "erase put_Recorder");
+    return FAILED(hr) ? hr : Logged("erase recorder checked", ScriptedFailureOf("EraseRecorder"));
   }
   HRESULT STDMETHODCALLTYPE get_Recorder(IDiscRecorder2**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_FullErase(VARIANT_BOOL v) override {
@@ -406,9 +398,8 @@ class Eraser : public IDiscFormat2Erase, public IConnectionPointContainer, publi
     if (hr == S_OK) {
       for (uint32_t t = 0; t <= seconds; ++t) {
         if (step) Sleep(step);
-        point_->Fire(Imapi2::DISPID_DDISCFORMAT2ERASEEVENTS_UPDATE,
-                     {Long(LONG(seconds)), Long(LONG(t)),
-                      Dispatch(static_cast<IDiscFormat2Erase*>(this))});
+        Fire(Imapi2::DISPID_DDISCFORMAT2ERASEEVENTS_UPDATE,
+             {Long(LONG(seconds)), Long(LONG(t)), Dispatch(static_cast<IDiscFormat2Erase*>(this))});
       }
       std::lock_guard<std::mutex> lock(g_lock);
       if (const VirtualDisc::Drive* d = FindDrive(id_)) StateOf(*d).status = 0;
@@ -422,50 +413,14 @@ class Eraser : public IDiscFormat2Erase, public IConnectionPointContainer, publi
     const VirtualDisc::Drive* d = FindDrive(id_);
     return d ? ScriptedFailure(*d, call) : E_INVALIDARG;
   }
-  HRESULT Logged(const std::string& text, HRESULT hr) {
-    LogCall(id_, text, hr);
-    return hr;
-  }
-  Point* point_;
-  IDiscRecorder2* recorder_ = nullptr;
-  std::wstring id_, client_;
+  std::wstring client_;
 };
 
 // The platform's raw-CD writer, as far as the program uses it: it drives the
 // drive itself and reports preparing, writing and finishing.
-class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
-                    public Unknown<RawCdWriter> {
+class RawCdWriter : public EventSource<IDiscFormat2RawCD, IDiscRecorder2, RawCdWriter> {
  public:
-  RawCdWriter() : point_(new Point(this, Imapi2::DIID_DDiscFormat2RawCDEvents)) {}
-  ~RawCdWriter() override {
-    point_->Release();
-    if (recorder_) recorder_->Release();
-  }
-  TAVRIN_UNKNOWN_METHODS
-  TAVRIN_NO_TYPEINFO
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IDiscFormat2) ||
-        iid == __uuidof(IDiscFormat2RawCD)) {
-      *out = static_cast<IDiscFormat2RawCD*>(this);
-    } else if (iid == IID_IConnectionPointContainer) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-    if (iid != Imapi2::DIID_DDiscFormat2RawCDEvents) return CONNECT_E_NOCONNECTION;
-    *out = point_;
-    point_->AddRef();
-    return S_OK;
-  }
+  RawCdWriter() : EventSource(__uuidof(IDiscFormat2), Imapi2::DIID_DDiscFormat2RawCDEvents) {}
   HRESULT STDMETHODCALLTYPE IsRecorderSupported(IDiscRecorder2* r, VARIANT_BOOL* v) override {
     std::lock_guard<std::mutex> lock(g_lock);
     const VirtualDisc::Drive* d = FindDrive(RecorderId(r));
@@ -484,8 +439,9 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
   }
   HRESULT STDMETHODCALLTYPE get_SupportedMediaTypes(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE PrepareMedia() override {
-    if (!recorder_) return Logged("rawcd PrepareMedia", Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED);
-    Fire(1, -22650, 1, -22650);
+    if (!recorder_)
+      return Logged("rawcd PrepareMedia", Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED);
+    Report(1, -22650, 1, -22650);
     Bstr client(client_);
     HRESULT hr = recorder_->AcquireExclusiveAccess(VARIANT_TRUE, client.get());
     std::lock_guard<std::mutex> lock(g_lock);
@@ -502,8 +458,10 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
     return Logged("rawcd PrepareMedia", hr);
   }
   HRESULT STDMETHODCALLTYPE WriteMedia(IStream* data) override {
-    LogCall(id_, "rawcd WriteMedia type=" + std::to_string(type_) + " sinks=" +
-                     std::to_string(point_->Connected()), S_OK);
+    LogCall(
+        id_,
+        "rawcd WriteMedia type=" + std::to_string(type_) + " sinks=" + std::to_string(Connected()),
+        S_OK);
     if (!prepared_ || !data) return Imapi2::E_IMAPI_DF2RAW_MEDIA_IS_NOT_PREPARED;
     const LONG bytes = type_ == 1 ? 2368 : 2448;
     {
@@ -525,11 +483,11 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
     const LONG count = static_cast<LONG>((stat.cbSize.QuadPart - at.QuadPart) / bytes);
     cancelled_ = false;
     hr = Burn(
-        id_, data, start_, count, bytes, [&](LONG written) { Fire(2, start_, count, written); },
+        id_, data, start_, count, bytes, [&](LONG written) { Report(2, start_, count, written); },
         [&] { return cancelled_; });
     if (hr == S_OK) {
-      Fire(3, start_, count, start_ + count - 1);
-      Fire(3, start_, count, start_ + count - 1);
+      Report(3, start_, count, start_ + count - 1);
+      Report(3, start_, count, start_ + count - 1);
     }
     return hr;
   }
@@ -545,12 +503,7 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
   }
   HRESULT STDMETHODCALLTYPE SetWriteSpeed(LONG, VARIANT_BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Recorder(IDiscRecorder2* value) override {
-    if (!value) return E_INVALIDARG;
-    value->AddRef();
-    if (recorder_) recorder_->Release();
-    recorder_ = value;
-    id_ = RecorderId(value);
-    return Logged("rawcd put_Recorder", S_OK);
+    return SetRecorder(value, "rawcd put_Recorder");
   }
   HRESULT STDMETHODCALLTYPE get_Recorder(IDiscRecorder2**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_BufferUnderrunFreeDisabled(VARIANT_BOOL) override {
@@ -601,19 +554,13 @@ class RawCdWriter : public IDiscFormat2RawCD, public IConnectionPointContainer,
     BSTR get() const { return b; }
     BSTR b;
   };
-  void Fire(LONG action, LONG start, LONG count, LONG written) {
+  void Report(LONG action, LONG start, LONG count, LONG written) {
     Args* args = new Args(true, action, start, count, written);
-    point_->Fire(Imapi2::DISPID_DDISCFORMAT2RAWCDEVENTS_UPDATE,
-                 {Dispatch(args), Dispatch(static_cast<IDiscFormat2RawCD*>(this))});
+    Fire(Imapi2::DISPID_DDISCFORMAT2RAWCDEVENTS_UPDATE,
+         {Dispatch(args), Dispatch(static_cast<IDiscFormat2RawCD*>(this))});
     args->Release();
   }
-  HRESULT Logged(const std::string& text, HRESULT hr) {
-    LogCall(id_, text, hr);
-    return hr;
-  }
-  Point* point_;
-  IDiscRecorder2* recorder_ = nullptr;
-  std::wstring id_, client_;
+  std::wstring client_;
   LONG start_ = -22650;
   int type_ = 1;
   bool prepared_ = false;

@@ -5,7 +5,10 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <fstream>
 #include <functional>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/TempDir.h"
@@ -66,6 +69,28 @@ TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
     ListView_SetCheckState(list, 0, FALSE);
     ListView_SetCheckState(list, 2, FALSE);
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+
+    // Ctrl+A with some rows checked checks them all, and again unchecks them.
+    ListView_SetCheckState(list, 1, TRUE);
+    const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
+    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), ui, TRUE));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_TRUE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_FALSE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);  // A alone checks nothing
+    EXPECT_FALSE(ListView_GetCheckState(list, 0));
+
+    // Checked in another order than the file's.
     ListView_SetCheckState(list, 2, TRUE);
     ListView_SetCheckState(list, 0, TRUE);
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
@@ -120,6 +145,25 @@ TEST(WizardSheet, AddsAboutToTheSystemMenuAndAnswersTheSystemsQuestions) {
     wchar_t item[64] = L"";
     GetMenuStringW(menu, IDM_ABOUT, item, 64, MF_BYCOMMAND);
     EXPECT_STREQ(L"About TAVRIN", item);
+    // The about box over the sheet; its link takes the mouse and is blue.
+    PostMessageW(sheet, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    HWND about = WaitForDialog(GetCurrentProcessId(), L"About Velmora TAVRIN");
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(GetParent(about), sheet);
+    EXPECT_EQ(L"TAVRIN Version 1.0.117.0\nCopyright (C) Velmora. All rights reserved.",
+              Text(GetDlgItem(about, IDC_ABOUT_TEXT)));
+    HWND link = GetDlgItem(about, IDC_WEBLINK);
+    EXPECT_EQ(HTCLIENT, SendMessageW(link, WM_NCHITTEST, 0, 0));
+    EXPECT_EQ(HTTRANSPARENT, SendMessageW(GetDlgItem(about, IDC_ABOUT_TEXT), WM_NCHITTEST, 0, 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_NE(0, SendMessageW(about, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(link)));
+    EXPECT_EQ(RGB(0, 0, 0xFF), GetTextColor(dc));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(dc));
+    DeleteDC(dc);
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
     EXPECT_TRUE(SendMessageW(sheet, WM_QUERYENDSESSION, 0, 0));
     DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1 << 3, 0};
     EXPECT_EQ(0, SendMessageW(sheet, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
@@ -154,6 +198,38 @@ TEST(WizardSheet, ControlsCarryTheirHelpIds) {
     EXPECT_EQ(MakeHelpId(201, 1201), helpId(1201));
     EXPECT_EQ(0u, helpId(1202));
     EXPECT_EQ(MakeHelpId(206, IDC_ALBUM), helpId(IDC_ALBUM));
+  });
+}
+
+// The ids the help file has a pop-up text for.
+std::set<DWORD> PopUpIds() {
+  std::ifstream in(TAVRIN_HELP_CONTEXT);
+  std::set<DWORD> ids;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(".topic ", 0) == 0) ids.insert(std::stoul(line.substr(7)));
+  return ids;
+}
+
+TEST(WizardSheet, TheHelpFileHasAPopUpForEveryHelpId) {
+  const std::set<DWORD> texts = PopUpIds();
+  ASSERT_FALSE(texts.empty()) << TAVRIN_HELP_CONTEXT;
+  // The sheet's buttons and the track editor's columns, formed when asked.
+  for (DWORD id : std::initializer_list<DWORD>{0x80003023u, 0x80003024u, 0x80003025u, 0x80000002u,
+                                               0x80000009u, MakeHelpId(206, 1101),
+                                               MakeHelpId(206, 1201), MakeHelpId(206, 1301)})
+    EXPECT_TRUE(texts.count(id)) << std::hex << id;
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    for (int page : {107, 208, 204, 209, 206, 205, 211, 212, 210, 215, 213, 108, 203}) {
+      PostMessageW(sheet, PSM_SETCURSELID, 0, page);
+      ASSERT_TRUE(WaitForPage(sheet, page));
+      for (HWND c = GetWindow(CurrentPage(sheet), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const DWORD id = GetWindowContextHelpId(c);
+        if (id) {
+          EXPECT_TRUE(texts.count(id)) << page << " " << GetDlgCtrlID(c);
+        }
+      }
+    }
   });
 }
 
