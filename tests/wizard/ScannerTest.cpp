@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
+#include "tests/wizard/FixtureFiles.h"
 #include "wizard/coverart/Picture.h"
 #include "wizard/coverart/WiaWrap.h"
 
@@ -21,10 +22,7 @@ namespace {
 
 const std::string kDir = "..\\fixtures\\scanner\\";
 
-std::vector<unsigned char> ReadFile(const std::string& name) {
-  std::ifstream in(kDir + name, std::ios::binary);
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
+std::vector<unsigned char> ReadFile(const std::string& name) { return ReadBytes(kDir + name); }
 
 std::string FullPath(const std::string& name) {
   char full[MAX_PATH];
@@ -101,8 +99,7 @@ bool ScannerIdle() {
 }
 
 void WriteOut(const std::string& name, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(kDir + "out\\" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  WriteBytes(kDir + "out\\" + name, bytes);
 }
 
 class Scanner : public ::testing::Test {

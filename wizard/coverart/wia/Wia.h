@@ -23,7 +23,7 @@ constexpr GUID WiaImgFmt_BMP = {
 constexpr GUID WiaImgFmt_JPEG = {
     0xb96b3cae, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
 
-// Device types (the low word of WIA_DIP_DEV_TYPE).
+// Device types (the high word of WIA_DIP_DEV_TYPE).
 constexpr LONG StiDeviceTypeDefault = 0;
 constexpr LONG StiDeviceTypeScanner = 1;
 constexpr LONG StiDeviceTypeDigitalCamera = 2;
@@ -31,39 +31,25 @@ constexpr LONG StiDeviceTypeDigitalCamera = 2;
 // Dialog flags.
 constexpr LONG WIA_SELECT_DEVICE_NODEFAULT = 0x00000001;
 constexpr LONG WIA_DEVICE_DIALOG_SINGLE_IMAGE = 0x00000002;
-constexpr LONG WIA_DEVICE_DIALOG_USE_COMMON_UI = 0x00000004;
 
 // Intents.
 constexpr LONG WIA_INTENT_NONE = 0;
-constexpr LONG WIA_INTENT_IMAGE_TYPE_COLOR = 1;
-constexpr LONG WIA_INTENT_IMAGE_TYPE_GRAYSCALE = 2;
-constexpr LONG WIA_INTENT_IMAGE_TYPE_TEXT = 4;
-
-// Enumeration flags.
-constexpr LONG WIA_DEVINFO_ENUM_LOCAL = 0x00000010;
 
 // Device information properties.
 constexpr PROPID WIA_DIP_DEV_ID = 2;
 constexpr PROPID WIA_DIP_VEND_DESC = 3;
 constexpr PROPID WIA_DIP_DEV_DESC = 4;
 constexpr PROPID WIA_DIP_DEV_TYPE = 5;
-constexpr PROPID WIA_DIP_PORT_NAME = 6;
 constexpr PROPID WIA_DIP_DEV_NAME = 7;
-constexpr PROPID WIA_DIP_SERVER_NAME = 8;
 
 // Item properties.
 constexpr PROPID WIA_IPA_ITEM_NAME = 4098;
-constexpr PROPID WIA_IPA_FULL_ITEM_NAME = 4099;
 constexpr PROPID WIA_IPA_ITEM_FLAGS = 4101;
-constexpr PROPID WIA_IPA_DATATYPE = 4103;
 constexpr PROPID WIA_IPA_DEPTH = 4104;
-constexpr PROPID WIA_IPA_PREFERRED_FORMAT = 4105;
 constexpr PROPID WIA_IPA_FORMAT = 4106;
 constexpr PROPID WIA_IPA_TYMED = 4108;
 constexpr PROPID WIA_IPA_PIXELS_PER_LINE = 4112;
-constexpr PROPID WIA_IPA_BYTES_PER_LINE = 4113;
 constexpr PROPID WIA_IPA_NUMBER_OF_LINES = 4114;
-constexpr PROPID WIA_IPA_ITEM_SIZE = 4116;
 constexpr PROPID WIA_IPA_BUFFER_SIZE = 4118;
 
 // Item types (flags of GetItemType and WIA_IPA_ITEM_FLAGS).
@@ -86,12 +72,9 @@ constexpr LONG IT_STATUS_PROCESSING_DATA = 0x0002;
 constexpr LONG IT_STATUS_TRANSFER_TO_CLIENT = 0x0004;
 
 // Errors (facility 33).
-constexpr HRESULT WIA_ERROR_GENERAL_ERROR = HRESULT(0x80210001);
 constexpr HRESULT WIA_ERROR_PAPER_JAM = HRESULT(0x80210002);
 constexpr HRESULT WIA_ERROR_PAPER_EMPTY = HRESULT(0x80210003);
-constexpr HRESULT WIA_ERROR_OFFLINE = HRESULT(0x80210005);
 constexpr HRESULT WIA_ERROR_BUSY = HRESULT(0x80210006);
-constexpr HRESULT WIA_ERROR_DEVICE_COMMUNICATION = HRESULT(0x8021000A);
 constexpr HRESULT WIA_S_NO_DEVICE_AVAILABLE = HRESULT(0x80210015);
 
 }  // namespace Wia
@@ -128,15 +111,6 @@ struct WIA_EXTENDED_TRANSFER_INFO {
   ULONG ulOptimalBufferSize;
   ULONG ulMaxBufferSize;
   ULONG ulNumBuffers;
-};
-
-struct WIA_DEV_CAP {
-  GUID guid;
-  ULONG ulFlags;
-  BSTR bstrName;
-  BSTR bstrDescription;
-  BSTR bstrIcon;
-  BSTR bstrCommandline;
 };
 
 struct IWiaItem;
