@@ -27,8 +27,9 @@ packages=(
   libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libxxf86vm1:i386
   xvfb xauth x11-utils imagemagick
   libboost-dev libstb-dev googletest
-  ffmpeg mpg123 python3 python3-mutagen sox mp3val bchunk libcdio-utils cdrdao
+  ffmpeg mpg123 python3 python3-mutagen python3-numpy sox mp3val bchunk libcdio-utils cdrdao
   mp3splt cuetools lame libtag1-dev libcdio-dev pkg-config g++ util-linux libxml2-utils
+  libdiscid0
 )
 
 need_update=0

@@ -8,7 +8,9 @@
 #include <exception>
 #include <ostream>
 
+#include "common/Localizer.h"
 #include "common/SysUtil.h"
+#include "common/TextFormat.h"
 #include "common/Utf8.h"
 #include "engine/backup/CueSheet.h"
 #include "engine/cd/RawToc.h"
@@ -48,12 +50,6 @@ bool MoveIntoPlace(std::wstring& from, const std::wstring& to) {
   return true;
 }
 
-std::wstring Replace(std::wstring text, const std::wstring& what, const std::wstring& with) {
-  const std::size_t at = text.find(what);
-  if (at != std::wstring::npos) text.replace(at, what.size(), with);
-  return text;
-}
-
 }  // namespace
 
 std::wstring ImageRecorderData::BinPathFor(const std::wstring& cuePath) {
@@ -61,6 +57,16 @@ std::wstring ImageRecorderData::BinPathFor(const std::wstring& cuePath) {
   const std::size_t stem =
       dot == std::wstring::npos || dot < NameStart(cuePath) ? cuePath.size() : dot;
   return cuePath.substr(0, stem) + L".bin";
+}
+
+int ImageRecorderData::Start(HWND notify, CWizardInfo info) {
+  const std::vector<int32_t>& queue = info->discQueue;
+  const int32_t front = queue.empty() ? 0 : queue.front();
+  if (front < 0) return 0;
+  if (!Setup(notify, info->imagePath, info->backupPath, static_cast<std::size_t>(front),
+             info->discs))
+    return 0;
+  return StartThread() ? range_ : 0;
 }
 
 bool ImageRecorderData::Setup(HWND notify, const std::wstring& cuePath,
@@ -79,7 +85,8 @@ bool ImageRecorderData::Setup(HWND notify, const std::wstring& cuePath,
 bool ImageRecorderData::StartThread() {
   if (discs_.empty() || started_) return false;
   const int64_t sectors = RawToc::TrackLength(0, discs_[discIndex_].toc);
-  range_ = static_cast<int>(sectors * 44100 / 86400 / 100);
+  // A started job never reports range 0, which would read as "not started".
+  range_ = std::max(1, static_cast<int>(sectors * 44100 / 86400 / 100));
   try {
     Launch([this] { ThreadProc(); });
     started_ = true;
@@ -97,12 +104,12 @@ void ImageRecorderData::ThreadProc() {
     WriteImage();
   } catch (const std::exception& e) {
     failed_ = true;
-    if (text_.empty()) text_ = Utf8::Decode(e.what());
+    if (text_.empty()) text_ = Localizer::Translate(Utf8::Decode(e.what()));
   }
   RemoveFile(binTemp_);
   RemoveFile(cueTemp_);
   if (!failed_) {
-    text_ = Replace(kImageCreated, L"%s", cuePath_);
+    text_ = TextFormat::Fill(Localizer::Translate(kImageCreated), {cuePath_});
     succeeded_ = true;
   }
   discs_.clear();
@@ -126,7 +133,7 @@ void ImageRecorderData::WriteImage() {
 
   binTemp_ = CreateTempBeside(binPath_);
   if (binTemp_.empty()) {
-    text_ = kErrorImageFile;
+    text_ = Localizer::Translate(kErrorImageFile);
     failed_ = true;
     return;
   }
@@ -147,7 +154,7 @@ void ImageRecorderData::WriteImage() {
     bytes = std::min(bytes, target - written);
     bin.write(pcm.data(), std::streamsize(bytes));
     if (!bin.good()) {
-      text_ = kErrorImageFile;
+      text_ = Localizer::Translate(kErrorImageFile);
       break;
     }
     written += bytes;
@@ -161,7 +168,7 @@ void ImageRecorderData::WriteImage() {
     }
     remaining -= bytes;
   }
-  if (text_.empty() && decoder.ReadFailed()) text_ = kErrorImageFile;
+  if (text_.empty() && decoder.ReadFailed()) text_ = Localizer::Translate(kErrorImageFile);
 
   if (text_.empty() && !Stopping()) {
     const std::vector<unsigned char> zeros(Recorder::kMainBytes * 75);
@@ -171,7 +178,7 @@ void ImageRecorderData::WriteImage() {
       left -= n;
     }
     bin.flush();
-    if (!bin.good() && !Stopping()) text_ = kErrorImageFile;
+    if (!bin.good() && !Stopping()) text_ = Localizer::Translate(kErrorImageFile);
   }
   binBuffer.close();
 
@@ -182,13 +189,13 @@ void ImageRecorderData::WriteImage() {
     cueTemp_ = CreateTempBeside(cuePath_);
     FILE* f = cueTemp_.empty() ? nullptr : _wfsopen(cueTemp_.c_str(), L"wt", _SH_DENYNO);
     const bool ok = f && std::fputs(cue.c_str(), f) >= 0;
-    if (!f || std::fclose(f) != 0 || !ok) text_ = kErrorImageFile;
+    if (!f || std::fclose(f) != 0 || !ok) text_ = Localizer::Translate(kErrorImageFile);
   }
   if (text_.empty() && !Stopping()) {
     if (!MoveIntoPlace(binTemp_, binPath_)) {
-      text_ = kErrorImageFile;
+      text_ = Localizer::Translate(kErrorImageFile);
     } else if (!MoveIntoPlace(cueTemp_, cuePath_)) {
-      text_ = kErrorImageFile;
+      text_ = Localizer::Translate(kErrorImageFile);
       DeleteFileW(binPath_.c_str());  // this job's own .bin, useless without its sheet
     }
   }

@@ -5,17 +5,22 @@
 #include <vector>
 
 #include "engine/backup/DiscRecords.h"
+#include "wizard/WizardInfo.h"
 #include "wizard/jobs/ThreadedJob.h"
 
 // Restores one disc of a backup file as a disc image: a .bin file of the
 // program area's raw CD-DA sectors and a .cue sheet beside it, written on the
 // "DiscImage Thread". The files are written under temporary names in their
 // folder and take their names only when both are complete, so a failed or
-// cancelled job leaves no file behind and replaces none. Start, which takes
-// the job's parameters from the wizard state, calls Setup and StartThread.
+// cancelled job leaves no file behind and replaces none.
 class ImageRecorderData : public ThreadedJob {
  public:
   ~ImageRecorderData() override { StopWorker(); }
+
+  // Takes the .cue path, the backup file, the disc at the front of the queue
+  // (disc 0 when it is empty) and the disc list from the wizard state; returns
+  // the progress range, 0 when the job did not start.
+  int Start(HWND notify, CWizardInfo info) override;
 
   // Copies what the job needs; false when the backup file holds no such disc
   // or its TOC gives it no length.

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "common/Utf8.h"
-#include "tests/recorder/ImageJob.h"
+#include "recorder/ImageRecorderData.h"
+#include "wizard/WizardInfo.h"
 #include "tests/engine/TocBuilder.h"
 #include "tests/recorder/JobWindow.h"
 #include "tests/recorder/Mp3Fixture.h"
@@ -71,9 +72,13 @@ struct JobRun {
 
 void RunJob(JobRun& run, const std::wstring& cue, const Backup& backup,
             DWORD stopAfterMs = INFINITE) {
-  ImageJob job;
-  ASSERT_TRUE(job.Setup(run.window.hwnd(), cue, backup.path, 0, {backup.disc}));
-  ASSERT_TRUE(job.StartThread());
+  // The job takes its parameters from the wizard state, as the progress page starts it.
+  CWizardInfo info;
+  info->imagePath = cue;
+  info->backupPath = backup.path;
+  info->discs = {backup.disc};
+  ImageRecorderData job;
+  ASSERT_LT(0, job.Start(run.window.hwnd(), info));
   if (stopAfterMs == INFINITE) {
     ASSERT_TRUE(run.window.WaitForDone(60000));
   } else {
@@ -95,7 +100,7 @@ TEST(ImageRecorderData, BinPathBesideTheCue) {
       {L"disc.x.cue", L"disc.x.bin"},
   };
   for (const auto& [cue, bin] : rows) EXPECT_EQ(ImageRecorderData::BinPathFor(cue), bin);
-  ImageJob job;
+  ImageRecorderData job;
   BackupDisc noLength;
   noLength.toc = MakeToc({0, 0});
   EXPECT_FALSE(job.Setup(nullptr, L"x.cue", L"b.mp3", 1, {BackupDisc{}}));
@@ -126,8 +131,7 @@ TEST(ImageRecorderData, WritesImagesOtherToolsRead) {
     JobRun run;
     RunJob(run, cue, backup);
     EXPECT_TRUE(run.finished);
-    EXPECT_EQ(run.message,
-              L"The image file " + cue + L" has been successfully created{SUCCESS_IMAGE}");
+    EXPECT_EQ(run.message, L"The image file " + cue + L" has been successfully created");
     EXPECT_EQ(run.window.done, 1);
     const int sectors = c.starts.back() - c.starts.front();
     ASSERT_FALSE(run.window.progress.empty());
@@ -176,7 +180,7 @@ TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
     const char* while_;
     int sectors, audioSectors;
   };
-  for (const Row& r : {Row{"decoding", 6000, 6000}, Row{"padding", 30000, 200}}) {
+  for (const Row& r : {Row{"decoding", 6000, 6000}, Row{"padding", 330000, 200}}) {
     SCOPED_TRACE(r.while_);
     TempDir dir;
     const Backup backup(dir, {0, r.sectors}, r.audioSectors);
@@ -205,7 +209,7 @@ TEST(ImageRecorderData, UnreadableBackupFailsAndLeavesNoFile) {
   JobRun run;
   RunJob(run, dir / L"disc.cue", backup);
   EXPECT_FALSE(run.finished);
-  EXPECT_EQ(run.message, L"Error writing image file{ERR_IMGFILE}");
+  EXPECT_EQ(run.message, L"Error writing image file");
   EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin"}));
   EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), (Bytes{'b', 'i', 'n'}));
 
@@ -213,5 +217,5 @@ TEST(ImageRecorderData, UnreadableBackupFailsAndLeavesNoFile) {
   JobRun nowhere;
   RunJob(nowhere, dir / L"no folder\\disc.cue", Backup(dir, {0, 300}, 300));
   EXPECT_FALSE(nowhere.finished);
-  EXPECT_EQ(nowhere.message, L"Error writing image file{ERR_IMGFILE}");
+  EXPECT_EQ(nowhere.message, L"Error writing image file");
 }

@@ -12,7 +12,8 @@
 
 #include "recorder/CdText.h"
 #include "recorder/DiscSubchannel.h"
-#include "tests/recorder/ImageJob.h"
+#include "recorder/ImageRecorderData.h"
+#include "wizard/WizardInfo.h"
 #include "recorder/RawStream.h"
 #include "tests/engine/TocBuilder.h"
 #include "tests/recorder/JobWindow.h"
@@ -123,7 +124,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring cue = folder + L"\\image.cue";
   DeleteFileW(cue.c_str());
   JobWindow window;
-  ImageJob job;
+  ImageRecorderData job;
   t0 = Clock::now();
   job.Setup(window.hwnd(), cue, backup, 0, {disc});
   job.StartThread();

@@ -40,7 +40,8 @@ class ThreadedJob : public Action {
     PostMessageW(notify_, WM_JOB_NOTIFY, JOB_PROGRESS, static_cast<LPARAM>(position));
   }
   void Done() const { PostMessageW(notify_, WM_JOB_NOTIFY, JOB_DONE, 0); }
-  // Sets the stop flag under the mutex and joins; only the first call joins.
+  // Sets the stop flag under the mutex, wakes a worker that waits on the
+  // condition and joins; only the first call joins.
   void StopWorker() {
     bool join = false;
     {
@@ -49,6 +50,7 @@ class ThreadedJob : public Action {
         stop_ = true;
         join = true;
       }
+      wake_.notify_all();
     }
     if (join && worker_.joinable()) worker_.join();
   }

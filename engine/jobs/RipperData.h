@@ -1,0 +1,78 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/backup/DiscRecords.h"
+#include "engine/jobs/TempCopy.h"
+#include "engine/mp3/LameEncEncoder.h"
+#include "wizard/jobs/ThreadedJob.h"
+
+class CoverImageCollection;
+
+// The backup of one audio CD: the "Ripper Thread" reads the disc in the chosen
+// drive, encodes it to MP3 and writes it as a new backup file, or appends it to
+// the discs already in the backup file. The user's old file is kept aside until
+// the new one is complete and comes back whenever the rip does not succeed.
+class RipperData : public ThreadedJob {
+ public:
+  using ByteOStream = std::basic_ostream<unsigned char>;
+  static const int kSectorsPerStep = 75;  // one second of audio per progress step
+
+  // Where the backup file's bytes go.
+  class OutputFile {
+   public:
+    virtual ~OutputFile() = default;
+    // Writes what fits; fewer bytes than given once the disk is full.
+    virtual std::streamsize Write(const unsigned char* s, std::streamsize n) = 0;
+  };
+  // The output stream over the backup file while the rip writes it.
+  class Output;
+
+  RipperData();
+  ~RipperData() override;
+
+  // Copies what the rip needs from the wizard state and starts the thread;
+  // returns the progress range, 0 when the rip did not start.
+  int Start(HWND notify, CWizardInfo info) override;
+
+  // Works out the sectors to read, builds the encoder and starts the thread;
+  // 0 once the thread runs.
+  HRESULT StartRip();
+
+ protected:
+  // The backup file, emptied; destroying it closes the file.
+  virtual std::unique_ptr<OutputFile> OpenOutput(const std::wstring& path);
+
+ private:
+  using Encoder = boost::iostreams::lameenc_encoder;
+
+  static void RipperThread(RipperData* job);
+  void Rip();
+  bool WriteAudio(Output& out);
+  bool CopyExistingAudio(Output& out, uint64_t bytes);
+  void SetProgress(int position);
+  void WriteError();
+
+  // Copies of the wizard state.
+  wchar_t driveLetter_ = 0;
+  std::vector<unsigned char> toc_;
+  std::vector<BackupDisc> existing_;
+  DiscInfo disc_;
+  int quality_ = 255;
+  std::wstring backupPath_;
+  const CoverImageCollection* pictures_ = nullptr;  // read in place, never changed meanwhile
+
+  std::shared_ptr<Encoder> encoder_;
+  std::unique_ptr<TempCopy> oldFile_;
+  bool failed_ = false;  // the file on disk must be thrown away
+  int32_t startSector_ = 0;
+  int32_t sectorCount_ = 0;
+  int position_ = 0;
+  int copySteps_ = 0;
+  unsigned unreadableSectors_ = 0;
+};

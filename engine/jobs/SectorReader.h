@@ -1,0 +1,58 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Reads a disc's sectors for the ripper block by block, retrying what the drive
+// refuses and keeping the error counts that decide when a rip gives up.
+//
+// The layout of the TOC is kept whatever the drive delivers: the sectors of
+// data tracks are never read as audio, and a sector that cannot be read is
+// zero-filled (digital silence). Within the lead-out and lead-in between two
+// sessions (the sectors before a data track that follows audio) a refused
+// sector is expected and is not a read error.
+class SectorReader {
+ public:
+  static const int kSectorBytes = 2352;
+  static const int kMaxBlock = 12;         // sectors per read
+  static const int kSessionGap = 11400;    // lead-out, lead-in and pregap between sessions
+  static const unsigned kMaxErrors = 200;  // in all
+  static const unsigned kMaxConsecutiveErrors = 40;  // since the last good first read
+
+  // Reads count sectors from lba into the buffer; 0 = success.
+  using ReadFunction = std::function<HRESULT(unsigned char* buffer, int32_t lba, int count)>;
+
+  SectorReader(ReadFunction read, const std::vector<unsigned char>& toc);
+
+  // How many of the next sectors from lba (at most max) form one block: a
+  // block never crosses from one kind of region into another.
+  int BlockLength(int32_t lba, int max) const;
+
+  // Fills count × 2352 bytes of the buffer with the block at lba (a block as
+  // BlockLength gives it). False when the errors have passed their limits.
+  bool ReadBlock(unsigned char* buffer, int32_t lba, int count);
+
+  unsigned readErrors() const { return readErrors_; }
+  unsigned consecutiveErrors() const { return consecutiveErrors_; }
+  // Audio sectors that failed all their tries and were zero-filled.
+  unsigned unreadableSectors() const { return unreadable_; }
+
+ private:
+  enum class Region { Audio, SessionGap, Data };
+  struct Span {
+    int32_t start, end;  // [start, end)
+    Region region;
+  };
+
+  Region RegionAt(int32_t lba, int32_t* end) const;
+  void RetryRead(unsigned char* buffer, int32_t lba, int count);
+  void ReadTolerant(unsigned char* buffer, int32_t lba, int count);
+
+  ReadFunction read_;
+  std::vector<Span> spans_;  // session gaps and data tracks; the rest is audio
+  unsigned readErrors_ = 0;
+  unsigned consecutiveErrors_ = 0;
+  unsigned unreadable_ = 0;
+};

@@ -1,0 +1,54 @@
+#include "engine/jobs/SongFile.h"
+
+#include <windows.h>
+
+#include <exception>
+
+namespace {
+const std::streamsize kWriteBuffer = 64 * 1024;
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return L".";
+  if (slash == 0 || (slash == 2 && path[1] == L':')) return path.substr(0, slash + 1);
+  return path.substr(0, slash);
+}
+
+// A new, empty file of a unique name in the folder; empty when none can be made.
+std::wstring MakeTempFile(const std::wstring& folder) {
+  wchar_t name[MAX_PATH + 16];
+  if (folder.size() >= MAX_PATH - 14 || !GetTempFileNameW(folder.c_str(), L"tav", 0, name))
+    return std::wstring();
+  return name;
+}
+}  // namespace
+
+SongFile::SongFile(const std::wstring& target)
+    : target_(target), temp_(MakeTempFile(FolderOf(target))) {
+  // Without a temporary file the stream has no buffer and is bad from the start.
+  if (!temp_.empty())
+    buffer_ = std::make_unique<Buffer>(boost::iostreams::basic_wfile_sink<unsigned char>(
+                                           temp_, std::ios_base::out | std::ios_base::binary),
+                                       kWriteBuffer);
+  stream_ = std::make_unique<std::basic_ostream<unsigned char>>(buffer_.get());
+}
+
+SongFile::~SongFile() {
+  try {
+    Close();
+  } catch (const std::exception&) {
+  }
+  if (!committed_ && !temp_.empty()) DeleteFileW(temp_.c_str());
+}
+
+void SongFile::Close() {
+  if (buffer_ && buffer_->is_open()) buffer_->close();
+}
+
+bool SongFile::Commit() {
+  stream_->flush();
+  if (!stream_->good()) return false;
+  Close();
+  committed_ = MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return committed_;
+}

@@ -1,0 +1,192 @@
+// Rips that leave backup files for the host-side checks (mutagen, ffprobe,
+// mp3val, the decoded audio against the disc's tones): each file goes to the
+// folder "ripper-out" with a description of the discs it must hold.
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/engine/jobs/RipFixture.h"
+
+namespace {
+
+using namespace ripfixture;
+
+const std::wstring kOut = L"ripper-out";
+
+void Append(std::vector<unsigned char>* out, void* data, int size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  out->insert(out->end(), p, p + size);
+}
+
+// A small picture in each format the add-images page takes.
+std::vector<std::pair<std::string, Bytes>> Pictures() {
+  const int w = 24, h = 16;
+  std::vector<unsigned char> rgb(w * h * 3);
+  for (int i = 0; i < w * h; ++i) {
+    rgb[i * 3] = static_cast<unsigned char>(i * 7);
+    rgb[i * 3 + 1] = static_cast<unsigned char>(i % w * 10);
+    rgb[i * 3 + 2] = static_cast<unsigned char>(i / w * 15);
+  }
+  std::vector<std::pair<std::string, Bytes>> pictures;
+  Bytes jpg, png, bmp;
+  stbi_write_jpg_to_func([](void* c, void* d, int s) { Append(static_cast<Bytes*>(c), d, s); },
+                         &jpg, w, h, 3, rgb.data(), 80);
+  stbi_write_png_to_func([](void* c, void* d, int s) { Append(static_cast<Bytes*>(c), d, s); },
+                         &png, w, h, 3, rgb.data(), w * 3);
+  stbi_write_bmp_to_func([](void* c, void* d, int s) { Append(static_cast<Bytes*>(c), d, s); },
+                         &bmp, w, h, 3, rgb.data());
+  // A 2×1 GIF: header, screen with a two-colour table, one image, LZW data.
+  const Bytes gif = {'G',  'I',  'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0,    0, 0,   0,
+                     0xFF, 0x2C, 0,   0,   0,   0,   2, 0, 1, 0, 0,    2, 2, 0x44, 0x01, 0, 0x3B};
+  pictures.emplace_back("jpg", jpg);
+  pictures.emplace_back("png", png);
+  pictures.emplace_back("bmp", bmp);
+  pictures.emplace_back("gif", gif);
+  return pictures;
+}
+
+// The description the host checks read: the discs in file order with their
+// tracks (start LBA, tone), and the picture files whose bytes the tag must hold.
+void Expect(const std::wstring& name, const std::vector<Disc>& discs,
+            const std::vector<std::string>& pictureFiles) {
+  std::ostringstream json;
+  json << "{\"discs\": [";
+  for (std::size_t d = 0; d < discs.size(); ++d) {
+    json << (d ? ", " : "") << "{\"leadout\": " << discs[d].leadOut << ", \"tracks\": [";
+    for (std::size_t t = 0; t < discs[d].tracks.size(); ++t) {
+      const bool data = t < discs[d].dataTracks.size() && discs[d].dataTracks[t] == 'd';
+      json << (t ? ", " : "") << "[" << discs[d].tracks[t].first << ", "
+           << (data ? 0 : discs[d].tracks[t].second) << "]";
+    }
+    json << "], \"kinds\": \"" << discs[d].dataTracks << "\", \"silence\": [";
+    for (std::size_t r = 0; r < discs[d].silent.size(); ++r)
+      json << (r ? ", " : "") << "[" << discs[d].silent[r].first << ", "
+           << discs[d].silent[r].second << "]";
+    json << "]}";
+  }
+  json << "], \"pictures\": [";
+  for (std::size_t p = 0; p < pictureFiles.size(); ++p)
+    json << (p ? ", " : "") << "\"" << pictureFiles[p] << "\"";
+  json << "]}\n";
+  VirtualDriveSetup::Write(kOut + L"\\" + name + L".json", json.str());
+}
+
+class RipperOutput : public RipTest {
+ protected:
+  void SetUp() override {
+    RipTest::SetUp();
+    CreateDirectoryW(kOut.c_str(), nullptr);
+  }
+  std::wstring OutPath(const std::wstring& name) {
+    const std::wstring path = kOut + L"\\" + name + L".mp3";
+    DeleteFileW(path.c_str());
+    return path;
+  }
+  void ExpectSuccess(const RipRun& run, const std::wstring& path) {
+    EXPECT_TRUE(run.success);
+    EXPECT_EQ(L"The TAVRIN backup file " + path + L" has been successfully created", run.text);
+  }
+};
+
+TEST_F(RipperOutput, TwelveTrackDiscWithPictures) {
+  const Disc disc = TwelveTracks(4, 300);
+  Insert(disc);
+  const std::wstring path = OutPath(L"twelve");
+  Target(path);
+  std::vector<std::string> files;
+  for (const auto& picture : Pictures()) {
+    const std::string file = "twelve-cover." + picture.first;
+    WriteFileBytes(kOut + L"\\" + std::wstring(file.begin(), file.end()), picture.second);
+    info_->coverImages.Add(-1, std::make_shared<Bytes>(picture.second),
+                           L"Cover " + std::wstring(picture.first.begin(), picture.first.end()), 1);
+    files.push_back(file);
+  }
+  const RipRun run = Run();
+  ExpectSuccess(run, path);
+  // 3600 sectors: 48 steps of 75 sectors, each posted once, in order.
+  EXPECT_EQ(48, run.range);
+  std::vector<LPARAM> progress;
+  for (const auto& m : run.messages)
+    if (m.first == JOB_PROGRESS) progress.push_back(m.second);
+  ASSERT_EQ(49u, progress.size());
+  for (int i = 0; i <= 48; ++i) EXPECT_EQ(i, progress[i]);
+  EXPECT_EQ(JOB_DONE, run.messages.back().first);
+  Expect(L"twelve", {disc}, files);
+}
+
+// Each append keeps the earlier discs' audio byte for byte.
+TEST_F(RipperOutput, ThreeDiscsAppendedOneByOne) {
+  const std::wstring path = OutPath(L"three");
+  std::vector<Disc> discs = {TwelveTracks(3, 250), Disc(), Disc()};
+  discs[1].tracks = {{0, 1500}, {300, 1700}, {525, 1900}, {900, 2100}, {1100, 2300}};
+  discs[1].leadOut = 1400;
+  discs[2].tracks = {{0, 400}, {450, 600}, {1000, 800}};
+  discs[2].leadOut = 1725;
+  Bytes before;
+  for (std::size_t i = 0; i < discs.size(); ++i) {
+    SCOPED_TRACE(i);
+    Insert(discs[i], L"Album " + std::to_wstring(i + 1));
+    Target(path, i == 2 ? 255 : 102);
+    ASSERT_EQ(i, info_->discs.size());
+    ExpectSuccess(Run(), path);
+    const std::vector<BackupDisc> stored = ReadBackup(path);
+    ASSERT_EQ(i + 1, stored.size());
+    const Bytes after = ReadFileBytes(path);
+    if (i > 0) {
+      const std::vector<BackupDisc> old = info_->discs;
+      const std::size_t oldStart = static_cast<std::size_t>(std::streamoff(old.front().audioStart));
+      const std::size_t oldEnd = static_cast<std::size_t>(std::streamoff(old.back().audioStart)) +
+                                 static_cast<std::size_t>(old.back().audioSize);
+      const std::size_t newStart =
+          static_cast<std::size_t>(std::streamoff(stored.front().audioStart));
+      ASSERT_LE(newStart + (oldEnd - oldStart), after.size());
+      EXPECT_TRUE(
+          std::equal(before.begin() + oldStart, before.begin() + oldEnd, after.begin() + newStart));
+      EXPECT_EQ(std::streamoff(stored[i].audioStart), std::streamoff(stored[i - 1].audioStart) +
+                                                          stored[i - 1].audioSize +
+                                                          BackupFile::kGapBytes);
+    }
+    EXPECT_FALSE(Exists(path + L".tempCopyFile"));
+    before = after;
+  }
+  Expect(L"three", discs, {});
+}
+
+TEST_F(RipperOutput, FiveMinuteDiscAt320) {
+  Disc disc;
+  disc.tracks = {{0, 523}, {7500, 659}, {15000, 784}};
+  disc.leadOut = 22500;
+  Insert(disc);
+  const std::wstring path = OutPath(L"long");
+  Target(path, 255);
+  const RipRun run = Run();
+  ExpectSuccess(run, path);
+  EXPECT_EQ(300, run.range);
+  Expect(L"long", {disc}, {});
+}
+
+// Enhanced CD: the audio session, then a data track in a second session. The
+// drive refuses the lead-out and lead-in between them and CD-DA reads of data.
+TEST_F(RipperOutput, EnhancedCdKeepsTheTocLayout) {
+  Disc disc;
+  disc.tracks = {{0, 350}, {1500, 450}, {15000, 0}};
+  disc.dataTracks = "  d";
+  disc.leadOut = 16500;
+  disc.extra = "fail = 3600-14999\n";  // the session gap from the lead-out of session 1
+  disc.silent = {{3600, 15000}};
+  Insert(disc);
+  const std::wstring path = OutPath(L"enhanced");
+  Target(path);
+  ExpectSuccess(Run(), path);
+  for (const std::string& line : drive_.TakeLog()) {
+    if (line.find("cdb=BE") == std::string::npos) continue;
+    const int32_t lba = std::stoi(line.substr(line.find("cdb=BE") + 8, 8), nullptr, 16);
+    EXPECT_LT(lba, 15000) << "a data sector was read as audio: " << line;
+  }
+  Expect(L"enhanced", {disc}, {});
+}
+
+}  // namespace
