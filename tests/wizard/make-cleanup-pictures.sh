@@ -16,5 +16,7 @@ sheet() {  # name background degrees
 }
 sheet white5 white 5
 sheet white1 white 1
+sheet white1_6 white 1.6
+sheet white2_6 white -2.6
 sheet blackccw4 black -4
 convert -size 300x200 xc:'#808080' -density 96 -units PixelsPerInch -type truecolor BMP3:grey.bmp
