@@ -1,0 +1,33 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "VOVudorod/core/Records.h"
+
+// The local disc cache: one database file for all users of the machine, with a
+// table of discs and a table of their tracks, read and written through the JET
+// OLE DB provider. The file and both tables must exist; the plug-ins never make
+// them.
+namespace DbCache {
+
+// <common application data>\Velmora\TAVRIN.mdb, or empty when no folder is found.
+std::wstring CacheDatabasePath();
+
+// Reads the disc with record.discId whose TOC hash is record.tocHash. S_OK only
+// when the disc row and a row for every track were found; on failure the
+// record's texts are not to be used.
+HRESULT ReadCachedDisc(const std::wstring& path, DbCore::DiscRecord& record);
+
+// Adds the disc and its tracks; S_OK when every row was inserted.
+HRESULT WriteCachedDisc(const std::wstring& path, const DbCore::DiscRecord& record);
+
+std::string HashToHex(const DbCore::TocHash& hash);
+// 40 hexadecimal digits give the hash (other characters count as 0); any other
+// length gives 20 zero bytes.
+void HexToHash(DbCore::TocHash& dest, const char* text);
+
+// Writes the error records of the last OLE DB error to the debugger output.
+void DumpDbErrors();
+
+}  // namespace DbCache

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "VOVudorod/core/Records.h"
+
+// Disc identity from the raw TOC (the drive's READ TOC reply, format 0, MSF,
+// header included).
+namespace DbCore {
+
+// The entries of a TOC whose first track is 1 and whose data length fits its
+// last track number; an empty list for anything else.
+std::vector<TocEntry> ParseToc(const std::vector<unsigned char>& rawToc);
+
+// The CDDB disc id; 0 for an empty list.
+uint32_t ComputeDiscId(const std::vector<TocEntry>& entries);
+int DigitSum(int value);
+
+// SHA-1 over every byte of the raw TOC.
+TocHash HashToc(const std::vector<unsigned char>& rawToc);
+void Sha1OfBuffer(unsigned char* dest, const unsigned char* bytes, std::size_t length);
+
+}  // namespace DbCore
