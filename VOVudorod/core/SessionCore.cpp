@@ -12,7 +12,7 @@ SessionCore::SessionCore(const std::vector<unsigned char>& rawToc)
 SessionCore::~SessionCore() = default;
 
 bool SessionCore::CheckComplete() {
-  if (entries_.size() != toc_.size()) return false;
+  if (entries_.empty() || entries_.size() != toc_.size()) return false;
   for (const TrackRecord& e : entries_)
     if (e.title.empty()) return false;
   if (entries_[0].artist.empty()) entries_[0].artist = L"various";
