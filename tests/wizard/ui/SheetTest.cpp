@@ -79,6 +79,28 @@ TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
     ListView_SetCheckState(list, 0, FALSE);
     ListView_SetCheckState(list, 2, FALSE);
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+
+    // Ctrl+A with some rows checked checks them all, and again unchecks them.
+    ListView_SetCheckState(list, 1, TRUE);
+    const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
+    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), ui, TRUE));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_TRUE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_FALSE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);  // A alone checks nothing
+    EXPECT_FALSE(ListView_GetCheckState(list, 0));
+
+    // Checked in another order than the file's.
     ListView_SetCheckState(list, 2, TRUE);
     ListView_SetCheckState(list, 0, TRUE);
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
@@ -125,6 +147,25 @@ TEST(WizardSheet, AddsAboutToTheSystemMenuAndAnswersTheSystemsQuestions) {
     wchar_t item[64] = L"";
     GetMenuStringW(menu, IDM_ABOUT, item, 64, MF_BYCOMMAND);
     EXPECT_STREQ(L"About TAVRIN", item);
+    // The about box over the sheet; its link takes the mouse and is blue.
+    PostMessageW(sheet, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    HWND about = WaitForDialog(GetCurrentProcessId(), L"About Velmora TAVRIN");
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(GetParent(about), sheet);
+    EXPECT_EQ(L"TAVRIN Version 1.0.117.0\nCopyright (C) Velmora. All rights reserved.",
+              Text(GetDlgItem(about, IDC_ABOUT_TEXT)));
+    HWND link = GetDlgItem(about, IDC_WEBLINK);
+    EXPECT_EQ(HTCLIENT, SendMessageW(link, WM_NCHITTEST, 0, 0));
+    EXPECT_EQ(HTTRANSPARENT, SendMessageW(GetDlgItem(about, IDC_ABOUT_TEXT), WM_NCHITTEST, 0, 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_NE(0, SendMessageW(about, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(link)));
+    EXPECT_EQ(RGB(0, 0, 0xFF), GetTextColor(dc));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(dc));
+    DeleteDC(dc);
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
     EXPECT_TRUE(SendMessageW(sheet, WM_QUERYENDSESSION, 0, 0));
     DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1 << 3, 0};
     EXPECT_EQ(0, SendMessageW(sheet, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
