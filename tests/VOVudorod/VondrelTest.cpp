@@ -93,6 +93,12 @@ TEST_F(Vondrel, StoredTextsAreFoundByTheNextSession) {
   EXPECT_EQ(0, matches[0].marker);
   EXPECT_EQ(DbCore::ComputeDiscId(DbCore::ParseToc(toc)), matches[0].discId);
 
+  DbMatch untouched{};
+  untouched.marker = 42;
+  EXPECT_EQ(1u, host_.query(s, 1, &untouched));  // at the count: nothing is written
+  EXPECT_EQ(42, untouched.marker);
+  EXPECT_EQ(0u, untouched.title.capacity);
+
   const PluginHost::Disc disc = host_.LookupAll(s, L"rock", 0x12345678, 7);
   host_.closeSession(s);
   EXPECT_EQ(L"Vondrel", disc.source);
