@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <winhttp.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,11 +12,16 @@
 #include "common/Utf8.h"
 #include "tests/support/TempDir.h"
 
-// The local CDDB server (cddb_server.py) for one test: started on a free port of
-// the loopback interface and made the process's HTTP proxy, so that the online
-// client's requests to its default servers all reach it; stopped again, and the
-// proxy put back, when the object goes. How each default server behaves and
-// which entries the database holds come from the script (JSON, UTF-8).
+// The local CDDB server (cddb_server.py) for one test: started on a port of the
+// loopback interface that is the process's HTTP proxy, so that the online
+// client's requests to its default servers all reach it; stopped again when the
+// object goes. How each default server behaves and which entries the database
+// holds come from the script (JSON, UTF-8).
+//
+// WinHTTP takes the proxy from the environment as it was at the process's first
+// proxy look-up, so the first server of a process picks a free port and makes it
+// the proxy before any request, and every later server of the process listens
+// on that same port.
 class CddbServer {
  public:
   // One logged request.
@@ -25,9 +31,9 @@ class CddbServer {
 
   explicit CddbServer(const std::string& scriptJson) {
     WriteFile(dir_ / L"script.json", scriptJson);
-    const std::wstring command =
+    std::wstring line =
         L"python3 \"" + Widen(CDDB_SERVER_SCRIPT) + L"\" \"" + UnixPath(dir_.path()) + L"\"";
-    std::wstring line = command;
+    if (!ProxyPort().empty()) line += L" " + ProxyPort();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -38,21 +44,29 @@ class CddbServer {
     }
     if (process.hThread) CloseHandle(process.hThread);
     if (process.hProcess) CloseHandle(process.hProcess);
+    launched_ = true;
     std::string port;
     if (!WaitForFile(dir_ / L"port", port)) {
       ADD_FAILURE() << "the CDDB server did not start";
       return;
     }
-    wchar_t previous[256] = {};
-    hadProxy_ = GetEnvironmentVariableW(L"http_proxy", previous, 256) > 0;
-    previousProxy_ = previous;
-    SetEnvironmentVariableW(L"http_proxy", (L"http://127.0.0.1:" + Widen(port)).c_str());
+    if (port.compare(0, 6, "error:") == 0) {
+      ADD_FAILURE() << "the CDDB server cannot listen: " << port;
+      return;
+    }
+    if (ProxyPort().empty()) {
+      ProxyPort() = Widen(port);
+      SetEnvironmentVariableW(L"http_proxy", (L"http://127.0.0.1:" + ProxyPort()).c_str());
+    }
+    if (Widen(port) != ProxyPort() || !ProxyReaches(ProxyPort())) {
+      ADD_FAILURE() << "WinHTTP looked its proxy up before the first CDDB server started";
+      return;
+    }
     started_ = true;
   }
 
   ~CddbServer() {
-    if (!started_) return;
-    SetEnvironmentVariableW(L"http_proxy", hadProxy_ ? previousProxy_.c_str() : nullptr);
+    if (!launched_) return;
     WriteFile(dir_ / L"stop", "");
     std::string ignored;
     EXPECT_TRUE(WaitForFile(dir_ / L"stopped", ignored)) << "the CDDB server did not stop";
@@ -99,6 +113,20 @@ class CddbServer {
   static const DWORD kStartTimeout = 15000;
   static const DWORD kPoll = 10;
 
+  static std::wstring& ProxyPort() {
+    static std::wstring port;
+    return port;
+  }
+
+  static bool ProxyReaches(const std::wstring& port) {
+    WINHTTP_PROXY_INFO info{};
+    if (!WinHttpGetDefaultProxyConfiguration(&info)) return false;
+    const bool reaches = info.lpszProxy && std::wstring(info.lpszProxy) == L"127.0.0.1:" + port;
+    if (info.lpszProxy) GlobalFree(info.lpszProxy);
+    if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
+    return reaches;
+  }
+
   static std::wstring Widen(const std::string& text) { return Utf8::Decode(text); }
 
   static std::wstring WindowsPath(const std::string& unixPath) {
@@ -142,7 +170,6 @@ class CddbServer {
   }
 
   TempDir dir_;
+  bool launched_ = false;
   bool started_ = false;
-  bool hadProxy_ = false;
-  std::wstring previousProxy_;
 };

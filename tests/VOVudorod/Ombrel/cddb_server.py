@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """A small CDDB server (protocol level 6 over HTTP) for the online plug-in's tests.
 
-    cddb_server.py WORKDIR
+    cddb_server.py WORKDIR [PORT]
 
-It reads WORKDIR/script.json, listens on 127.0.0.1 at a free port, which it
-writes to WORKDIR/port, and answers until WORKDIR/stop appears, its parent
+It reads WORKDIR/script.json, listens on 127.0.0.1 at PORT (else at a free
+port), which it writes to WORKDIR/port (or "error: ..." when it cannot listen), and answers until WORKDIR/stop appears, its parent
 process ends, it has served MAX_REQUESTS requests or LIFETIME seconds have
 passed; then it writes WORKDIR/stopped. The plug-in reaches it as its HTTP proxy,
 so each request names one of the default servers in its Host header, and the
@@ -349,7 +349,13 @@ def main():
     detach_from_parent_streams()
     # The test process that started the server; when it is gone, so is the server.
     parent = os.getppid()
-    server = Server(("127.0.0.1", 0), Handler)
+    port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
+    try:
+        server = Server(("127.0.0.1", port), Handler)
+    except OSError as e:
+        write_atomically(os.path.join(workdir, "port"), "error: %s" % e)
+        write_atomically(os.path.join(workdir, "stopped"), "")
+        return
     server.script = Script(workdir)
     server.timeout = POLL
     write_atomically(os.path.join(workdir, "port"), str(server.server_address[1]))
