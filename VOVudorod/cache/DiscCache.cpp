@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "VOVudorod/cache/CacheRows.h"
@@ -64,6 +65,11 @@ int32_t DateToYear(DATE date) {
   SYSTEMTIME t;
   if (date == kNoYear || !VariantTimeToSystemTime(date, &t)) return 0;
   return t.wYear;
+}
+
+HRESULT Open(const std::wstring& path, OleDb::DataSource& source, OleDb::Session& session) {
+  const HRESULT hr = source.Open(kProvider, path);
+  return FAILED(hr) ? hr : session.Open(source);
 }
 
 // Fills the tracks of a disc read from the cache; S_OK when every track had a
@@ -140,10 +146,8 @@ void DumpDbErrors() { OleDb::DumpErrors(); }
 
 HRESULT ReadCachedDisc(const std::wstring& path, DbCore::DiscRecord& record) {
   OleDb::DataSource source;
-  HRESULT hr = source.Open(kProvider, path);
-  if (FAILED(hr)) return hr;
   OleDb::Session session;
-  hr = session.Open(source);
+  HRESULT hr = Open(path, source, session);
   if (FAILED(hr)) return hr;
   OleDb::Rowset discs;
   hr = discs.Open(session, CommandFor(L"Discs", record.discId), nullptr, kDiscsColumns,
@@ -185,10 +189,8 @@ HRESULT ReadCachedDisc(const std::wstring& path, DbCore::DiscRecord& record) {
 
 HRESULT WriteCachedDisc(const std::wstring& path, const DbCore::DiscRecord& record) {
   OleDb::DataSource source;
-  HRESULT hr = source.Open(kProvider, path);
-  if (FAILED(hr)) return hr;
   OleDb::Session session;
-  hr = session.Open(source);
+  HRESULT hr = Open(path, source, session);
   if (FAILED(hr)) return hr;
   OleDb::RowsetProperties properties;
   properties.AddBool(DBPROP_IRowsetScroll, true);

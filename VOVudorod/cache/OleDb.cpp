@@ -49,24 +49,27 @@ RowsetProperties::~RowsetProperties() {
   for (DBPROP& p : props_) VariantClear(&p.vValue);
 }
 
-void RowsetProperties::AddBool(DBPROPID id, bool value) {
+void RowsetProperties::Add(DBPROPID id, const VARIANT& value) {
   DBPROP p{};
   p.dwPropertyID = id;
   p.dwOptions = DBPROPOPTIONS_REQUIRED;
   p.colid = DB_NULLID;
-  p.vValue.vt = VT_BOOL;
-  p.vValue.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  p.vValue = value;
   props_.push_back(p);
 }
 
+void RowsetProperties::AddBool(DBPROPID id, bool value) {
+  VARIANT v;
+  v.vt = VT_BOOL;
+  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  Add(id, v);
+}
+
 void RowsetProperties::AddInt(DBPROPID id, LONG value) {
-  DBPROP p{};
-  p.dwPropertyID = id;
-  p.dwOptions = DBPROPOPTIONS_REQUIRED;
-  p.colid = DB_NULLID;
-  p.vValue.vt = VT_I4;
-  p.vValue.lVal = value;
-  props_.push_back(p);
+  VARIANT v;
+  v.vt = VT_I4;
+  v.lVal = value;
+  Add(id, v);
 }
 
 DBPROPSET* RowsetProperties::Get() {

@@ -61,6 +61,8 @@ class RowsetProperties {
   DBPROPSET* Get();
 
  private:
+  void Add(DBPROPID id, const VARIANT& value);
+
   std::vector<DBPROP> props_;
   DBPROPSET set_{};
 };

@@ -77,7 +77,8 @@ class TestSession : public DbCore::SessionCore {
 
 std::vector<unsigned char> TenTracks() {
   std::vector<Tocs::Msf> tracks;
-  for (unsigned char i = 0; i < 10; ++i) tracks.push_back({static_cast<unsigned char>(i * 4), 2, 0});
+  for (unsigned char i = 0; i < 10; ++i)
+    tracks.push_back({static_cast<unsigned char>(i * 4), 2, 0});
   return Tocs::Make(tracks, {42, 0, 0});
 }
 
@@ -121,8 +122,8 @@ TEST(PluginExports, TextsGoOutByTheTwoCallConvention) {
     const wchar_t* written;  // null: buffer untouched
   };
   const Case cases[] = {
-      {0, true, L"", 1, nullptr},        {0, true, L"abc", 4, nullptr},
-      {4, true, L"abc", 4, L"abc"},      {3, true, L"abc", 3, L""},
+      {0, true, L"", 1, nullptr},           {0, true, L"abc", 4, nullptr},
+      {4, true, L"abc", 4, L"abc"},         {3, true, L"abc", 3, L""},
       {8, true, L"abcdefg", 8, L"abcdefg"}, {2, false, L"abc", 2, nullptr},
   };
   for (const Case& c : cases) {

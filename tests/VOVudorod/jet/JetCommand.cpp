@@ -77,10 +77,14 @@ struct Accessor {
 
 bool Convertible(DBTYPE type, ColumnType column) {
   switch (column) {
-    case ColumnType::I4: return type == DBTYPE_I4;
-    case ColumnType::Date: return type == DBTYPE_DATE;
-    case ColumnType::Str: return type == DBTYPE_STR;
-    case ColumnType::WStr: return type == DBTYPE_WSTR;
+    case ColumnType::I4:
+      return type == DBTYPE_I4;
+    case ColumnType::Date:
+      return type == DBTYPE_DATE;
+    case ColumnType::Str:
+      return type == DBTYPE_STR;
+    case ColumnType::WStr:
+      return type == DBTYPE_WSTR;
   }
   return false;
 }
@@ -157,7 +161,8 @@ class Rowset : public ComObject,
       }
       if (b.dwPart & DBPART_LENGTH) *reinterpret_cast<DBLENGTH*>(base + b.obLength) = length;
       if (b.dwPart & DBPART_STATUS)
-        *reinterpret_cast<DBSTATUS*>(base + b.obStatus) = v.null ? DBSTATUS_S_ISNULL : DBSTATUS_S_OK;
+        *reinterpret_cast<DBSTATUS*>(base + b.obStatus) =
+            v.null ? DBSTATUS_S_ISNULL : DBSTATUS_S_OK;
     }
     return truncated ? DB_S_ERRORSOCCURRED : S_OK;
   }
@@ -272,8 +277,12 @@ class Rowset : public ComObject,
       v.null = false;
       const BYTE* src = base + b.obValue;
       switch (b.wType) {
-        case DBTYPE_I4: v.i4 = *reinterpret_cast<const LONG*>(src); break;
-        case DBTYPE_DATE: v.date = *reinterpret_cast<const DATE*>(src); break;
+        case DBTYPE_I4:
+          v.i4 = *reinterpret_cast<const LONG*>(src);
+          break;
+        case DBTYPE_DATE:
+          v.date = *reinterpret_cast<const DATE*>(src);
+          break;
         case DBTYPE_STR: {
           const char* text = reinterpret_cast<const char*>(src);
           std::size_t n = 0;
@@ -289,9 +298,9 @@ class Rowset : public ComObject,
           break;
         }
       }
-      const std::size_t length =
-          column.type == ColumnType::Str ? v.str.size()
-                                         : column.type == ColumnType::WStr ? v.wstr.size() : 0;
+      const std::size_t length = column.type == ColumnType::Str    ? v.str.size()
+                                 : column.type == ColumnType::WStr ? v.wstr.size()
+                                                                   : 0;
       if (length > column.width)
         return Fail(DB_E_ERRORSOCCURRED,
                     L"The field is too small to accept the amount of data you attempted to add. "
@@ -360,13 +369,12 @@ class Command : public ComObject,
     std::size_t column = 0;
     if (!statement.column.empty()) {
       while (column < table->columns.size() &&
-             CompareStringOrdinal(table->columns[column].name.c_str(), -1,
-                                  statement.column.c_str(), -1, TRUE) != CSTR_EQUAL)
+             CompareStringOrdinal(table->columns[column].name.c_str(), -1, statement.column.c_str(),
+                                  -1, TRUE) != CSTR_EQUAL)
         ++column;
       if (column == table->columns.size() || table->columns[column].type != ColumnType::I4)
-        return Fail(DB_E_ERRORSINCOMMAND,
-                    L"No value given for one or more required parameters ('" + statement.column +
-                        L"').");
+        return Fail(DB_E_ERRORSINCOMMAND, L"No value given for one or more required parameters ('" +
+                                              statement.column + L"').");
     }
     std::vector<std::size_t> rows;
     for (std::size_t i = 0; i < table->rows.size(); ++i) {
@@ -410,9 +418,8 @@ class Command : public ComObject,
         const bool rowset = sets[s].guidPropertySet == DBPROPSET_ROWSET;
         if (rowset && prop.dwPropertyID == DBPROP_IRowsetChange && prop.vValue.vt == VT_BOOL) {
           changeable_ = prop.vValue.boolVal == VARIANT_TRUE;
-        } else if (rowset &&
-                   (prop.dwPropertyID == DBPROP_IRowsetScroll ||
-                    prop.dwPropertyID == DBPROP_UPDATABILITY)) {
+        } else if (rowset && (prop.dwPropertyID == DBPROP_IRowsetScroll ||
+                              prop.dwPropertyID == DBPROP_UPDATABILITY)) {
         } else {
           prop.dwStatus = DBPROPSTATUS_NOTSUPPORTED;
           failed |= prop.dwOptions == DBPROPOPTIONS_REQUIRED;

@@ -20,7 +20,8 @@ std::wstring Redirected(const std::wstring& path) {
   const DWORD n = GetEnvironmentVariableW(L"TAVRIN_JET_FOLDER", folder, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return path;
   const std::size_t slash = path.find_last_of(L"\\/");
-  return std::wstring(folder) + L"\\" + (slash == std::wstring::npos ? path : path.substr(slash + 1));
+  return std::wstring(folder) + L"\\" +
+         (slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
 class DataSource : public ComObject,

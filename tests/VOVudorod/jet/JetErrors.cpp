@@ -8,10 +8,10 @@ const GUID kNoGuid = {};
 
 BSTR Copy(const std::wstring& text) { return SysAllocString(text.c_str()); }
 
-class RecordInfo : public ComObject, public IErrorInfo {
+// An error description, as one record or the whole error object gives it.
+class DescribedError : public ComObject, public IErrorInfo {
  public:
-  explicit RecordInfo(std::wstring text) : text_(std::move(text)) {}
-  JET_UNKNOWN
+  explicit DescribedError(std::wstring text) : text_(std::move(text)) {}
   STDMETHODIMP GetGUID(GUID* guid) override {
     *guid = kNoGuid;
     return S_OK;
@@ -38,35 +38,22 @@ class RecordInfo : public ComObject, public IErrorInfo {
     if (iid == IID_IUnknown || iid == IID_IErrorInfo) return static_cast<IErrorInfo*>(this);
     return nullptr;
   }
+  const std::wstring& text() const { return text_; }
 
  private:
   std::wstring text_;
 };
 
-class ErrorObject : public ComObject, public IErrorInfo, public IErrorRecords {
+class RecordInfo : public DescribedError {
  public:
-  ErrorObject(HRESULT hr, std::wstring text) : hr_(hr), text_(std::move(text)) {}
+  using DescribedError::DescribedError;
   JET_UNKNOWN
-  STDMETHODIMP GetGUID(GUID* guid) override {
-    *guid = kNoGuid;
-    return S_OK;
-  }
-  STDMETHODIMP GetSource(BSTR* source) override {
-    *source = Copy(L"Microsoft JET Database Engine");
-    return S_OK;
-  }
-  STDMETHODIMP GetDescription(BSTR* text) override {
-    *text = Copy(text_);
-    return S_OK;
-  }
-  STDMETHODIMP GetHelpFile(BSTR* file) override {
-    *file = nullptr;
-    return S_OK;
-  }
-  STDMETHODIMP GetHelpContext(DWORD* context) override {
-    *context = 0;
-    return S_OK;
-  }
+};
+
+class ErrorObject : public DescribedError, public IErrorRecords {
+ public:
+  ErrorObject(HRESULT hr, std::wstring text) : DescribedError(std::move(text)), hr_(hr) {}
+  JET_UNKNOWN
 
   STDMETHODIMP AddErrorRecord(ERRORINFO*, DWORD, DISPPARAMS*, IUnknown*, DWORD) override {
     return E_NOTIMPL;
@@ -84,7 +71,7 @@ class ErrorObject : public ComObject, public IErrorInfo, public IErrorRecords {
   STDMETHODIMP GetErrorInfo(ULONG record, LCID, IErrorInfo** info) override {
     *info = nullptr;
     if (record != 0) return DB_E_BADRECORDNUM;
-    *info = new RecordInfo(text_);
+    *info = new RecordInfo(text());
     return S_OK;
   }
   STDMETHODIMP GetErrorParameters(ULONG record, DISPPARAMS* params) override {
@@ -99,14 +86,12 @@ class ErrorObject : public ComObject, public IErrorInfo, public IErrorRecords {
 
  protected:
   void* Find(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IErrorInfo) return static_cast<IErrorInfo*>(this);
     if (iid == IID_IErrorRecords) return static_cast<IErrorRecords*>(this);
-    return nullptr;
+    return DescribedError::Find(iid);
   }
 
  private:
   HRESULT hr_;
-  std::wstring text_;
 };
 
 }  // namespace

@@ -41,11 +41,9 @@ class ComObject {
   LONG refs_ = 1;
 };
 
-#define JET_UNKNOWN                                                                     \
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {                        \
-    return QueryObject(iid, out);                                                       \
-  }                                                                                     \
-  STDMETHODIMP_(ULONG) AddRef() override { return AddRefObject(); }                     \
+#define JET_UNKNOWN                                                                              \
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return QueryObject(iid, out); } \
+  STDMETHODIMP_(ULONG) AddRef() override { return AddRefObject(); }                              \
   STDMETHODIMP_(ULONG) Release() override { return ReleaseObject(); }
 
 // Sets the thread's error object to one record with this description, and

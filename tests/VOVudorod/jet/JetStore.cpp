@@ -31,11 +31,20 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -50,21 +59,30 @@ bool Unescape(const std::string& text, std::string& out) {
     }
     if (++i == text.size()) return false;
     switch (text[i]) {
-      case '\\': out += '\\'; break;
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      default: return false;
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return false;
     }
   }
   return true;
 }
 
-bool ParseColumn(const std::string& spec, ColumnDef& column) {
-  const std::size_t colon = spec.find(':');
+bool ParseColumn(const std::string& text, ColumnDef& column) {
+  const std::size_t colon = text.find(':');
   if (colon == std::string::npos || colon == 0) return false;
-  column.name = Utf8::Decode(spec.substr(0, colon));
-  const std::string type = spec.substr(colon + 1);
+  column.name = Utf8::Decode(text.substr(0, colon));
+  const std::string type = text.substr(colon + 1);
   if (type == "I4") {
     column.type = ColumnType::I4;
   } else if (type == "DATE") {
@@ -73,8 +91,7 @@ bool ParseColumn(const std::string& spec, ColumnDef& column) {
     const bool wide = type[0] == 'W';
     column.type = wide ? ColumnType::WStr : ColumnType::Str;
     const std::string digits = type.substr(wide ? 4 : 3);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
-      return false;
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return false;
     column.width = std::strtoul(digits.c_str(), nullptr, 10);
     if (column.width == 0 || column.width > 255) return false;
   } else {
@@ -186,6 +203,9 @@ LoadResult Load(const std::wstring& path, Database& db) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LoadResult::Missing
                                                                           : LoadResult::Locked;
   }
+  BY_HANDLE_FILE_INFORMATION info;
+  db.readOnly =
+      GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
   std::string content;
   char buffer[65536];
   DWORD read = 0;
@@ -198,6 +218,7 @@ LoadResult Load(const std::wstring& path, Database& db) {
 }
 
 bool AppendRow(const Database& db, const Table& table, const Row& row) {
+  if (db.readOnly) return false;
   std::string line = "row " + Utf8::Encode(table.name);
   for (std::size_t i = 0; i < row.size(); ++i) line += "\t" + FormatValue(row[i], table.columns[i]);
   line += "\n";
@@ -205,8 +226,9 @@ bool AppendRow(const Database& db, const Table& table, const Row& row) {
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-                  written == line.size();
+  const bool ok =
+      WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+      written == line.size();
   CloseHandle(file);
   return ok;
 }

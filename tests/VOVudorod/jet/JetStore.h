@@ -44,6 +44,7 @@ struct Table {
 
 struct Database {
   std::wstring path;
+  bool readOnly = false;  // a read-only file is opened for reading only
   std::vector<Table> tables;
   Table* Find(const std::wstring& name);
 };
