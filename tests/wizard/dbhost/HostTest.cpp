@@ -8,6 +8,9 @@
 #include <algorithm>
 
 #include "tests/VOVudorod/CacheFiles.h"
+#include "tests/VOVudorod/Ombrel/CddbServer.h"
+#include "tests/VOVudorod/Tocs.h"
+#include "tests/wizard/dbhost/LookupThreadTest.h"
 #include "tests/support/vdrive/VirtualDisc.h"
 #include "tests/wizard/dbhost/ScriptedDb.h"
 #include "wizard/dbhost/VOVudoroDession.h"
@@ -167,13 +170,10 @@ class RealPlugin : public ::testing::Test {
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     SetEnvironmentVariableW(L"TAVRIN_JET_FOLDER", dir_.path().c_str());
-    // Nothing may leave the machine: an online plug-in finds no server.
-    SetEnvironmentVariableW(L"http_proxy", L"http://127.0.0.1:9");
     CacheFiles::Write(dir_ / L"TAVRIN.mdb");
   }
   void TearDown() override {
     SetEnvironmentVariableW(L"TAVRIN_JET_FOLDER", nullptr);
-    SetEnvironmentVariableW(L"http_proxy", nullptr);
     CoUninitialize();
   }
   TempDir dir_;
@@ -206,6 +206,59 @@ TEST_F(RealPlugin, TextsSubmittedToTheLocalPluginAreFoundByBothPlugins) {
     EXPECT_EQ(1999, disc.tracks[2].year);
     EXPECT_EQ(static_cast<int32_t>(matches[0].discId), disc.discId);
   }
+}
+
+// The lookup thread over the real online plug-in and the local CDDB server.
+class OnlineLookup : public LookupThreadTest {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetEnvironmentVariableW(L"TAVRIN_JET_FOLDER", dir_.path().c_str());
+    CacheFiles::Write(dir_ / L"TAVRIN.mdb");
+    LookupThreadTest::SetUp();
+  }
+  void TearDown() override {
+    LookupThreadTest::TearDown();
+    SetEnvironmentVariableW(L"TAVRIN_JET_FOLDER", nullptr);
+    CoUninitialize();
+  }
+  TempDir dir_;
+};
+
+TEST_F(OnlineLookup, SeveralOnlineMatchesWaitForTheChoiceAndTheChosenOneIsRead) {
+  CddbServer server(R"({"hosts": {}, "entries": [
+      {"category": "rock", "discid": "0b014802", "dtitle": "Artist / Album",
+       "ttitles": ["Song", "Guest / Duet"], "year": 1999, "genre": "Pop", "revision": 7},
+      {"category": "jazz", "discid": "0b014802", "dtitle": "Other / Record",
+       "ttitles": ["One", "Two"], "year": 2001, "genre": "Jazz", "revision": 2}]})");
+  ASSERT_TRUE(server.started());
+  Insert(4, Tocs::TwoTracks());
+  Queue(4);
+  ASSERT_EQ(LOOKUP_CHOOSE, Next(20000));
+  {
+    std::lock_guard<std::mutex> lock(lookup_.Mutex());
+    const DiscLookup::Entry pending = lookup_.Pending();
+    ASSERT_TRUE(pending);
+    ASSERT_EQ(2u, pending->matches.size());
+    EXPECT_EQ(L"Album", pending->matches[0].title);
+    EXPECT_EQ(L"Record", pending->matches[1].title);
+    EXPECT_EQ(L"jazz", pending->matches[1].category);
+    lookup_.Choose(pending, 1);
+  }
+  ASSERT_EQ(LOOKUP_DONE, Next(20000));
+  const DiscInfo disc = Entry(4)->disc;
+  ASSERT_EQ(3u, disc.tracks.size());
+  EXPECT_EQ(L"Other", disc.tracks[0].artist);
+  EXPECT_EQ(L"Record", disc.tracks[0].title);
+  EXPECT_EQ(L"Two", disc.tracks[2].title);
+  EXPECT_EQ(2001, disc.tracks[2].year);
+  EXPECT_EQ(2, disc.revision);
+  EXPECT_EQ(L"jazz", disc.category);
+  const std::vector<CddbServer::Request> requests = server.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("query", requests[0].kind);
+  EXPECT_EQ("read", requests[1].kind);
+  EXPECT_NE(std::string::npos, requests[1].detail.find("jazz"));
 }
 
 }  // namespace
