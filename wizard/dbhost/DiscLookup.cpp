@@ -34,13 +34,17 @@ DiscLookup::Entry DiscLookup::Find(const std::vector<unsigned char>& toc) const 
   return found == cache_.end() ? nullptr : found->second;
 }
 
-void DiscLookup::Queue(int slot) {
-  const std::vector<unsigned char>& toc = slots_[slot].toc;
+DiscLookup::Entry& DiscLookup::EntryFor(const std::vector<unsigned char>& toc) {
   Entry& entry = cache_[toc];
   if (!entry) {
     entry = std::make_shared<Data_t>();
     entry->toc = toc;
   }
+  return entry;
+}
+
+void DiscLookup::Queue(int slot) {
+  EntryFor(slots_[slot].toc);
   queue_.push_back(static_cast<unsigned char>(slot));
   work_.notify_all();
 }
@@ -80,11 +84,7 @@ void DiscLookup::TakeQueued(Entry& current) {
     const CdDevice::DriveEntry& slot = slots_[queue_.front()];
     queue_.pop_front();
     if (slot.kind != CdDevice::KindAudio) continue;
-    Entry& entry = cache_[slot.toc];
-    if (!entry) {
-      entry = std::make_shared<Data_t>();
-      entry->toc = slot.toc;
-    }
+    const Entry& entry = EntryFor(slot.toc);
     if (entry->state != StateDone) current = entry;
     return;
   }

@@ -72,6 +72,8 @@ class DiscLookup {
 
  private:
   void Run();
+  // The disc's state, made (new) when the disc was never seen.
+  Entry& EntryFor(const std::vector<unsigned char>& toc);
   // Takes queued slots until one holds an audio disc; that disc's state
   // becomes the current one unless its lookup has ended.
   void TakeQueued(Entry& current);

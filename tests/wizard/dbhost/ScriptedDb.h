@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 
@@ -31,15 +32,8 @@ class ScriptedDb {
 
   std::vector<Call> Calls() const {
     std::vector<Call> calls;
-    HANDLE f =
-        CreateFileW((dir_ / L"calls.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return calls;
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    CloseHandle(f);
+    const std::vector<unsigned char> bytes = ReadFileBytes(dir_ / L"calls.log");
+    const std::string text(bytes.begin(), bytes.end());
     for (size_t at = 0; at < text.size();) {
       size_t end = text.find('\n', at);
       if (end == std::string::npos) end = text.size();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "VOVudorod/api/DbInterface.h"
+#include "common/Utf8.h"
 
 #define SCRIPTED_EXPORT extern "C" __declspec(dllexport)
 
@@ -37,21 +38,13 @@ std::wstring Env(const wchar_t* name) {
   return value;
 }
 
-std::string Utf8(const std::wstring& text) {
-  std::string out(text.size() * 3 + 1, '\0');
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    &out[0], static_cast<int>(out.size()), nullptr, nullptr);
-  out.resize(n > 0 ? n : 0);
-  return out;
-}
-
 void Log(const std::wstring& line) {
   const std::wstring path = Env(L"TAVRIN_SCRIPTED_DB_LOG");
   if (path.empty()) return;
   HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return;
-  const std::string text = std::to_string(GetCurrentThreadId()) + " " + Utf8(line) + "\n";
+  const std::string text = std::to_string(GetCurrentThreadId()) + " " + Utf8::Encode(line) + "\n";
   DWORD put = 0;
   WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
   CloseHandle(f);
@@ -76,9 +69,7 @@ Session ReadScript(int lastTrack) {
   char buffer[4096];
   for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
   fclose(f);
-  std::wstring text(bytes.size(), L'\0');
-  text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                  &text[0], static_cast<int>(text.size())));
+  const std::wstring text = Utf8::Decode(bytes);
   bool mine = false;
   size_t at = 0;
   while (at < text.size()) {
