@@ -240,16 +240,25 @@ TEST(SourceDrivePage, NoMatchOrADeclinedChoiceLeadsToTheEditorAndANewDiscStartsE
 
 TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission) {
   VirtualDriveSetup drives;
-  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}));
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}) +
+                  VirtualDisc::ToneDisc("VD-F", 'F', {60, 60}));
   ScriptedDb db;
   db.Script("configure 0\nsubmit 0\n" +
-            Disc(3, "delay 1500\nmatch Album|Band|rock|00000003|0\n", "Band", "Album"));
+            Disc(3, "delay 1500\nmatch Album|Band|rock|00000003|0\n", "Band", "Album") +
+            Disc(2, "match Duo|Pair|folk|00000002|0\n", "Pair", "Duo"));
   CWizardInfo info;
   RunSheet(info, [&](HWND sheet) {
     HWND page = CurrentPage(sheet);
     ASSERT_TRUE(WaitFor([&] { return Count(db, "Query") == 1; }));
     EXPECT_EQ(L"Unknown", Text(page, IDC_DISC_ARTIST));
     EXPECT_EQ(IDD_WIZ97_SELECTSOURCEDRIVE, PressNextNow(sheet));
+    // The other drive's disc waits behind the slow query: its lookup has not
+    // begun, and Next waits for it as well.
+    SelectDrive(page, 1);
+    EXPECT_EQ(IDD_WIZ97_SELECTSOURCEDRIVE, PressNextNow(sheet));
+    EXPECT_EQ(1u, Count(db, "CreateSession"));
+    ASSERT_TRUE(WaitForLabels(page, L"Pair", L"Duo"));
+    SelectDrive(page, 0);
     ASSERT_TRUE(WaitForLabels(page, L"Band", L"Album"));
 
     keybd_event(VK_SHIFT, 0, 0, 0);
