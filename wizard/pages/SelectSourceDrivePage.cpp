@@ -202,19 +202,10 @@ void CWizardSelectSourceDrivePage::UpdatePage() {
 }
 
 LRESULT CWizardSelectSourceDrivePage::OnLookupNotify(WPARAM code) {
-  if (code == LOOKUP_CHOOSE) {
+  if (code == LOOKUP_CHOOSE)
     ChooseMatch();
-  } else if (code == LOOKUP_DONE) {
-    {
-      std::lock_guard<std::mutex> lock(lookup_.Mutex());
-      const CdDevice::DriveEntry* selected = SelectedSlot();
-      if (selected && selected->kind == CdDevice::KindAudio) {
-        DiscLookup::Entry entry = lookup_.Find(selected->toc);
-        if (!entry || entry->state == DiscLookup::StateDone) ShowLookupTexts(entry);
-      }
-    }
-    UpdatePage();
-  }
+  else if (code == LOOKUP_DONE)
+    UpdatePage();  // the labels and buttons of the selected disc
   return 0;
 }
 
