@@ -20,7 +20,6 @@ CWizardSelectSourceDrivePage::CWizardSelectSourceDrivePage(const CWizardInfo& in
                       L"backup...{SELECTSOURCEDRIVEPAGE_SUBTITLE}") {}
 
 CWizardSelectSourceDrivePage::~CWizardSelectSourceDrivePage() {
-  lookup_.Stop();
   if (images_) ImageList_Destroy(images_);
 }
 
