@@ -16,7 +16,10 @@
 
 namespace {
 const std::streamsize kReadBuffer = 64 * 1024;
-const int64_t kPcmBytesPerFrame = 1152 * 4;  // one MP3 frame as 16-bit stereo
+const unsigned kSamplesPerFrame = 1152;
+const int64_t kPcmBytesPerFrame = kSamplesPerFrame * 4;  // one MP3 frame as 16-bit stereo
+// The furthest a Layer III frame's main data may begin before its header.
+const std::streamoff kMaxReservoirBytes = 511;
 const std::chrono::milliseconds kPauseBeforeDone(1500);
 
 // RIFF, WAVE, "fmt " of 16 bytes (PCM, 2 channels, 44100 Hz, 176400 bytes/s,
@@ -27,6 +30,17 @@ const std::array<unsigned char, 44> kWaveHeader = {
     0x02, 0x00, 0x04, 0x00, 0x10, 0x00, 0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00};
 const std::streamoff kRiffSizeOffset = 4;
 const std::streamoff kDataSizeOffset = 40;
+
+// The first frame to decode for a song from frame f: the frame before f, whose
+// samples overlap f's, and as many earlier ones as hold its bit reservoir.
+uint64_t PrimingStart(const MP3::MP3Seeker& seeker, uint64_t f) {
+  if (f == 0) return 0;
+  uint64_t first = f - 1;
+  const std::streamoff reach =
+      static_cast<std::streamoff>(seeker.FramePosition(first)) - kMaxReservoirBytes;
+  while (first > 0 && static_cast<std::streamoff>(seeker.FramePosition(first)) > reach) --first;
+  return first;
+}
 
 bool WriteLittleEndian32(std::basic_ostream<unsigned char>& os, std::streamoff at, uint32_t value) {
   const unsigned char bytes[4] = {
@@ -115,7 +129,10 @@ bool ExtracterData::ExtractTrack(const TrackJob& job, int& chunksWritten) {
   os.flush();
   if (!os.good()) return false;
 
-  const int64_t start = static_cast<std::streamoff>(seeker->FramePosition(frames.first));
+  // A decoded song starts a few frames early, so that its first frames have
+  // their bit reservoir and their overlap; what those give is dropped.
+  const uint64_t first = mp3_ ? frames.first : PrimingStart(*seeker, frames.first);
+  const int64_t start = static_cast<std::streamoff>(seeker->FramePosition(first));
   const int64_t end = frames.end < seeker->FrameCount()
                           ? static_cast<std::streamoff>(seeker->FramePosition(frames.end))
                           : static_cast<int64_t>(static_cast<uint32_t>(disc.audioSize));
@@ -134,6 +151,10 @@ bool ExtracterData::ExtractTrack(const TrackJob& job, int& chunksWritten) {
   int64_t chunk = std::max<int64_t>(1, remaining / steps);
   int64_t divisor = 1;
   if (!mp3_) {
+    unsigned skipped = 0;
+    const unsigned priming = static_cast<unsigned>(frames.first - first) * kSamplesPerFrame;
+    if (priming > 0 && (decoder->Decode(nullptr, priming, &skipped) != S_OK || error_))
+      return false;
     remaining = count * kPcmBytesPerFrame;
     unsigned inputBytes = 0, outputBytes = 0;
     decoder->GetBufferSizes(&inputBytes, &outputBytes);

@@ -180,7 +180,7 @@ TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
     const char* while_;
     int sectors, audioSectors;
   };
-  for (const Row& r : {Row{"decoding", 6000, 6000}, Row{"padding", 30000, 200}}) {
+  for (const Row& r : {Row{"decoding", 6000, 6000}, Row{"padding", 330000, 200}}) {
     SCOPED_TRACE(r.while_);
     TempDir dir;
     const Backup backup(dir, {0, r.sectors}, r.audioSectors);

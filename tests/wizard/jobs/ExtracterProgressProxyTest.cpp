@@ -58,10 +58,11 @@ class ExtracterProgressProxyTest : public ::testing::Test {
 
 TEST_F(ExtracterProgressProxyTest, FinishBeforeStartTouchesNothing) {
   ExtracterProgressProxy job;
-  info_->resultMessage = L"";
+  info_->resultMessage = L"kept";
   EXPECT_FALSE(job.Finish());
-  EXPECT_EQ(L"", info_->resultMessage);
+  EXPECT_EQ(L"kept", info_->resultMessage);
   EXPECT_EQ(L"", job.Message());
+  EXPECT_EQ(0, info_->extracter->ProgressRange());  // no songs handed over
 }
 
 // Name formats below 7 copy MP3 frames, the others decode to WAV.

@@ -58,6 +58,16 @@ class Wizard : public ::testing::Test {
     RegSetValueExW(key, L"hhctrl.ocx", 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
                    sizeof(order));
     RegCloseKey(key);
+    // The test's language file is made for 1033; another interface language
+    // gets a copy in its own folder.
+    LANGID language = GetUserDefaultUILanguage();
+    if ((language & 0x3FF) == 0) language = GetSystemDefaultUILanguage();
+    if (language != 1033) {
+      const std::wstring folder = Folder() + std::to_wstring(language) + L"\\";
+      CreateDirectoryW(folder.c_str(), nullptr);
+      for (const wchar_t* file : {L"TAVRIN.xml", L"TAVRIN.chm"})
+        CopyFileW((Folder() + L"1033\\" + file).c_str(), (folder + file).c_str(), FALSE);
+    }
   }
   // The settings file other tests may have left is put back afterwards.
   void SetUp() override {
