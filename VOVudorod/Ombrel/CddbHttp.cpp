@@ -9,6 +9,7 @@
 #include "VOVudorod/Ombrel/CddbDefaults.h"
 #include "VOVudorod/Ombrel/CddbSession.h"
 #include "VOVudorod/Ombrel/CddbText.h"
+#include "common/CodePage.h"
 
 namespace {
 
@@ -52,16 +53,6 @@ class DefaultProxy {
   WINHTTP_PROXY_INFO info_{};
 };
 
-std::wstring FromCodePage(const std::string& bytes, UINT codePage) {
-  if (bytes.empty()) return std::wstring();
-  const int size =
-      MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(size > 0 ? size : 0, L'\0');
-  if (size > 0)
-    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
-  return text.substr(0, text.find(L'\0'));
-}
-
 // At protocol level 6 the database sends UTF-8; only a reply that declares
 // ISO-8859-1 is read as such.
 UINT ReplyCodePage(std::wstring headers) {
@@ -103,7 +94,8 @@ std::wstring ReadReply(HINTERNET request) {
     body.resize(start + read);
     if (read == 0) break;
   }
-  return FromCodePage(body, codePage);
+  const std::wstring text = CodePage::ToWide(body, codePage);
+  return text.substr(0, text.find(L'\0'));
 }
 
 }  // namespace
@@ -130,7 +122,7 @@ std::wstring CddbSession::HttpPost(const std::wstring& request, bool command) {
     const std::size_t end = body.find(kHeaderEnd);
     if (end != std::string::npos) {
       const std::size_t split = end + sizeof(kHeaderEnd) - 1;
-      headers = FromCodePage(body.substr(0, split), kUtf8);
+      headers = CodePage::ToWide(body.substr(0, split), kUtf8);
       body.erase(0, split);
     }
   }

@@ -1,10 +1,10 @@
 #include "VOVudorod/Ombrel/CddbText.h"
 
-#include <windows.h>
-
 #include <climits>
 #include <cwchar>
 #include <iterator>
+
+#include "common/CodePage.h"
 
 namespace Cddb {
 namespace {
@@ -84,16 +84,7 @@ std::wstring UrlEscape(const std::wstring& text) {
   return escaped;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int length = static_cast<int>(text.size());
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &bytes[0], size, nullptr, nullptr);
-  return bytes;
-}
+std::string ToUtf8(const std::wstring& text) { return CodePage::FromWide(text, CP_UTF8); }
 
 std::wstring HexId(uint32_t discId) {
   wchar_t text[9];

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "VOVudorod/Ombrel/CddbDefaults.h"
-#include "VOVudorod/Ombrel/CddbSession.h"
 #include "common/Utf8.h"
 #include "tests/VOVudorod/Ombrel/CddbServer.h"
-#include "tests/VOVudorod/Tocs.h"
+#include "tests/VOVudorod/Ombrel/ExampleDisc.h"
 
 namespace {
 
@@ -23,15 +22,10 @@ std::string Script(const std::string& hosts, const std::string& entries) {
   return "{\"hosts\": {" + hosts + "}, \"entries\": [" + entries + "]}";
 }
 
-std::unique_ptr<CddbSession> Session(const std::vector<unsigned char>& toc = Tocs::TwoTracks()) {
-  auto core = CddbSession::Create(toc);
-  return std::unique_ptr<CddbSession>(static_cast<CddbSession*>(core.release()));
-}
-
 TEST(CddbClient, ExactMatchThenReadOfTheEntry) {
   CddbServer server(Script("", kTwoTrackEntry));
   ASSERT_TRUE(server.started());
-  auto session = Session();
+  auto session = TwoTrackSession();
 
   const auto matches = session->QueryMatches();
   ASSERT_EQ(1u, matches.size());
@@ -96,7 +90,7 @@ TEST(CddbClient, SeveralAndInexactMatches) {
   for (const auto& c : cases) {
     CddbServer server(Script("", c.entries));
     ASSERT_TRUE(server.started());
-    auto session = Session();
+    auto session = TwoTrackSession();
     const auto matches = session->QueryMatches();
     ASSERT_EQ(c.matches.size(), matches.size()) << c.entries;
     for (std::size_t i = 0; i < matches.size(); ++i) {
@@ -142,7 +136,7 @@ TEST(CddbClient, FailingServersFallThroughToTheNext) {
   for (const auto& c : cases) {
     CddbServer server(Script(c.hosts, kTwoTrackEntry));
     ASSERT_TRUE(server.started());
-    auto session = Session();
+    auto session = TwoTrackSession();
     const auto matches = session->QueryMatches();
     EXPECT_EQ(c.asked, server.Hosts()) << c.name;
     ASSERT_EQ(c.matches, matches.size()) << c.name;
@@ -156,7 +150,7 @@ TEST(CddbClient, FailingServersFallThroughToTheNext) {
 TEST(CddbClient, ReadGoesToTheMarkersServerOnly) {
   CddbServer server(Script("\"" + kHost2 + "\": {\"mode\": \"close\"}", kTwoTrackEntry));
   ASSERT_TRUE(server.started());
-  auto session = Session();
+  auto session = TwoTrackSession();
 
   const DbCore::DiscRecord third = session->ReadDisc(L"rock", 0x0b014802, 2);
   EXPECT_EQ(3u, third.entries.size());
@@ -182,7 +176,7 @@ TEST(CddbClient, TextsInEveryCharsetAndLongTitles) {
   for (const char* charset : {"\"utf-8\"", "null"}) {
     CddbServer server(Script("\"" + kHost1 + "\": {\"charset\": " + charset + "}", entry));
     ASSERT_TRUE(server.started());
-    const DbCore::DiscRecord disc = Session()->ReadDisc(L"misc", 0x0b014802, 0);
+    const DbCore::DiscRecord disc = TwoTrackSession()->ReadDisc(L"misc", 0x0b014802, 0);
     ASSERT_EQ(3u, disc.entries.size()) << charset;
     EXPECT_EQ(cyrillicArtist, disc.entries[0].artist) << charset;
     EXPECT_EQ(L"\x0413\x0440\x0443\x043f\x043f\x0430 \x043a\x0440\x043e\x0432\x0438",
@@ -198,7 +192,7 @@ TEST(CddbClient, TextsInEveryCharsetAndLongTitles) {
       "dtitle": "Björk / Début", "ttitles": ["Human Behaviour", "Crying"]})";
   CddbServer server(Script("\"" + kHost1 + "\": {\"charset\": \"iso-8859-1\"}", latin));
   ASSERT_TRUE(server.started());
-  auto session = Session();
+  auto session = TwoTrackSession();
   const auto matches = session->QueryMatches();
   ASSERT_EQ(1u, matches.size());
   EXPECT_EQ(
@@ -210,17 +204,9 @@ TEST(CddbClient, TextsInEveryCharsetAndLongTitles) {
   EXPECT_EQ(L"Bj\x00f6rk", disc.entries[2].artist);
 }
 
-// The two-track disc with every text set, as the host sets it before a submission.
 std::unique_ptr<CddbSession> FilledSession(const std::wstring& album = L"Album") {
-  auto session = Session();
-  session->SetArtist(0, L"Artist");
-  session->SetTitle(0, album);
-  session->SetGenre(0, L"rock");
-  session->SetYear(0, 1999);
-  session->SetArtist(1, L"Artist");
-  session->SetTitle(1, L"Song");
-  session->SetArtist(2, L"Guest");
-  session->SetTitle(2, L"Duet");
+  auto session = TwoTrackSession();
+  SetExampleTexts(*session, L"Artist", album);
   return session;
 }
 

@@ -2,19 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "VOVudorod/Ombrel/CddbReplies.h"
-#include "VOVudorod/Ombrel/CddbSession.h"
 #include "VOVudorod/Ombrel/CddbText.h"
-#include "tests/VOVudorod/Tocs.h"
+#include "tests/VOVudorod/Ombrel/ExampleDisc.h"
 
 namespace {
 
 using Cddb::ParseQueryReply;
 using Cddb::ParseReadReply;
-
-std::unique_ptr<CddbSession> TwoTrackSession() {
-  auto core = CddbSession::Create(Tocs::TwoTracks());
-  return std::unique_ptr<CddbSession>(static_cast<CddbSession*>(core.release()));
-}
 
 TEST(CddbText, Helpers) {
   EXPECT_EQ(L"a%20b%2fc", Cddb::UrlEscape(L"a b/c"));
@@ -182,25 +176,13 @@ TEST(CddbReadReply, OtherRepliesGiveNoEntries) {
     EXPECT_TRUE(Read(reply).entries.empty()) << reply;
 }
 
-// The disc of the examples, with texts in every entry.
-void SetTexts(CddbSession& s, const std::wstring& discArtist, const std::wstring& album) {
-  s.SetArtist(0, discArtist);
-  s.SetTitle(0, album);
-  s.SetGenre(0, L"rock");
-  s.SetYear(0, 1999);
-  s.SetArtist(1, L"Artist");
-  s.SetTitle(1, L"Song");
-  s.SetArtist(2, L"Guest");
-  s.SetTitle(2, L"Duet");
-}
-
 std::wstring Body(const std::wstring& submission) {
   return submission.substr(submission.find(L"\n\n") + 2);
 }
 
 TEST(CddbSubmission, HeaderBlockAndXmcdBody) {
   auto session = TwoTrackSession();
-  SetTexts(*session, L"Artist", L"Album");
+  SetExampleTexts(*session, L"Artist", L"Album");
   const std::wstring text = session->WriteXmcd(-1);
   const std::wstring body =
       L"# xmcd\n# Track frame offsets:\n# 150\n# 13500\n#\n# Disc length: 330 seconds\n"
@@ -221,7 +203,7 @@ TEST(CddbSubmission, HeaderBlockAndXmcdBody) {
 
 TEST(CddbSubmission, RevisionYearArtistAndLength) {
   auto session = TwoTrackSession();
-  SetTexts(*session, L"", L"Caf\x00e9\nNoir");
+  SetExampleTexts(*session, L"", L"Caf\x00e9\nNoir");
   session->SetYear(0, 0);
   ASSERT_TRUE(session->CheckComplete());  // as a submission does: the disc artist is filled
   const std::wstring with3 = session->WriteXmcd(3);
@@ -240,7 +222,7 @@ TEST(CddbSubmission, RevisionYearArtistAndLength) {
 
 TEST(CddbSubmission, IncompleteTextsAreNotSent) {
   auto session = TwoTrackSession();
-  SetTexts(*session, L"", L"Album");
+  SetExampleTexts(*session, L"", L"Album");
   session->SetTitle(2, L"");
   EXPECT_FALSE(session->SubmitDisc(-1));
   EXPECT_EQ(L"", session->entries()[0].artist);  // left as it was

@@ -19,8 +19,9 @@
 // A test that drives the online plug-in as the program does: the library
 // loaded by path from VOVudorod beside this program, a cache file of the
 // test's own for the stand-in JET provider, and an application name of the
-// test's own, so that the plug-in's settings file (and language file) are the
-// test's: <common app data>\Velmora\<name>.xml.
+// test's own ("<suite>_<test>"), so that the plug-in's settings file and
+// language file are the test's: <common app data>\Velmora\<name>.xml and
+// <program folder>\<language>\<name>.xml.
 class OmbrelHostTest : public ::testing::Test {
  protected:
   // The disc of the examples and its entry in the online database.
@@ -31,9 +32,7 @@ class OmbrelHostTest : public ::testing::Test {
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     SetEnvironmentVariableW(L"TAVRIN_JET_FOLDER", dir_.path().c_str());
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string("Ombrel_") + info->name();
-    app_.assign(name.begin(), name.end());
+    app_ = OwnName();
     settingsFile_ = SettingsFileOf(app_);
     DeleteFileW(settingsFile_.c_str());
     Load();
