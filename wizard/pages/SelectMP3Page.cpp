@@ -6,6 +6,7 @@
 
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
+#include "wizard/dbhost/VOVudoroDession.h"
 #include "wizard/pages/PageTools.h"
 #include "wizard/resources/resource.h"
 
@@ -190,5 +191,11 @@ bool CWizardSelectMP3Page::Leave() {
   CloseHandle(file);
   (*this)->mruBackup.Add(path);
   (*this)->discs = PageTools::ReadBackupDiscs(path);
-  return !(*this)->discs.empty();
+  if ((*this)->discs.empty()) return false;
+  // The local plug-in sees the first disc's texts; nothing is submitted, so
+  // the local cache keeps what it has.
+  const BackupDisc& first = (*this)->discs.front();
+  if (auto session = VOVudoroDession::Create(Window(), false, L"", first.toc))
+    session->SetDiscTracks(first.disc.category, first.disc.tracks);
+  return true;
 }

@@ -12,6 +12,7 @@
 
 #include "tests/engine/jobs/BackupMaker.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/ui/SheetDriver.h"
 #include "wizard/resources/resource.h"
 
@@ -117,6 +118,13 @@ class Wizard : public ::testing::Test {
     SendMessageW(GetDlgItem(CurrentPage(sheet_), button), BM_CLICK, 0, 0);
   }
 
+  // Types a path into a page's combo box with an edit field.
+  void TypePath(int combo, const std::wstring& path) {
+    HWND box = GetDlgItem(CurrentPage(sheet_), combo);
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETEDITCONTROL, 0, 0));
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  }
+
   // Types the path of a small backup file into the backup-file page.
   void TypeBackupFile() {
     const std::vector<BackupMaker::DiscPlan> plans = {{{0, 300}, 500, 0, {440, 880}}};
@@ -125,9 +133,18 @@ class Wizard : public ::testing::Test {
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
       ASSERT_TRUE(BackupMaker::WriteBackup(path, BackupMaker::DescribeDiscs(plans, audio), audio));
     }
-    HWND combo = GetDlgItem(CurrentPage(sheet_), IDC_BACKUP_FILE);
-    HWND edit = reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0));
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    TypePath(IDC_BACKUP_FILE, path);
+  }
+
+  // Next on the source-drive page once the disc's lookup has ended (the
+  // program has no online plug-in beside it, so it finds nothing).
+  void GoOnceLookedUp(int page) {
+    ASSERT_TRUE(WaitFor([&] {
+      if (CurrentPageId(sheet_) == IDD_WIZ97_SELECTSOURCEDRIVE) Press(sheet_, kNext);
+      Sleep(100);
+      return CurrentPageId(sheet_) == page;
+    })) << "to "
+        << page;
   }
 
   // Walks forward through the pages and back again.
@@ -164,18 +181,26 @@ TEST_F(Wizard, ShowsTheTranslatedTextsAndTheVersion) {
 }
 
 TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
   Start(L"--ignored /arguments");
   ChooseOperation(IDC_OP_BACKUP);
-  // Without a disc the backup does not start: the progress page passes on.
-  Walk({IDD_WIZ97_SELECTOP, IDD_WIZ97_SELECTSOURCEDRIVE, IDD_WIZ97_SELECTDESTFILE,
-        IDD_WIZ97_ADDIMAGE, IDD_WIZ97_COMPLETE});
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+  // Without texts for the disc the track editor comes next.
+  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE});
+  TypePath(IDC_DEST_FILE, dir_ / L"walk.mp3");
+  // The disc is backed up; then the result.
+  Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
   EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK | PSWIZB_FINISH));
-  EXPECT_NE(L"", PageText(IDC_RESULT));
-  // Back from the end starts again at the operation page.
+  EXPECT_NE(std::wstring::npos, PageText(IDC_RESULT).find(L"walk.mp3"));
+  // Back from the end starts again at the operation page; the texts typed
+  // for the disc now pass the track editor by.
   ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTOP));
   ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
-  for (int page : {IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE})
-    ASSERT_TRUE(Go(sheet_, kNext, page));
+  GoOnceLookedUp(IDD_WIZ97_SELECTDESTFILE);
+  TypePath(IDC_DEST_FILE, dir_ / L"walk again.mp3");
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_ADDIMAGE));
   for (int page : {IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_SELECTSOURCEDRIVE, IDD_WIZ97_SELECTOP})
     ASSERT_TRUE(Go(sheet_, kBack, page));
 
