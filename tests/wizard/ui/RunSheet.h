@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -13,6 +15,37 @@
 #include "wizard/resources/resource.h"
 
 namespace SheetDriver {
+
+// A job that reports progress and ends as scripted, or runs until stopped.
+class ScriptedJob : public Action {
+ public:
+  ScriptedJob(bool succeeds, bool endsByItself, std::wstring text)
+      : succeeds_(succeeds), endsByItself_(endsByItself), text_(std::move(text)) {}
+  ~ScriptedJob() override { Finish(); }
+  int Start(HWND notify, CWizardInfo) override {
+    worker_ = std::thread([this, notify] {
+      for (int step = 1; step <= 10 && !stop_; ++step)
+        PostMessageW(notify, WM_JOB_NOTIFY, JOB_PROGRESS, step);
+      while (!endsByItself_ && !stop_) Sleep(5);
+      PostMessageW(notify, WM_JOB_NOTIFY, JOB_DONE, 0);
+    });
+    return 10;
+  }
+  bool Finish() override {
+    stop_ = true;
+    if (worker_.joinable()) worker_.join();
+    return succeeds_;
+  }
+  void Continue() override {}
+  std::wstring Message() override { return text_; }
+
+ private:
+  bool succeeds_;
+  bool endsByItself_;
+  std::wstring text_;
+  std::atomic<bool> stop_{false};
+  std::thread worker_;
+};
 
 // Runs the steps once the welcome page shows; they end with Cancel (pressed
 // again in case they stopped early). The sheet's result.

@@ -219,18 +219,23 @@ TEST(WizardSheet, TheHelpFileHasAPopUpForEveryHelpId) {
                                                MakeHelpId(206, 1201), MakeHelpId(206, 1301)})
     EXPECT_TRUE(texts.count(id)) << std::hex << id;
   CWizardInfo info;
-  RunSheet(info, [&](HWND sheet) {
-    for (int page : {107, 208, 204, 209, 206, 205, 211, 212, 210, 215, 213, 108, 203}) {
-      PostMessageW(sheet, PSM_SETCURSELID, 0, page);
-      ASSERT_TRUE(WaitForPage(sheet, page));
-      for (HWND c = GetWindow(CurrentPage(sheet), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        const DWORD id = GetWindowContextHelpId(c);
-        if (id) {
-          EXPECT_TRUE(texts.count(id)) << page << " " << GetDlgCtrlID(c);
+  // The progress page shows while a job runs.
+  auto job = [](const CWizardInfo&) { return std::make_unique<ScriptedJob>(true, false, L""); };
+  RunSheet(
+      info,
+      [&](HWND sheet) {
+        for (int page : {107, 208, 204, 209, 206, 205, 211, 212, 210, 215, 213, 108, 203}) {
+          PostMessageW(sheet, PSM_SETCURSELID, 0, page);
+          ASSERT_TRUE(WaitForPage(sheet, page));
+          for (HWND c = GetWindow(CurrentPage(sheet), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            const DWORD id = GetWindowContextHelpId(c);
+            if (id) {
+              EXPECT_TRUE(texts.count(id)) << page << " " << GetDlgCtrlID(c);
+            }
+          }
         }
-      }
-    }
-  });
+      },
+      job);
 }
 
 }  // namespace
