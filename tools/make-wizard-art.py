@@ -121,11 +121,16 @@ def header_bitmap():
     return indexed_bmp(49, 49, 4, palette, pixel)
 
 
-def watermark_bitmap():
+def ramp_palette():
+    """200 shades from navy to sky, 50 disc shades and white; the disc shades too."""
     ramp = [tuple(int(NAVY[c] + (SKY[c] - NAVY[c]) * t / 199) for c in range(3)) for t in range(200)]
     discs = [tuple(int(SILVER[c] * (1 - t / 49) + SKY[c] * t / 49) for c in range(3))
              for t in range(50)]
-    palette = ramp + discs + [WHITE]
+    return discs, ramp + discs + [WHITE]
+
+
+def watermark_bitmap():
+    discs, palette = ramp_palette()
 
     def pixel(x, y):
         colour = disc(x + 0.5, y + 0.5, 82, 230, 60)
@@ -139,10 +144,7 @@ def watermark_bitmap():
 
 def banner_bitmap():
     """The picture shown in place of the web banner: a blue ramp with discs."""
-    ramp = [tuple(int(NAVY[c] + (SKY[c] - NAVY[c]) * t / 199) for c in range(3)) for t in range(200)]
-    discs = [tuple(int(SILVER[c] * (1 - t / 49) + SKY[c] * t / 49) for c in range(3))
-             for t in range(50)]
-    palette = ramp + discs + [WHITE]
+    discs, palette = ramp_palette()
 
     def pixel(x, y):
         for cx in (70, 230, 390):

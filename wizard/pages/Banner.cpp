@@ -10,6 +10,7 @@
 #include "common/SysUtil.h"
 #include "wizard/pages/PageTools.h"
 #include "wizard/resources/resource.h"
+#include "wizard/ui/DispatchSink.h"
 #include "wizard/ui/Module.h"
 
 namespace {
@@ -89,66 +90,6 @@ bool HostBrowser(HWND parent, const RECT& rect, int id,
 
 }  // namespace
 
-// The browser's events: BeforeNavigate2 asks the banner whether to go on.
-class Banner::XSinkCatcher : public IDispatch {
- public:
-  explicit XSinkCatcher(const Banner& banner) : banner_(banner) {}
-  virtual ~XSinkCatcher() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG n = --count_;
-    if (n == 0) delete this;
-    return n;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
-    return TYPE_E_ELEMENTNOTFOUND;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return DISP_E_UNKNOWNNAME;
-  }
-  // BeforeNavigate2's seven arguments come last first: the address at 5,
-  // Cancel (a reference to a VARIANT_BOOL) at 0.
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
-    if (id != DISPID_BEFORENAVIGATE2) return S_OK;
-    if (!params || params->cArgs != 7) return DISP_E_BADPARAMCOUNT;
-    VARIANT url;
-    VariantInit(&url);
-    if (VariantCopyInd(&url, &params->rgvarg[5]) != S_OK ||
-        VariantChangeType(&url, &url, 0, VT_BSTR) != S_OK) {
-      VariantClear(&url);
-      return DISP_E_TYPEMISMATCH;
-    }
-    const bool cancel = banner_.OnBeforeNavigate2(url.bstrVal ? url.bstrVal : L"");
-    VariantClear(&url);
-    VARIANT& cancelArg = params->rgvarg[0];
-    if (cancelArg.vt == (VT_BYREF | VT_BOOL) && cancelArg.pboolVal)
-      *cancelArg.pboolVal = cancel ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  }
-
- private:
-  const Banner& banner_;
-  ULONG count_ = 1;
-};
-
 Banner::BrowserFactory& Banner::Factory() {
   static BrowserFactory factory = HostBrowser;
   return factory;
@@ -170,13 +111,11 @@ int32_t Banner::Init(HWND page, int placeholderId, int32_t operation) {
       return UpdateCheck::BannerUrl(width, height, operation, locale);
     };
     if (Factory()(page, rect, placeholderId, address, host_, browser_)) {
-      auto* sink = new XSinkCatcher(*this);
-      *sink_.Put() = sink;
-      ComPtr<IConnectionPointContainer> container;
-      if (browser_.As(container) == S_OK &&
-          container->FindConnectionPoint(DIID_DWebBrowserEvents2, point_.Put()) == S_OK &&
-          point_->Advise(sink, &cookie_) != S_OK)
-        point_.Reset();
+      sink_ = ui::DispatchSink::Create(
+          DIID_DWebBrowserEvents2, [this](DISPID member, DISPPARAMS& arguments, VARIANT*) {
+            return member == DISPID_BEFORENAVIGATE2 ? BeforeNavigate2(arguments) : S_OK;
+          });
+      sink_->Advise(browser_.Get());
     }
   }
   if (!browser_) ShowPicture(page, rect);
@@ -213,19 +152,37 @@ void Banner::HideUnlessOnTheWeb() {
 }
 
 void Banner::Release() {
-  if (point_) {
-    point_->Unadvise(cookie_);
-    point_.Reset();
+  if (sink_) {
+    sink_->Unadvise();
+    sink_.Reset();
   }
   if (browser_) {
     browser_->Quit();
     browser_.Reset();
   }
-  sink_.Reset();
   if (icon_) {
     DestroyIcon(icon_);
     icon_ = nullptr;
   }
+}
+
+// BeforeNavigate2's seven arguments come last first: the address at 5,
+// Cancel (a reference to a VARIANT_BOOL) at 0.
+HRESULT Banner::BeforeNavigate2(DISPPARAMS& arguments) const {
+  if (arguments.cArgs != 7) return DISP_E_BADPARAMCOUNT;
+  VARIANT url;
+  VariantInit(&url);
+  if (VariantCopyInd(&url, &arguments.rgvarg[5]) != S_OK ||
+      VariantChangeType(&url, &url, 0, VT_BSTR) != S_OK) {
+    VariantClear(&url);
+    return DISP_E_TYPEMISMATCH;
+  }
+  const bool cancel = OnBeforeNavigate2(url.bstrVal ? url.bstrVal : L"");
+  VariantClear(&url);
+  VARIANT& cancelArgument = arguments.rgvarg[0];
+  if (cancelArgument.vt == (VT_BYREF | VT_BOOL) && cancelArgument.pboolVal)
+    *cancelArgument.pboolVal = cancel ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
 }
 
 bool Banner::OnBeforeNavigate2(const std::wstring& url) const {

@@ -1,13 +1,13 @@
 #pragma once
 #include <windows.h>
 #include <exdisp.h>
-#include <ocidl.h>
 
 #include <functional>
 #include <string>
 
 #include "common/ComPtr.h"
 #include "wizard/UpdateCheck.h"
+#include "wizard/ui/DispatchSink.h"
 
 // The web banner of the progress page, or the picture from the program's
 // resources where there is no banner.
@@ -40,15 +40,13 @@ class Banner {
   bool OnBeforeNavigate2(const std::wstring& url) const;
 
  private:
-  class XSinkCatcher;
+  HRESULT BeforeNavigate2(DISPPARAMS& arguments) const;
   void ShowPicture(HWND page, const RECT& rect);
 
   UpdateCheck::Parameters params_;
   HWND host_ = nullptr;
   ComPtr<IWebBrowser2> browser_;
-  ComPtr<IDispatch> sink_;
-  ComPtr<IConnectionPoint> point_;
-  DWORD cookie_ = 0;
+  ComPtr<ui::DispatchSink> sink_;  // the browser's events
   HWND picture_ = nullptr;
   HICON icon_ = nullptr;
 };

@@ -1,9 +1,11 @@
 #include "wizard/pages/PageTools.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <exception>
 
+#include "common/Localizer.h"
 #include "common/MRUList.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/streams/ByteSourceSB.h"
@@ -38,6 +40,28 @@ bool ShowPictureIcon(HWND control, const std::vector<unsigned char>& picture, HI
   return true;
 }
 
+std::wstring AskForBackupFile(HWND owner, const std::wstring& start, bool save) {
+  wchar_t file[MAX_PATH] = L"";
+  start.copy(file, MAX_PATH - 1);
+  const std::wstring filter =
+      Localizer::TranslateFilter(L"MP3 files|*.mp3|all files|*.*|{MP3_FILTER}");
+  const std::wstring extension = Localizer::Translate(L"mp3{FTYPE_MP3}");
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = MAX_PATH;
+  if (save) {
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.Flags = OFN_PATHMUSTEXIST;
+    return GetSaveFileNameW(&dialog) ? file : L"";
+  }
+  dialog.Flags = OFN_FILEMUSTEXIST;
+  return GetOpenFileNameW(&dialog) ? file : L"";
+}
+
 namespace Combo {
 
 int Add(HWND combo, const std::wstring& text) {
@@ -67,6 +91,12 @@ int Find(HWND combo, const std::wstring& text, bool ignoreCase) {
     if (ignoreCase ? Settings::EqualNoCase(item, text) : item == text) return i;
   }
   return -1;
+}
+
+void SelectOrAdd(HWND combo, const std::wstring& text) {
+  int index = Find(combo, text);
+  if (index < 0) index = Add(combo, text);
+  SendMessageW(combo, CB_SETCURSEL, index, 0);
 }
 
 std::wstring EditText(HWND combo, int limit) {

@@ -18,6 +18,11 @@ std::vector<BackupDisc> ReadBackupDiscs(const std::wstring& path);
 // unchanged) when the picture cannot be shown.
 bool ShowPictureIcon(HWND control, const std::vector<unsigned char>& picture, HICON& icon);
 
+// The system's dialog for a backup file (MP3 files, else all files), owned by
+// the window and starting at `file`: the file to write (a missing ".mp3" is
+// added) or an existing one to read. Empty when the user cancels.
+std::wstring AskForBackupFile(HWND owner, const std::wstring& file, bool save);
+
 // Items of an extended combo box with an edit field.
 namespace Combo {
 int Add(HWND combo, const std::wstring& text);
@@ -25,6 +30,8 @@ int Add(HWND combo, const std::wstring& text);
 // text in another case); -1 when none.
 int Find(HWND combo, const std::wstring& text, bool ignoreCase = false);
 std::wstring ItemText(HWND combo, int index);
+// Selects the item of exactly this text, added at the end when missing.
+void SelectOrAdd(HWND combo, const std::wstring& text);
 // The edit field's text, cut to `limit` characters.
 std::wstring EditText(HWND combo, int limit);
 }  // namespace Combo

@@ -1,7 +1,6 @@
 #include "wizard/pages/SelectDestFilePage.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 
@@ -228,30 +227,14 @@ LRESULT CWizardSelectDestFilePage::OnMessage(UINT message, WPARAM wParam, LPARAM
 
 void CWizardSelectDestFilePage::Browse() {
   const FolderAliasList& aliases = (*this)->folderAliases;
-  std::wstring initial = InFolder(aliases.GetPath(0), defaultName_);
-  wchar_t file[MAX_PATH] = L"";
-  initial.copy(file, MAX_PATH - 1);
-  const std::wstring filter =
-      Localizer::TranslateFilter(L"MP3 files|*.mp3|all files|*.*|{MP3_FILTER}");
-  const std::wstring extension = Localizer::Translate(L"mp3{FTYPE_MP3}");
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = Window();
-  dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrDefExt = extension.c_str();
-  dialog.Flags = OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&dialog)) {
+  const std::wstring file =
+      PageTools::AskForBackupFile(Window(), InFolder(aliases.GetPath(0), defaultName_), true);
+  if (file.empty()) {
     HWND edit = reinterpret_cast<HWND>(SendMessageW(combo_, CBEM_GETEDITCONTROL, 0, 0));
     SendMessageW(edit ? edit : combo_, WM_CLEAR, 0, 0);
     return;
   }
-  const std::wstring alias = aliases.ToAlias(file);
-  int index = Find(combo_, alias);
-  if (index < 0) index = Add(combo_, alias);
-  SendMessageW(combo_, CB_SETCURSEL, index, 0);
+  PageTools::Combo::SelectOrAdd(combo_, aliases.ToAlias(file));
 }
 
 bool CWizardSelectDestFilePage::AskAboutExistingFile(bool& append) {

@@ -1,7 +1,6 @@
 #include "wizard/pages/SelectMP3Page.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shlobj.h>
 
 #include "common/Localizer.h"
@@ -95,23 +94,9 @@ void CWizardSelectMP3Page::Select() {
 
 void CWizardSelectMP3Page::BrowseForFile() {
   const std::wstring start = browseFolder_ + L"\\*." + Localizer::Translate(L"mp3{FTYPE_MP3}");
-  wchar_t file[MAX_PATH] = L"";
-  start.copy(file, MAX_PATH - 1);
-  const std::wstring filter =
-      Localizer::TranslateFilter(L"MP3 files|*.mp3|all files|*.*|{MP3_FILTER}");
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = Window();
-  dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.Flags = OFN_FILEMUSTEXIST;
-  if (GetOpenFileNameW(&dialog)) {
-    const std::wstring alias = (*this)->folderAliases.ToAlias(file);
-    int index = Find(combo_, alias);
-    if (index < 0) index = Add(combo_, alias);
-    SendMessageW(combo_, CB_SETCURSEL, index, 0);
+  const std::wstring file = PageTools::AskForBackupFile(Window(), start, false);
+  if (!file.empty()) {
+    PageTools::Combo::SelectOrAdd(combo_, (*this)->folderAliases.ToAlias(file));
   } else if (SendMessageW(combo_, CB_GETCOUNT, 0, 0) > 1) {
     SendMessageW(combo_, CB_SETCURSEL, 1, 0);
   }
