@@ -258,4 +258,17 @@ TEST_F(UpdateOnTheProgressPage, AValidFileTellsOfTheNewerVersionAndAsksForTheBan
   EXPECT_GT(place.right - place.left, 100);
 }
 
+TEST_F(UpdateOnTheProgressPage, TheSystemsBrowserHostTakesTheBannersPlace) {
+  server_.Reply(200,
+                "<?xml version=\"1.0\"?><tavrin version=\"1.0.117.0\" "
+                "adserver=\"http://127.0.0.1\" click=\"go/\"/>");
+  ShowPage([&](HWND page) {
+    HWND banner = GetDlgItem(page, IDC_BANNER);
+    ASSERT_NE(nullptr, banner);
+    EXPECT_EQ(0x52000000, GetWindowLongW(banner, GWL_STYLE) & 0x52000000);
+    EXPECT_EQ(nullptr, GetDlgItem(page, IDC_BANNER_PICTURE));
+  });
+  EXPECT_EQ(0, info_->newerVersion);
+}
+
 }  // namespace
