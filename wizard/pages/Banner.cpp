@@ -135,7 +135,8 @@ void Banner::ShowPicture(HWND page, const RECT& rect) {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BANNER_PICTURE)),
                              ui::Instance(), nullptr);
   if (!picture_) return;
-  // An icon keeps the size it is given; the static must not shrink to it.
+  // An icon static takes the size of its icon when it is made, and it has
+  // none yet: it gets the banner area back.
   SetWindowPos(picture_, nullptr, rect.left, rect.top, rect.right - rect.left,
                rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
   PageTools::ShowPictureIcon(picture_, picture, icon_);
