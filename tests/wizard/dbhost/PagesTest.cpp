@@ -294,8 +294,8 @@ std::vector<int> RowsInView(HWND editor) {
   return tracks;
 }
 
-void ScrollTo(HWND editor, int code) {
-  SendMessageW(editor, WM_VSCROLL, MAKEWPARAM(code, 0),
+void ScrollTo(HWND editor, int code, int position) {
+  SendMessageW(editor, WM_VSCROLL, MAKEWPARAM(code, position),
                reinterpret_cast<LPARAM>(GetDlgItem(editor, IDC_TRACK_SCROLL)));
 }
 
@@ -319,14 +319,21 @@ TEST(TrackEditorPage, EditsTwelveTracksRequiresAGenreAndSubmitsCompleteTexts) {
 
     const struct {
       int code;
+      int position;
       std::vector<int> rows;
-    } scrolls[] = {{SB_BOTTOM, {9, 10, 11, 12}},   {SB_LINEDOWN, {9, 10, 11, 12}},
-                   {SB_LINEUP, {8, 9, 10, 11}},    {SB_TOP, {1, 2, 3, 4}},
-                   {SB_PAGEDOWN, {4, 5, 6, 7}},    {SB_PAGEDOWN, {7, 8, 9, 10}},
-                   {SB_PAGEDOWN, {9, 10, 11, 12}}, {SB_PAGEUP, {6, 7, 8, 9}},
-                   {SB_TOP, {1, 2, 3, 4}}};
+    } scrolls[] = {{SB_BOTTOM, 0, {9, 10, 11, 12}},
+                   {SB_LINEDOWN, 0, {9, 10, 11, 12}},
+                   {SB_LINEUP, 0, {8, 9, 10, 11}},
+                   {SB_TOP, 0, {1, 2, 3, 4}},
+                   {SB_PAGEDOWN, 0, {4, 5, 6, 7}},
+                   {SB_PAGEDOWN, 0, {7, 8, 9, 10}},
+                   {SB_PAGEDOWN, 0, {9, 10, 11, 12}},
+                   {SB_PAGEUP, 0, {6, 7, 8, 9}},
+                   {SB_THUMBPOSITION, 2, {3, 4, 5, 6}},
+                   {SB_THUMBTRACK, 60, {9, 10, 11, 12}},
+                   {SB_TOP, 0, {1, 2, 3, 4}}};
     for (const auto& s : scrolls) {
-      ScrollTo(editor, s.code);
+      ScrollTo(editor, s.code, s.position);
       EXPECT_EQ(s.rows, RowsInView(editor)) << s.code;
     }
     // Moving into a row out of view scrolls it in and selects its text.
