@@ -24,11 +24,10 @@ using namespace SheetDriver;
 
 namespace {
 
-// The page after the track editor, as a plain template.
-class DestinationPage : public CWizardFramePage {
+// The pages before and after the two, as plain templates.
+class FramePage : public CWizardFramePage {
  public:
-  explicit DestinationPage(const CWizardInfo& info)
-      : CWizardFramePage(info, IDD_WIZ97_SELECTDESTFILE, L"Destination", L"") {}
+  FramePage(const CWizardInfo& info, int id) : CWizardFramePage(info, id, L"Frame", L"") {}
 };
 
 class TestSheet : public ui::Wizard97Sheet {
@@ -36,11 +35,12 @@ class TestSheet : public ui::Wizard97Sheet {
   explicit TestSheet(const CWizardInfo& info)
       : ui::Wizard97Sheet(IDB_HEADER, IDB_WATERMARK),
         info_(info),
+        operation_(info, IDD_WIZ97_SELECTOP),
         source_(info),
         editor_(info),
-        destination_(info) {
+        destination_(info, IDD_WIZ97_SELECTDESTFILE) {
     for (ui::WizardPage* page :
-         std::initializer_list<ui::WizardPage*>{&source_, &editor_, &destination_}) {
+         std::initializer_list<ui::WizardPage*>{&operation_, &source_, &editor_, &destination_}) {
       page->SetTitle(L"TAVRIN");
       AddPage(*page);
     }
@@ -58,12 +58,14 @@ class TestSheet : public ui::Wizard97Sheet {
   }
 
   CWizardInfo info_;
+  FramePage operation_;
   CWizardSelectSourceDrivePage source_;
   CWizardTrackEditorPage editor_;
-  DestinationPage destination_;
+  FramePage destination_;
 };
 
-// Runs the sheet on this thread while the steps run on another; Cancel ends it.
+// Runs the sheet on this thread while the steps run on another, from the
+// source-drive page on; Cancel ends it.
 void RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
   CoInitialize(nullptr);
   {
@@ -72,7 +74,8 @@ void RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
     std::thread driver([&] {
       HWND window = nullptr;
       if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
-      if (WaitForPage(window, IDD_WIZ97_SELECTSOURCEDRIVE)) steps(window);
+      if (WaitForPage(window, IDD_WIZ97_SELECTOP) && Go(window, kNext, IDD_WIZ97_SELECTSOURCEDRIVE))
+        steps(window);
       PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     });
     sheet.DoModal(nullptr);
@@ -191,6 +194,27 @@ TEST(SourceDrivePage, SeveralMatchesAreChosenInTheDialogOneMatchIsTakenAsItIs) {
       return c.thread == call.thread && c.text.rfind("CreateSession", 0) == 0;
     }));
   }
+}
+
+TEST(SourceDrivePage, AChoiceAskedForWhileAnotherPageIsShownWaitsForThePage) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}));
+  ScriptedDb db;
+  db.Script(Disc(3, "delay 300\nmatch A|X|rock|00000001|0\nmatch B|Y|jazz|00000002|0\n", "Y", "B"));
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
+    // The query ends and the thread waits for the choice; no dialog comes.
+    ASSERT_TRUE(WaitFor([&] { return Count(db, "Query") == 4; }));
+    EXPECT_FALSE(
+        WaitFor([] { return FindDialog(GetCurrentProcessId(), L"Select Match", false); }, 500));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+    HWND dialog = CandidateDialog();
+    ASSERT_TRUE(dialog);
+    SendDlgItemMessageW(dialog, IDC_CANDIDATES, LB_SETCURSEL, 1, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitForLabels(CurrentPage(sheet), L"Y", L"B"));
+  });
 }
 
 TEST(SourceDrivePage, NoMatchOrADeclinedChoiceLeadsToTheEditorAndANewDiscStartsEmpty) {
