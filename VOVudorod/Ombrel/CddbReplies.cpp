@@ -193,12 +193,10 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
       case kDiscYear:
         year = ParseInt(XmcdValue(line));
         break;
-      case kDiscGenre: {
-        const std::size_t eq = line.find(L'=');
-        if (eq != std::wstring::npos) genre += line.substr(eq + 1);
+      case kDiscGenre:
+        genre = XmcdValue(line);
         hasGenre = true;
         break;
-      }
       default:
         break;
     }
@@ -209,7 +207,7 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
   if (titled[0]) TakeTitle(titles[0], kDefaultArtist, disc.entries[0]);
   for (std::size_t e = 1; e < count; ++e)
     if (titled[e]) TakeTitle(titles[e], disc.entries[0].artist, disc.entries[e]);
-  const std::wstring entryGenre = hasGenre ? TrimBlanks(genre) : disc.category;
+  const std::wstring entryGenre = hasGenre ? genre : disc.category;
   for (DbCore::TrackRecord& e : disc.entries) {
     e.genre = entryGenre;
     e.year = year;
