@@ -170,8 +170,7 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
   const std::size_t count = (disc.discId & kTrackCountBits) + 1;
   std::vector<std::wstring> titles(count);
   std::vector<bool> titled(count);
-  bool hasGenre = false;
-  std::wstring genre;
+  std::wstring genre = disc.category;  // without a DGENRE line
   int32_t year = 0;
   disc.revision = -1;
   for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -195,7 +194,6 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
         break;
       case kDiscGenre:
         genre = XmcdValue(line);
-        hasGenre = true;
         break;
       default:
         break;
@@ -207,9 +205,8 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
   if (titled[0]) TakeTitle(titles[0], kDefaultArtist, disc.entries[0]);
   for (std::size_t e = 1; e < count; ++e)
     if (titled[e]) TakeTitle(titles[e], disc.entries[0].artist, disc.entries[e]);
-  const std::wstring entryGenre = hasGenre ? genre : disc.category;
   for (DbCore::TrackRecord& e : disc.entries) {
-    e.genre = entryGenre;
+    e.genre = genre;
     e.year = year;
   }
 }
