@@ -170,8 +170,7 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
   const std::size_t count = (disc.discId & kTrackCountBits) + 1;
   std::vector<std::wstring> titles(count);
   std::vector<bool> titled(count);
-  bool hasGenre = false;
-  std::wstring genre;
+  std::wstring genre = disc.category;  // without a DGENRE line
   int32_t year = 0;
   disc.revision = -1;
   for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -193,12 +192,9 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
       case kDiscYear:
         year = ParseInt(XmcdValue(line));
         break;
-      case kDiscGenre: {
-        const std::size_t eq = line.find(L'=');
-        if (eq != std::wstring::npos) genre += line.substr(eq + 1);
-        hasGenre = true;
+      case kDiscGenre:
+        genre = XmcdValue(line);
         break;
-      }
       default:
         break;
     }
@@ -209,9 +205,8 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
   if (titled[0]) TakeTitle(titles[0], kDefaultArtist, disc.entries[0]);
   for (std::size_t e = 1; e < count; ++e)
     if (titled[e]) TakeTitle(titles[e], disc.entries[0].artist, disc.entries[e]);
-  const std::wstring entryGenre = hasGenre ? TrimBlanks(genre) : disc.category;
   for (DbCore::TrackRecord& e : disc.entries) {
-    e.genre = entryGenre;
+    e.genre = genre;
     e.year = year;
   }
 }

@@ -241,6 +241,17 @@ TEST(CddbClient, SubmissionReachesEveryServerInXmcdForm) {
     EXPECT_EQ(headers, server.SubmissionHeaders(n));
     EXPECT_EQ(body, server.SubmissionBody(n));
   }
+  // The entry as a file of libcddb's local cache, <out>\<category>\<disc id>,
+  // for the host's check with libcddb's parser.
+  wchar_t out[MAX_PATH];
+  if (GetEnvironmentVariableW(L"TAVRIN_XMCD_OUT", out, MAX_PATH)) {
+    const std::wstring folder = std::wstring(out) + L"\\rock";
+    CreateDirectoryW(out, nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::ofstream entry((folder + L"\\0b014802").c_str(), std::ios::binary | std::ios::trunc);
+    entry << server.SubmissionBody(1);
+    EXPECT_TRUE(entry.good());
+  }
 }
 
 TEST(CddbClient, SubmissionIsJudgedByTheServersReplies) {

@@ -1,5 +1,8 @@
 // The online client's texts: commands, replies and the submission, without network.
+#include <windows.h>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "VOVudorod/Ombrel/CddbReplies.h"
 #include "VOVudorod/Ombrel/CddbText.h"
@@ -156,18 +159,57 @@ TEST(CddbReadReply, DefaultsRevisionAndIgnoredLines) {
   EXPECT_EQ(-1, Read(L"210 rock 0b014802 x\n# Revision: none\n").revision);
 }
 
+// An entry whose values go on over several lines; the host reads the same entry
+// with libcddb's parser and compares (TAVRIN_XMCD_OUT).
 TEST(CddbReadReply, ContinuedValuesAreJoined) {
-  const DbCore::DiscRecord disc = Read(
-      L"210 rock 0b014802 x\nDTITLE=A Very Long Artist Na\nDTITLE=me /\n"
-      L"DTITLE= A Long Album\nTTITLE0=Part one\nTTITLE0= and two\nTTITLE1=Part one\n"
-      L"TTITLE1=Part two\nDGENRE=Progressive \nDGENRE=Rock\n.\nTTITLE0=after the end\n");
-  ASSERT_EQ(3u, disc.entries.size());
+  const std::wstring entry =
+      L"# xmcd\n#\n# Track frame offsets:\n#\t150\n#\t13500\n#\t20000\n#\n"
+      L"# Disc length: 330 seconds\n# Revision: 2\nDISCID=0b014803\n"
+      L"DTITLE=A Very Long Artist Name / A Lo\nDTITLE=ng Album\nDGENRE=Progressive Rock\n"
+      L"TTITLE0=Part one\nTTITLE0= and two\nTTITLE1=Part one\nTTITLE1=Part two\n"
+      L"TTITLE2=\x0413\x043e\x0441\x0442\x044c / \x0414\x0443\nTTITLE2=\x044d\x0442 "
+      L"\x6771\x4eac\nEXTD=\nEXTT0=\nEXTT1=\nEXTT2=\nPLAYORDER=\n";
+  const DbCore::DiscRecord disc =
+      Read(L"210 rock 0b014803 x\n" + entry + L".\nTTITLE0=after the end\n", 0x0b014803);
+  ASSERT_EQ(4u, disc.entries.size());
+  EXPECT_EQ(2, disc.revision);
   EXPECT_EQ(L"A Very Long Artist Name", disc.entries[0].artist);
   EXPECT_EQ(L"A Long Album", disc.entries[0].title);
   EXPECT_EQ(L"Part one and two", disc.entries[1].title);
   EXPECT_EQ(L"A Very Long Artist Name", disc.entries[1].artist);
   EXPECT_EQ(L"Part onePart two", disc.entries[2].title);
+  EXPECT_EQ(L"\x0413\x043e\x0441\x0442\x044c", disc.entries[3].artist);
+  EXPECT_EQ(L"\x0414\x0443\x044d\x0442 \x6771\x4eac", disc.entries[3].title);
   EXPECT_EQ(L"Progressive Rock", disc.entries[2].genre);
+
+  // A value broken where artist and title part is joined before it is parted;
+  // of two genre lines the last counts.
+  const DbCore::DiscRecord split = Read(
+      L"210 rock 0b014802 x\nDTITLE=Artist Na\nDTITLE=me /\nDTITLE= Album\nDGENRE=Folk\n"
+      L"DGENRE=Rock\n");
+  ASSERT_EQ(3u, split.entries.size());
+  EXPECT_EQ(L"Artist Name", split.entries[0].artist);
+  EXPECT_EQ(L"Album", split.entries[0].title);
+  EXPECT_EQ(L"Rock", split.entries[0].genre);
+
+  // The entry as a file of libcddb's local cache, <out>\<category>\<disc id>,
+  // and beside it what was read from it.
+  wchar_t out[MAX_PATH];
+  if (!GetEnvironmentVariableW(L"TAVRIN_XMCD_OUT", out, MAX_PATH)) return;
+  const std::wstring folder = std::wstring(out) + L"\\misc";
+  CreateDirectoryW(out, nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring parsed = L"genre " + disc.entries[0].genre + L"\nartist " + disc.entries[0].artist +
+                        L"\ntitle " + disc.entries[0].title + L"\n";
+  for (std::size_t i = 1; i < disc.entries.size(); ++i)
+    parsed += L"track " + std::to_wstring(i) + L" " + disc.entries[i].artist + L" / " +
+              disc.entries[i].title + L"\n";
+  for (const auto& [name, text] :
+       {std::make_pair(L"0b014803", entry), std::make_pair(L"0b014803.parsed", parsed)}) {
+    std::ofstream file((folder + L"\\" + name).c_str(), std::ios::binary | std::ios::trunc);
+    file << Cddb::ToUtf8(text);
+    EXPECT_TRUE(file.good());
+  }
 }
 
 TEST(CddbReadReply, OtherRepliesGiveNoEntries) {

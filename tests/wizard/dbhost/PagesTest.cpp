@@ -24,11 +24,10 @@ using namespace SheetDriver;
 
 namespace {
 
-// The page after the track editor, as a plain template.
-class DestinationPage : public CWizardFramePage {
+// The pages before and after the two, as plain templates.
+class FramePage : public CWizardFramePage {
  public:
-  explicit DestinationPage(const CWizardInfo& info)
-      : CWizardFramePage(info, IDD_WIZ97_SELECTDESTFILE, L"Destination", L"") {}
+  FramePage(const CWizardInfo& info, int id) : CWizardFramePage(info, id, L"Frame", L"") {}
 };
 
 class TestSheet : public ui::Wizard97Sheet {
@@ -36,11 +35,12 @@ class TestSheet : public ui::Wizard97Sheet {
   explicit TestSheet(const CWizardInfo& info)
       : ui::Wizard97Sheet(IDB_HEADER, IDB_WATERMARK),
         info_(info),
+        operation_(info, IDD_WIZ97_SELECTOP),
         source_(info),
         editor_(info),
-        destination_(info) {
+        destination_(info, IDD_WIZ97_SELECTDESTFILE) {
     for (ui::WizardPage* page :
-         std::initializer_list<ui::WizardPage*>{&source_, &editor_, &destination_}) {
+         std::initializer_list<ui::WizardPage*>{&operation_, &source_, &editor_, &destination_}) {
       page->SetTitle(L"TAVRIN");
       AddPage(*page);
     }
@@ -58,12 +58,14 @@ class TestSheet : public ui::Wizard97Sheet {
   }
 
   CWizardInfo info_;
+  FramePage operation_;
   CWizardSelectSourceDrivePage source_;
   CWizardTrackEditorPage editor_;
-  DestinationPage destination_;
+  FramePage destination_;
 };
 
-// Runs the sheet on this thread while the steps run on another; Cancel ends it.
+// Runs the sheet on this thread while the steps run on another, from the
+// source-drive page on; Cancel ends it.
 void RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
   CoInitialize(nullptr);
   {
@@ -72,7 +74,8 @@ void RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
     std::thread driver([&] {
       HWND window = nullptr;
       if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
-      if (WaitForPage(window, IDD_WIZ97_SELECTSOURCEDRIVE)) steps(window);
+      if (WaitForPage(window, IDD_WIZ97_SELECTOP) && Go(window, kNext, IDD_WIZ97_SELECTSOURCEDRIVE))
+        steps(window);
       PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     });
     sheet.DoModal(nullptr);
@@ -193,6 +196,27 @@ TEST(SourceDrivePage, SeveralMatchesAreChosenInTheDialogOneMatchIsTakenAsItIs) {
   }
 }
 
+TEST(SourceDrivePage, AChoiceAskedForWhileAnotherPageIsShownWaitsForThePage) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}));
+  ScriptedDb db;
+  db.Script(Disc(3, "delay 300\nmatch A|X|rock|00000001|0\nmatch B|Y|jazz|00000002|0\n", "Y", "B"));
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
+    // The query ends and the thread waits for the choice; no dialog comes.
+    ASSERT_TRUE(WaitFor([&] { return Count(db, "Query") == 4; }));
+    EXPECT_FALSE(
+        WaitFor([] { return FindDialog(GetCurrentProcessId(), L"Select Match", false); }, 500));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+    HWND dialog = CandidateDialog();
+    ASSERT_TRUE(dialog);
+    SendDlgItemMessageW(dialog, IDC_CANDIDATES, LB_SETCURSEL, 1, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitForLabels(CurrentPage(sheet), L"Y", L"B"));
+  });
+}
+
 TEST(SourceDrivePage, NoMatchOrADeclinedChoiceLeadsToTheEditorAndANewDiscStartsEmpty) {
   VirtualDriveSetup drives;
   drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60, 60}));
@@ -294,8 +318,8 @@ std::vector<int> RowsInView(HWND editor) {
   return tracks;
 }
 
-void ScrollTo(HWND editor, int code) {
-  SendMessageW(editor, WM_VSCROLL, MAKEWPARAM(code, 0),
+void ScrollTo(HWND editor, int code, int position) {
+  SendMessageW(editor, WM_VSCROLL, MAKEWPARAM(code, position),
                reinterpret_cast<LPARAM>(GetDlgItem(editor, IDC_TRACK_SCROLL)));
 }
 
@@ -319,14 +343,21 @@ TEST(TrackEditorPage, EditsTwelveTracksRequiresAGenreAndSubmitsCompleteTexts) {
 
     const struct {
       int code;
+      int position;
       std::vector<int> rows;
-    } scrolls[] = {{SB_BOTTOM, {9, 10, 11, 12}},   {SB_LINEDOWN, {9, 10, 11, 12}},
-                   {SB_LINEUP, {8, 9, 10, 11}},    {SB_TOP, {1, 2, 3, 4}},
-                   {SB_PAGEDOWN, {4, 5, 6, 7}},    {SB_PAGEDOWN, {7, 8, 9, 10}},
-                   {SB_PAGEDOWN, {9, 10, 11, 12}}, {SB_PAGEUP, {6, 7, 8, 9}},
-                   {SB_TOP, {1, 2, 3, 4}}};
+    } scrolls[] = {{SB_BOTTOM, 0, {9, 10, 11, 12}},
+                   {SB_LINEDOWN, 0, {9, 10, 11, 12}},
+                   {SB_LINEUP, 0, {8, 9, 10, 11}},
+                   {SB_TOP, 0, {1, 2, 3, 4}},
+                   {SB_PAGEDOWN, 0, {4, 5, 6, 7}},
+                   {SB_PAGEDOWN, 0, {7, 8, 9, 10}},
+                   {SB_PAGEDOWN, 0, {9, 10, 11, 12}},
+                   {SB_PAGEUP, 0, {6, 7, 8, 9}},
+                   {SB_THUMBPOSITION, 2, {3, 4, 5, 6}},
+                   {SB_THUMBTRACK, 60, {9, 10, 11, 12}},
+                   {SB_TOP, 0, {1, 2, 3, 4}}};
     for (const auto& s : scrolls) {
-      ScrollTo(editor, s.code);
+      ScrollTo(editor, s.code, s.position);
       EXPECT_EQ(s.rows, RowsInView(editor)) << s.code;
     }
     // Moving into a row out of view scrolls it in and selects its text.

@@ -222,7 +222,8 @@ TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
   ASSERT_TRUE(Press(sheet_, kCancel));
   EXPECT_EQ(0u, ExitCode());
   const std::string settings = ReadFile(SettingsFile());
-  for (const char* value : {"Quality", "NameFormat", "mruBackup"})
+  for (const char* value :
+       {"Quality", "NameFormat", "mruBackup", "mruExport", "mruPics", "mruDiscImage"})
     EXPECT_EQ(std::string::npos, settings.find(value)) << value << " in\n" << settings;
 }
 
@@ -239,6 +240,8 @@ TEST_F(Wizard, FinishSavesTheSettings) {
   const std::string settings = ReadFile(SettingsFile());
   EXPECT_NE(std::string::npos, settings.find("<Quality type=\"int\" value=\"255\"")) << settings;
   EXPECT_NE(std::string::npos, settings.find("<NameFormat type=\"int\" value=\"0\"")) << settings;
+  for (const char* list : {"mruBackup", "mruExport", "mruPics", "mruDiscImage"})
+    EXPECT_NE(std::string::npos, settings.find(std::string("<") + list + ">")) << list;
 }
 
 TEST_F(Wizard, HelpOpensEachPagesTopicAndTheButtonsPopUps) {
