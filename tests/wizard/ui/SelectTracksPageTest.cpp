@@ -209,7 +209,7 @@ TEST_F(SelectTracksPage, ListsEveryDiscsTracksAndHandsTheCheckedOnesToTheExtract
 
     CheckOnly(list, {0, 3});
     SendMessageW(formats, CB_SETCURSEL, 4, 0);
-    const ExtracterData* engine = info_->extracter.get();
+    const boost::weak_ptr<ExtracterData> engine = info_->extracter;
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
     EXPECT_EQ((std::vector<int32_t>{1, 2}), info_->trackIndices);
     EXPECT_EQ((std::vector<int32_t>{0, 1}), info_->discQueue);
@@ -218,7 +218,7 @@ TEST_F(SelectTracksPage, ListsEveryDiscsTracksAndHandsTheCheckedOnesToTheExtract
     EXPECT_EQ(songs, info_->outputPaths);
     EXPECT_EQ(4, info_->nameFormat);
     EXPECT_EQ(folder, info_->mruExport.GetItems().front());
-    EXPECT_EQ(engine, info_->extracter.get());  // left running for the extraction
+    EXPECT_EQ(engine.lock(), info_->extracter);  // left running for the extraction
 
     // The empty folder got the front cover, the playlist and a folder per disc.
     EXPECT_EQ(kFrontCover, ReadFileBytes(folder + L"\\folder.jpg"));
@@ -232,7 +232,8 @@ TEST_F(SelectTracksPage, ListsEveryDiscsTracksAndHandsTheCheckedOnesToTheExtract
     // holds files, so a WAV choice gets neither playlist nor picture again.
     ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTTRACKS));
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
-    EXPECT_NE(engine, info_->extracter.get());
+    EXPECT_TRUE(engine.expired());
+    EXPECT_TRUE(info_->extracter != nullptr);
     DeleteFileW((folder + L"\\AC.DC - Album 1.m3u").c_str());
     TypeFolder(page, folder);
     CheckOnly(list, {1});
