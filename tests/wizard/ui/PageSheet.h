@@ -5,11 +5,13 @@
 // while the test's steps drive it from a second thread.
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 #include <ole2.h>
 
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "common/Settings.h"
 #include "common/SettingsXmlStore.h"
@@ -39,23 +41,38 @@ class StandInPage : public CWizardPageBase {
   int back_;
 };
 
+// What the sheet passes on of the system's messages: a volume's arrival or
+// removal, as the program's sheet does.
+using DeviceChange = std::function<void(const DEV_BROADCAST_HDR*)>;
+
 class Sheet : public ui::Wizard97Sheet {
  public:
   Sheet(const CWizardInfo& info, ui::WizardPage& before, ui::WizardPage& page,
-        ui::WizardPage& after)
-      : ui::Wizard97Sheet(IDB_HEADER, IDB_WATERMARK), info_(info) {
+        ui::WizardPage& after, DeviceChange deviceChange)
+      : ui::Wizard97Sheet(IDB_HEADER, IDB_WATERMARK),
+        info_(info),
+        deviceChange_(std::move(deviceChange)) {
     for (ui::WizardPage* p : {&before, &page, &after}) AddPage(*p);
   }
 
  private:
   void OnInitialized() override { info_->sheetWindow = Window(); }
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override {
+    if (message == WM_DEVICECHANGE && deviceChange_ && lParam) {
+      deviceChange_(reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam));
+      return 0;
+    }
+    return ui::Wizard97Sheet::OnMessage(message, wParam, lParam, handled);
+  }
   CWizardInfo info_;
+  DeviceChange deviceChange_;
 };
 
 // Runs the sheet, which starts on `before`; the steps end with Cancel.
 inline INT_PTR Run(const CWizardInfo& info, ui::WizardPage& before, ui::WizardPage& page,
-                   ui::WizardPage& after, const std::function<void(HWND sheet)>& steps) {
-  Sheet sheet(info, before, page, after);
+                   ui::WizardPage& after, const std::function<void(HWND sheet)>& steps,
+                   DeviceChange deviceChange = nullptr) {
+  Sheet sheet(info, before, page, after, std::move(deviceChange));
   std::thread driver([&] {
     HWND window = nullptr;
     if (!SheetDriver::WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
@@ -89,7 +106,9 @@ inline HWND WaitForDialogOver(HWND sheet, const std::wstring& caption = L"") {
   SheetDriver::WaitFor([&] {
     for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !found;
          w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-      if (w == sheet || GetWindow(w, GW_OWNER) != sheet || !IsWindowVisible(w)) continue;
+      HWND owner = GetWindow(w, GW_OWNER);
+      if (w == sheet || !owner || GetAncestor(owner, GA_ROOT) != sheet || !IsWindowVisible(w))
+        continue;
       if (!caption.empty() && SheetDriver::Text(w) != caption) continue;
       found = w;
     }
