@@ -112,6 +112,15 @@ TEST_F(SelectRecorderPage, TellsWhatEachMediumTakesAndEjects) {
     HWND page = CurrentPage(sheet);
     HWND recorders = GetDlgItem(page, IDC_RECORDERS);
     ASSERT_EQ(7, SendMessageW(recorders, CB_GETCOUNT, 0, 0));
+    // Only the written CD-RW's capacity comes from its ATIP.
+    const std::vector<std::string> probes = drives_.TakeLog();
+    std::vector<std::string> atip;
+    for (const std::string& line : probes)
+      if (line.find(" cdb=43000400") != std::string::npos)
+        atip.push_back(line.substr(0, line.find(" fetched")));
+    ASSERT_FALSE(atip.empty());
+    for (const std::string& line : atip)
+      EXPECT_EQ("VD-F cdb=43000400000000008000 timeout=10 buf=128 hr=00000000", line);
     EXPECT_EQ(L"Disc Image File", ComboItem(recorders, 0));
     // The first blank disc is chosen.
     EXPECT_EQ(kE, SelectedData(recorders));
