@@ -124,7 +124,7 @@ LRESULT CWizardSelectTracksPage::OnMessage(UINT message, WPARAM wParam, LPARAM l
     const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
     if (header.idFrom != IDC_TRACKS) return 0;
     if (header.code == LVN_ITEMCHANGED) {
-      CountChecked();
+      if (!filling_) CountChecked();
     } else if (header.code == LVN_KEYDOWN) {
       const auto& key = *reinterpret_cast<const NMLVKEYDOWN*>(lParam);
       if (key.wVKey == 'A' && GetKeyState(VK_CONTROL) < 0) {
@@ -169,8 +169,10 @@ void CWizardSelectTracksPage::SetUpControls() {
 }
 
 void CWizardSelectTracksPage::Fill() {
+  filling_ = true;
   FillTracks();
   FillFolders();
+  filling_ = false;
 }
 
 void CWizardSelectTracksPage::FillTracks() {

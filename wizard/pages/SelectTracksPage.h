@@ -56,4 +56,5 @@ class CWizardSelectTracksPage : public CWizardPageBase {
   std::vector<Item> items_;
   std::wstring folder_;
   int checked_ = 0;
+  bool filling_ = false;  // the list is being rebuilt: its changes are not counted
 };
