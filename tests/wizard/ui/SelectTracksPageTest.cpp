@@ -13,7 +13,6 @@
 
 #include <boost/weak_ptr.hpp>
 
-#include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/jobs/ExtracterData.h"
 #include "engine/streams/ByteSourceSB.h"
@@ -236,7 +235,10 @@ TEST_F(SelectTracksPage, ListsEveryDiscsTracksAndHandsTheCheckedOnesToTheExtract
 
     // The empty folder got the front cover, the playlist and a folder per disc.
     EXPECT_EQ(kFrontCover, ReadFileBytes(folder + L"\\folder.jpg"));
-    const std::string list8 = Utf8::Encode(songs[0]) + "\r\n" + Utf8::Encode(songs[1]) + "\r\n";
+    // UTF-8 without a byte-order mark, CR LF after every line.
+    const std::string base(folder.begin(), folder.end());  // the temporary folder is ASCII
+    const std::string list8 =
+        base + "\\1\\1 - A.B - Song..mp3\r\n" + base + "\\2\\2 - Player 2.2 - T\xC5\x8Dne.mp3\r\n";
     EXPECT_EQ(Bytes(list8.begin(), list8.end()), ReadFileBytes(folder + L"\\AC.DC - Album 1.m3u"));
     EXPECT_TRUE(IsFolder(folder + L"\\1"));
     EXPECT_TRUE(IsFolder(folder + L"\\2"));
