@@ -16,9 +16,13 @@
 #include "engine/jobs/ExtracterData.h"
 #include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/ExtractFolder.h"
+#include "wizard/pages/ListViewCells.h"
 #include "wizard/resources/resource.h"
 
 namespace {
+
+using ListViewCells::InsertColumn;
+using ListViewCells::SetCell;
 
 const DWORD kListStyles = LVS_EX_CHECKBOXES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
 const int kHeadingPadding = 15;
@@ -31,20 +35,6 @@ const int kGroupBase = 100;
 // Samples per MP3 frame times CD frames per second.
 const int64_t kCdFramesPerMp3Frame = 86400;
 enum FolderMask { kMusic = 2, kGeneral = 4 };
-
-void InsertColumn(HWND list, int index, const std::wstring& header, int width) {
-  LVCOLUMNW column = {};
-  column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.fmt = LVCFMT_LEFT;
-  column.pszText = const_cast<wchar_t*>(header.c_str());
-  column.cx = width;
-  column.iSubItem = index;
-  ListView_InsertColumn(list, index, &column);
-}
-
-void SetCell(HWND list, int row, int column, const std::wstring& text) {
-  ListView_SetItemText(list, row, column, const_cast<wchar_t*>(text.c_str()));
-}
 
 const TrackText* Entry(const BackupDisc& disc, int k) {
   const std::vector<TrackText>& texts = disc.disc.tracks;

@@ -126,17 +126,6 @@ inline void Choose(HWND page, int control, int index) {
                reinterpret_cast<LPARAM>(combo));
 }
 
-inline std::wstring ComboItem(HWND combo, int index) {
-  wchar_t text[MAX_PATH + 1] = L"";
-  COMBOBOXEXITEMW item = {};
-  item.mask = CBEIF_TEXT;
-  item.iItem = index;
-  item.pszText = text;
-  item.cchTextMax = MAX_PATH + 1;
-  SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  return item.pszText ? item.pszText : L"";
-}
-
 inline HWND ComboEdit(HWND combo) {
   return reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0));
 }

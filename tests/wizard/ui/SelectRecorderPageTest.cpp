@@ -16,6 +16,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/ui/PageSheet.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/SelectRecorderPage.h"
 
 using namespace SheetDriver;
@@ -47,25 +48,7 @@ std::wstring MyDocuments() {
 }
 
 LPARAM SelectedData(HWND combo) {
-  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  COMBOBOXEXITEMW item = {};
-  item.mask = CBEIF_LPARAM;
-  item.iItem = index;
-  return index < 0 || !SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))
-             ? -1
-             : item.lParam;
-}
-
-int IndexOf(HWND combo, LPARAM data) {
-  for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
-    COMBOBOXEXITEMW item = {};
-    item.mask = CBEIF_LPARAM;
-    item.iItem = i;
-    if (SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) &&
-        item.lParam == data)
-      return i;
-  }
-  return -1;
+  return ComboBoxEx::ItemData(combo, ComboBoxEx::Selection(combo));
 }
 
 class SelectRecorderPage : public ::testing::Test {
@@ -88,7 +71,7 @@ class SelectRecorderPage : public ::testing::Test {
   // Chooses the recorder (0: the disc image) and waits for the status line.
   static bool Pick(HWND page, LPARAM letter, const std::wstring& status) {
     HWND recorders = GetDlgItem(page, IDC_RECORDERS);
-    Choose(page, IDC_RECORDERS, IndexOf(recorders, letter));
+    Choose(page, IDC_RECORDERS, ComboBoxEx::FindData(recorders, letter));
     return WaitFor([&] {
       return SelectedData(recorders) == letter &&
              Text(GetDlgItem(page, IDC_MEDIA_STATUS)) == status;
@@ -121,7 +104,7 @@ TEST_F(SelectRecorderPage, TellsWhatEachMediumTakesAndEjects) {
     ASSERT_FALSE(atip.empty());
     for (const std::string& line : atip)
       EXPECT_EQ("VD-F cdb=43000400000000008000 timeout=10 buf=128 hr=00000000", line);
-    EXPECT_EQ(L"Disc Image File", ComboItem(recorders, 0));
+    EXPECT_EQ(L"Disc Image File", ComboBoxEx::ItemText(recorders, 0));
     // The first blank disc is chosen.
     EXPECT_EQ(kE, SelectedData(recorders));
     EXPECT_EQ(L"valid empty recordable CD", Text(GetDlgItem(page, IDC_MEDIA_STATUS)));
@@ -280,31 +263,27 @@ TEST_F(SelectRecorderPage, RecordersWithoutRawWritingAreLeftOutAndNamed) {
   drives_.Describe(slow);
   info_->discs = {Disc(1, 20000), Disc(2, 20000)};  // Back leads to the select-discs page
   RunSheet([&](HWND sheet) {
-    ASSERT_TRUE(Press(sheet, kNext));
-    HWND box = WaitForDialogOver(sheet, L"Velmora TAVRIN Wizard...");
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(
+    // Next from the select-discs page brings the box; the page shows after it.
+    auto activate = [&](const std::wstring& text, int items) {
+      ASSERT_TRUE(Press(sheet, kNext));
+      HWND box = WaitForDialogOver(sheet, L"Velmora TAVRIN Wizard...");
+      ASSERT_NE(nullptr, box);
+      EXPECT_EQ(text, Text(GetDlgItem(box, 0xFFFF)));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_SELECTRECORDER));
+      EXPECT_EQ(items,
+                SendMessageW(GetDlgItem(CurrentPage(sheet), IDC_RECORDERS), CB_GETCOUNT, 0, 0));
+    };
+    activate(
         L"None of the recorders in your system is capable of recording in RAW mode\n"
         L"TAVRIN will only offer to write to a disc image file.",
-        Text(GetDlgItem(box, 0xFFFF)));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_SELECTRECORDER));
-    HWND recorders = GetDlgItem(CurrentPage(sheet), IDC_RECORDERS);
-    EXPECT_EQ(1, SendMessageW(recorders, CB_GETCOUNT, 0, 0));
-
+        1);
     drives_.Describe(slow + Drive("E", "medium = cdr\ncapacity = 79:59:74\n"));
-    ASSERT_TRUE(Press(sheet, kBack));
-    ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97SELDISCS));
-    ASSERT_TRUE(Press(sheet, kNext));
-    box = WaitForDialogOver(sheet, L"Velmora TAVRIN Wizard...");
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97SELDISCS));
+    activate(
         L"At least one of your recorders is not capable of recording in RAW mode\n"
         L"TAVRIN will only offer RAW-capable recorders.",
-        Text(GetDlgItem(box, 0xFFFF)));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_SELECTRECORDER));
-    EXPECT_EQ(2, SendMessageW(recorders, CB_GETCOUNT, 0, 0));
+        2);
   });
 }
 

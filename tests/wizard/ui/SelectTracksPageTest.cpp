@@ -20,6 +20,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/wizard/ui/PageSheet.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/SelectTracksPage.h"
 
 using namespace SheetDriver;
@@ -203,12 +204,12 @@ TEST_F(SelectTracksPage, ListsEveryDiscsTracksAndHandsTheCheckedOnesToTheExtract
     EXPECT_EQ(0, info_->nameFormat);
 
     HWND folders = GetDlgItem(page, IDC_DEST_FOLDER);
-    EXPECT_EQ(L"< Browse ... >", ComboItem(folders, 0));
-    EXPECT_EQ(L"My Music", ComboItem(folders, 1));
+    EXPECT_EQ(L"< Browse ... >", ComboBoxEx::ItemText(folders, 0));
+    EXPECT_EQ(L"My Music", ComboBoxEx::ItemText(folders, 1));
     EXPECT_EQ(1, SendMessageW(folders, CB_GETCURSEL, 0, 0));
     const int count = static_cast<int>(SendMessageW(folders, CB_GETCOUNT, 0, 0));
-    EXPECT_EQ(remembered, ComboItem(folders, count - 1));
-    for (int i = 2; i < count - 1; ++i) EXPECT_NE(L"My Music", ComboItem(folders, i));
+    EXPECT_EQ(remembered, ComboBoxEx::ItemText(folders, count - 1));
+    for (int i = 2; i < count - 1; ++i) EXPECT_NE(L"My Music", ComboBoxEx::ItemText(folders, i));
     EXPECT_TRUE(info_->extracter != nullptr);  // scanning already
 
     // Next needs a checked track and a folder that exists.
@@ -343,7 +344,7 @@ TEST_F(SelectTracksPage, BrowsedFolderIsAddedAndChosen) {
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(browse); }));
     EXPECT_TRUE(WaitFor([&] { return SendMessageW(folders, CB_GETCOUNT, 0, 0) == count + 1; }));
     const std::wstring alias = L"My Music\\Browsed " + std::to_wstring(GetCurrentProcessId());
-    EXPECT_EQ(alias, ComboItem(folders, count));
+    EXPECT_EQ(alias, ComboBoxEx::ItemText(folders, count));
     EXPECT_EQ(count, SendMessageW(folders, CB_GETCURSEL, 0, 0));
 
     Choose(page, IDC_DEST_FOLDER, 0);
