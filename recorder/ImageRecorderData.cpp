@@ -83,17 +83,11 @@ bool ImageRecorderData::Setup(HWND notify, const std::wstring& cuePath,
 }
 
 bool ImageRecorderData::StartThread() {
-  if (discs_.empty() || started_) return false;
+  if (discs_.empty()) return false;
   const int64_t sectors = RawToc::TrackLength(0, discs_[discIndex_].toc);
   // A started job never reports range 0, which would read as "not started".
   range_ = std::max(1, static_cast<int>(sectors * 44100 / 86400 / 100));
-  try {
-    Launch([this] { ThreadProc(); });
-    started_ = true;
-  } catch (const std::exception&) {
-    return false;
-  }
-  return true;
+  return Launch([this] { ThreadProc(); });
 }
 
 void ImageRecorderData::ThreadProc() {

@@ -38,7 +38,6 @@ class ImageRecorderData : public ThreadedJob {
 
   std::size_t discIndex_ = 0;
   bool failed_ = false;
-  bool started_ = false;
   std::wstring cuePath_, binPath_, backupPath_;
   std::vector<BackupDisc> discs_;
   std::wstring binTemp_, cueTemp_;  // files this job created, until they take their names

@@ -2,29 +2,12 @@
 
 #include <stdexcept>
 
+#include "engine/mp3/BackupMp3Format.h"
 #include "engine/streams/ChunkFilter.h"
 #include "engine/streams/SeekableDevice.h"
 
 namespace Recorder {
 namespace {
-
-// The MP3 stream of a backup file as the ACM codec wants it described.
-MPEGLAYER3WAVEFORMAT BackupMp3Format() {
-  MPEGLAYER3WAVEFORMAT f{};
-  f.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-  f.wfx.nChannels = 2;
-  f.wfx.nSamplesPerSec = 44100;
-  f.wfx.nAvgBytesPerSec = 8000;
-  f.wfx.nBlockAlign = 1;
-  f.wfx.wBitsPerSample = 0;
-  f.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
-  f.wID = MPEGLAYER3_ID_MPEG;
-  f.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-  f.nBlockSize = 144 * 8000 / 44100;
-  f.nFramesPerBlock = 1;
-  f.nCodecDelay = 1393;
-  return f;
-}
 
 const unsigned kOutputRate = 44100;
 const unsigned kFrameBytes = 4;
@@ -42,7 +25,7 @@ Mp3Decoder::Mp3Decoder(const std::wstring& path, std::streampos audioStart, int3
   namespace io = boost::iostreams;
   mp3_->push(io::chunkfilter<io::input_seekable, unsigned char>(audioStart, audioLength));
   mp3_->push(io::SeekableDevice<unsigned char>(fileStream_));
-  MPEGLAYER3WAVEFORMAT format = BackupMp3Format();
+  MPEGLAYER3WAVEFORMAT format = AcmWrapper::BackupMp3Format();
   unsigned inputBytes = 0;
   if (!acm_ || FAILED(acm_->OpenDecoder(&format.wfx, kOutputRate, this, &Mp3Decoder::ReadMp3)) ||
       FAILED(acm_->GetBufferSizes(&inputBytes, nullptr)) || inputBytes < kFrameBytes)

@@ -141,15 +141,9 @@ bool RecorderData::Setup(HWND notify, CWizardInfo info) {
 }
 
 bool RecorderData::StartThread() {
-  if (discs_.empty() || started_) return false;
+  if (discs_.empty()) return false;
   range_ = Recorder::kWriteSteps + (eraseFirst_ ? Recorder::kEraseSteps : 0);
-  try {
-    Launch([this] { ThreadProc(); });
-    started_ = true;
-  } catch (const std::exception&) {
-    return false;
-  }
-  return true;
+  return Launch([this] { ThreadProc(); });
 }
 
 void RecorderData::ThreadProc() {

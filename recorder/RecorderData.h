@@ -58,7 +58,6 @@ class RecorderData : public ThreadedJob {
   RecorderSystemCalls calls_;
   ComPtr<Recorder::RawWriterEvent> writeSink_;
   ComPtr<Recorder::EraserEvent> eraseSink_;
-  bool started_ = false;
   bool eraseFirst_ = false, cdText_ = false;
   std::size_t discIndex_ = 0;
   int driveNumber_ = 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/Localizer.h"
+#include "common/TextFormat.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
 
@@ -32,20 +33,6 @@ std::wstring FreeName(const std::wstring& name, const std::wstring& extension,
   return name + suffix + extension;
 }
 
-// Each "%d" of a translated pattern in turn takes the next number; nothing else
-// of a language file's text is interpreted.
-std::wstring FormatNumbers(std::wstring pattern, const std::vector<std::size_t>& numbers) {
-  std::size_t at = 0;
-  for (std::size_t n : numbers) {
-    at = pattern.find(L"%d", at);
-    if (at == std::wstring::npos) break;
-    const std::wstring digits = std::to_wstring(n);
-    pattern.replace(at, 2, digits);
-    at += digits.size();
-  }
-  return pattern;
-}
-
 }  // namespace
 
 std::wstring DefaultTitle(const DiscInfo& disc) {
@@ -68,10 +55,11 @@ std::wstring MakeDiscImageFileName(const std::vector<BackupDisc>& discs, std::si
   std::wstring name =
       FileNameOf(disc < discs.size() ? DefaultTitle(discs[disc].disc) : DefaultTitle(DiscInfo()));
   if (discs.size() > 1)
-    name += L" (" +
-            FileNameOf(FormatNumbers(Localizer::Translate(L"%d of %d{D_OF_D}"),
-                                     {disc + 1, discs.size()})) +
-            L")";
+    name +=
+        L" (" +
+        FileNameOf(TextFormat::Fill(Localizer::Translate(L"%d of %d{D_OF_D}"),
+                                    {std::to_wstring(disc + 1), std::to_wstring(discs.size())})) +
+        L")";
   return FreeName(name, extension, folder);
 }
 

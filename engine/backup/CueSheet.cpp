@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/CodePage.h"
 #include "engine/cd/RawToc.h"
 
 namespace BackupFile {
@@ -28,18 +29,7 @@ std::string FormatCueTime(unsigned n, const std::vector<unsigned char>& toc) {
   return buf;
 }
 
-std::string ToAnsi(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int length = static_cast<int>(text.size());
-  const int size =
-      WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string out(static_cast<std::size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, &out[0], size, nullptr, nullptr) !=
-      size)
-    return std::string();
-  return out;
-}
+std::string ToAnsi(const std::wstring& text) { return CodePage::FromWide(text, CP_THREAD_ACP); }
 
 std::string MakeCueSheet(const BackupDisc& disc, const std::string& fileName,
                          const std::string& fileType, bool withTrackTexts) {

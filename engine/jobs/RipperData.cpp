@@ -189,8 +189,7 @@ HRESULT RipperData::StartRip() {
   // A running job never reports range 0, even for a disc of less than a second.
   range_ = std::max(1, sectorCount_ / kSectorsPerStep + copySteps_);
   oldFile_ = std::make_unique<TempCopy>(backupPath_);
-  Launch([this] { RipperThread(this); });
-  return 0;
+  return Launch([this] { RipperThread(this); }) ? 0 : E_FAIL;
 }
 
 std::unique_ptr<RipperData::OutputFile> RipperData::OpenOutput(const std::wstring& path) {

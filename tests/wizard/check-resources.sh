@@ -12,7 +12,7 @@ grep -Eq '^ *FILEVERSION 1, 0, 117, 0' <<<"$rc" || fail "file version"
 grep -Eq '^ *PRODUCTVERSION 1, 0, 117, 0' <<<"$rc" || fail "product version"
 grep -q '^128 14 ' <<<"$rc" || fail "icon group 128"
 for id in 204 205; do grep -q "^$id 2 " <<<"$rc" || fail "bitmap $id"; done
-for id in 100 107 108 203 204 205 206 208 209 210 211 212 213 215; do
+for id in 100 107 108 203 204 205 206 208 209 210 211 212 213 214 215; do
   grep -q "^$id DIALOGEX" <<<"$rc" || fail "dialog $id"
 done
 echo "resources OK: $1"

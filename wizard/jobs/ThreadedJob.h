@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "wizard/jobs/Action.h"
@@ -30,10 +31,18 @@ class ThreadedJob : public Action {
   std::wstring Message() override { return text_; }
 
  protected:
-  // Starts the worker; the worker must end by calling Done().
+  // Starts the worker, once; false when it ran before or the system could
+  // not start a thread. The worker must end by calling Done().
   template <typename F>
-  void Launch(F&& body) {
-    worker_ = std::thread(std::forward<F>(body));
+  bool Launch(F&& body) {
+    if (launched_) return false;
+    try {
+      worker_ = std::thread(std::forward<F>(body));
+    } catch (const std::system_error&) {
+      return false;
+    }
+    launched_ = true;
+    return true;
   }
   bool Stopping() const { return stop_.load(); }
   const std::atomic<bool>& StopFlag() const { return stop_; }
@@ -65,5 +74,6 @@ class ThreadedJob : public Action {
 
  private:
   std::atomic<bool> stop_{false};
+  bool launched_ = false;
   std::thread worker_;
 };

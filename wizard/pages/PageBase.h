@@ -15,4 +15,7 @@ class CWizardPageBase : public ui::WizardPage, public CWizardInfo {
   int OnWizardNext() override { return NextPageId(Id()); }
   int OnWizardBack() override { return PrevPageId(Id()); }
   void OnHelp() override { ShowPageHelp(Id()); }
+
+  // Whether Shift is held down now: the user's way to ask a page for more.
+  static bool ShiftHeld() { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }
 };

@@ -1,13 +1,45 @@
 #pragma once
-#include "wizard/pages/FramePage.h"
-#include "wizard/resources/resource.h"
+#include <windows.h>
 
-// The page's template, reached and left by the navigation tables.
-class CWizardTrackEditorPage : public CWizardFramePage {
+#include <array>
+#include <string>
+#include <vector>
+
+#include "wizard/pages/PageBase.h"
+
+// The texts of the disc to be backed up, typed or corrected by the user:
+// album, artist, one genre and one year for the disc, title and artist of
+// every track in rows of edits, four in view at a time. Next takes them into
+// the wizard state and submits complete texts that the database did not
+// deliver (any texts while Shift is held).
+class CWizardTrackEditorPage : public CWizardPageBase {
  public:
-  explicit CWizardTrackEditorPage(const CWizardInfo& info)
-      : CWizardFramePage(
-            info, IDD_WIZ97_TRACKEDITOR,
-            L"Please enter the data for the tracks of this disc...{TRACKEDITORPAGE_TITLE}",
-            L"TAVRIN could not load the track data from the internet.{TRACKEDITORPAGE_SUBTITLE}") {}
+  explicit CWizardTrackEditorPage(const CWizardInfo& info);
+
+ private:
+  // Where one row in view stands: number, title edit, artist edit.
+  using RowSlot = std::array<RECT, 3>;
+
+  BOOL OnInitDialog() override;
+  int OnSetActive() override;
+  int OnWizardNext() override;
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+  void SetUpRows();
+  void CreateRow(unsigned row) const;
+  void ShowDisc();
+  void Scroll(int code, int position);
+  void MoveTop(unsigned newTop);
+  void PlaceRow(unsigned row, const RECT* slot) const;
+  void BringIntoView(unsigned row, HWND edit);
+  void CarryDiscArtist();
+  bool Commit();
+  std::wstring Text(int control, int room) const;
+  unsigned MaxTop() const { return rows_ > kRowsInView ? rows_ - kRowsInView : 0; }
+
+  static const unsigned kRowsInView = 4;
+  unsigned rows_ = 0;
+  unsigned top_ = 0;
+  std::wstring previousArtist_;
+  std::vector<RowSlot> slots_;
 };

@@ -31,6 +31,7 @@
 
 // The candidate dialog of the CD-database lookup
 #define IDD_SELECTCAND 214
+#define IDC_CANDIDATES 1044
 
 // Welcome and completion pages
 #define IDC_TITLE 112

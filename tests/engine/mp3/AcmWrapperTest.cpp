@@ -29,7 +29,7 @@ int Collect(void* user, std::uint64_t, std::uint64_t, unsigned char* buffer, uns
 }
 
 MPEGLAYER3WAVEFORMAT WantedMp3(DWORD bitRate, DWORD rate) {
-  MPEGLAYER3WAVEFORMAT f = Mp3SourceFormat();
+  MPEGLAYER3WAVEFORMAT f = AcmWrapper::BackupMp3Format();
   f.wfx.nSamplesPerSec = rate;
   f.wfx.nAvgBytesPerSec = bitRate / 8;
   f.nBlockSize = static_cast<WORD>(bitRate / 8 * 1152 / rate);
@@ -100,7 +100,7 @@ TEST_F(AcmWrapperTest, DecodesPcmAtTheRequestedRateWithoutAStream) {
 TEST_F(AcmWrapperTest, OversizedRequestsAndTheEndOfInputReturnWhatThereIs) {
   const Bytes mp3 = Encode(TestSignal(1.0, 0.0), 128000, kRate);
   ASSERT_TRUE(IsFrameSync(mp3));
-  MPEGLAYER3WAVEFORMAT format = Mp3SourceFormat();
+  MPEGLAYER3WAVEFORMAT format = AcmWrapper::BackupMp3Format();
   MemorySource input{&mp3};
   auto decoder = AcmWrapper::CreateACMWrapper();
   ASSERT_EQ(decoder->OpenDecoder(&format.wfx, kRate, &input, &ReadMemory), S_OK);
@@ -210,7 +210,7 @@ TEST_F(AcmWrapperTest, ResamplesThroughThePcmConverterInBothDirections) {
   const Bytes mp3At48 = Encode(pcm, 128000, 48000);
   ASSERT_TRUE(IsFrameSync(mp3At48));
   EXPECT_EQ((mp3At48[2] >> 2) & 3, 1);  // sampling-frequency index of 48 kHz
-  MPEGLAYER3WAVEFORMAT format = Mp3SourceFormat();
+  MPEGLAYER3WAVEFORMAT format = AcmWrapper::BackupMp3Format();
   format.wfx.nSamplesPerSec = 48000;
   MemorySource input{&mp3At48};
   auto decoder = AcmWrapper::CreateACMWrapper();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/mp3/AcmWrapper.h"
+#include "engine/mp3/BackupMp3Format.h"
 
 namespace Mp3Test {
 
@@ -64,23 +65,6 @@ inline bool WriteBytes(const std::string& path, const Bytes& data) {
   return out.good();
 }
 
-// The MP3 source record the product's decoders use.
-inline MPEGLAYER3WAVEFORMAT Mp3SourceFormat() {
-  MPEGLAYER3WAVEFORMAT f{};
-  f.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-  f.wfx.nChannels = 2;
-  f.wfx.nSamplesPerSec = kRate;
-  f.wfx.nAvgBytesPerSec = 8000;
-  f.wfx.nBlockAlign = 1;
-  f.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
-  f.wID = MPEGLAYER3_ID_MPEG;
-  f.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-  f.nBlockSize = 26;
-  f.nFramesPerBlock = 1;
-  f.nCodecDelay = 1393;
-  return f;
-}
-
 struct MemorySource {
   const Bytes* data;
   std::size_t position = 0;
@@ -102,7 +86,7 @@ inline int ReadMemory(void* user, std::uint64_t, std::uint64_t, unsigned char* b
 
 // Decodes a whole MP3 stream through the ACM to 16-bit stereo PCM at rate; empty on failure.
 inline Bytes DecodeWithAcm(const Bytes& mp3, unsigned rate) {
-  MPEGLAYER3WAVEFORMAT format = Mp3SourceFormat();
+  MPEGLAYER3WAVEFORMAT format = AcmWrapper::BackupMp3Format();
   MemorySource source{&mp3};
   auto decoder = AcmWrapper::CreateACMWrapper();
   if (decoder->OpenDecoder(&format.wfx, rate, &source, &ReadMemory) != S_OK) return {};
