@@ -199,10 +199,14 @@ TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
 }
 
 TEST_F(Wizard, FinishSavesTheSettings) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
   Start();
   ChooseOperation(IDC_OP_BACKUP);
-  Walk({IDD_WIZ97_SELECTOP, IDD_WIZ97_SELECTSOURCEDRIVE, IDD_WIZ97_SELECTDESTFILE,
-        IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS,
+        IDD_WIZ97_COMPLETE});
   // No job ran: nothing to report.
   EXPECT_EQ(L"", PageText(IDC_RESULT));
   ASSERT_TRUE(Press(sheet_, kFinish));
