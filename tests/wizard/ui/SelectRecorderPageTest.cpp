@@ -163,6 +163,7 @@ TEST_F(SelectRecorderPage, NextWritesTheTargetAndAsksBeforeErasing) {
     HWND page = CurrentPage(sheet);
     ASSERT_TRUE(Pick(page, kE, L"valid empty recordable CD"));
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
+    EXPECT_EQ(0, SendMessageW(GetDlgItem(page, IDC_RECORDERS), CB_GETCOUNT, 0, 0));  // let go
     EXPECT_EQ(kE, info_->restoreTarget);
     EXPECT_FALSE(info_->eraseFirst);
     EXPECT_FALSE(info_->cdTextCapable);  // no R-W subchannel writing
@@ -190,6 +191,24 @@ TEST_F(SelectRecorderPage, NextWritesTheTargetAndAsksBeforeErasing) {
     EXPECT_TRUE(info_->cdTextCapable);
     EXPECT_EQ(MyDocuments() + L"\\Artist 1 - Album 1.cue", info_->imagePath);
     EXPECT_EQ(std::vector<std::wstring>{MyDocuments()}, info_->mruDiscImage.GetItems());
+  });
+}
+
+// The platform's writer burns no disc longer than 326250 frames; the disc
+// image knows no such limit.
+TEST_F(SelectRecorderPage, PlatformWriterLimitHoldsForRecordersOnly) {
+  drives_.Describe(Drive("E", "medium = cdr\ncapacity = 79:59:74\n"));
+  info_->writeEngine = L"MsftDiscFormat2RawCD";
+  info_->discs = {Disc(1, 326251)};
+  RunSheet([&](HWND sheet) {
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+    HWND page = CurrentPage(sheet);
+    ASSERT_TRUE(Pick(page, kE,
+                     L"Due to a limitation of the Windows-Recording engine you cannot burn discs "
+                     L"with more than 74 minutes."));
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+    ASSERT_TRUE(Pick(page, 0, L""));
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
   });
 }
 
