@@ -5,28 +5,19 @@
 #include <string>
 
 #include "common/Localizer.h"
+#include "wizard/pages/ListViewCells.h"
 #include "wizard/resources/resource.h"
 
 namespace {
+
+using ListViewCells::InsertColumn;
+using ListViewCells::SetCell;
 
 const DWORD kListStyles = LVS_EX_CHECKBOXES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
 const int kTitleWidth = 180;
 const int kArtistWidth = 150;
 const int kDiscPadding = 15;
 enum Column { kDisc, kTitle, kArtist };
-
-void InsertColumn(HWND list, int index, const std::wstring& header, int width) {
-  LVCOLUMNW column = {};
-  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  column.pszText = const_cast<wchar_t*>(header.c_str());
-  column.cx = width;
-  column.iSubItem = index;
-  ListView_InsertColumn(list, index, &column);
-}
-
-void SetCell(HWND list, int row, int column, const std::wstring& text) {
-  ListView_SetItemText(list, row, column, const_cast<wchar_t*>(text.c_str()));
-}
 
 }  // namespace
 

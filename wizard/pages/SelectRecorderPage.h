@@ -1,18 +1,60 @@
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <dbt.h>
 
-#include "wizard/pages/FramePage.h"
-#include "wizard/resources/resource.h"
+#include <string>
+#include <vector>
 
-// The page's template, reached and left by the navigation tables.
-class CWizardSelectRecorderPage : public CWizardFramePage {
+#include "wizard/pages/PageBase.h"
+#include "wizard/pages/RecorderMedia.h"
+
+// Where the current disc of a restore goes: one of the recorders that write
+// raw CDs, or a disc image (a .cue sheet beside a .bin file). Shown once per
+// disc of the restore queue. The status line tells whether the medium in the
+// chosen recorder takes the disc; the media are looked at again two seconds
+// after every activation and volume change.
+class CWizardSelectRecorderPage : public CWizardPageBase {
  public:
-  explicit CWizardSelectRecorderPage(const CWizardInfo& info)
-      : CWizardFramePage(info, IDD_WIZ97_SELECTRECORDER,
-                         L"Select the CD-Recording device{SELECTRECORDERPAGE_TITLE}",
-                         L"Select a device or an image file{SELECTRECORDERPAGE_SUBTITLE}") {}
+  explicit CWizardSelectRecorderPage(const CWizardInfo& info);
 
   // A volume arrived or went away.
-  void OnDeviceChange(const DEV_BROADCAST_HDR*) {}
+  void OnDeviceChange(const DEV_BROADCAST_HDR* header);
+
+ protected:
+  BOOL OnInitDialog() override;
+  int OnSetActive() override;
+  BOOL OnKillActive() override;
+  int OnWizardNext() override;
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+ private:
+  using Recorders = std::vector<ComPtr<IDiscRecorder2>>;
+
+  void InitControls();
+  void PrepareForDisc();
+  void FillImagePaths();
+  // The index of the recorder's list item; kAppend for a new one, or a
+  // RecorderMedia result for a recorder left out.
+  int ProbeRecorder(const ComPtr<IDiscRecorder2>& recorder, std::wstring& text, int& letter);
+  void RefreshRecorders(const Recorders& recorders);
+  void UpdateMediaState();
+  void OnTimer();
+  void OnEject();
+  void OnImagePathSelect();
+  bool CommitTarget();
+  void EmptyRecorderList();
+  void ShowImagePath(bool show) const;
+  int SelectedLetter() const;
+  void StartTimer() const;
+
+  RecorderInfo infos_[RecorderMedia::kLetters];
+  HIMAGELIST images_ = nullptr;
+  HWND recorders_ = nullptr;
+  HWND imagePaths_ = nullptr;
+  HWND eject_ = nullptr;
+  std::size_t disc_ = 0;
+  std::wstring defaultName_;
+  std::wstring imageFolder_;
+  bool active_ = false;
 };

@@ -26,6 +26,7 @@ struct DriveState {
   std::vector<unsigned char> writeParameters;
   std::wstring exclusiveOwner;
   bool locked = false;
+  bool ejected = false;  // the tray was opened: no medium until the next description
   std::map<std::string, uint32_t> failedCalls;  // scripted failures given so far
 };
 

@@ -250,6 +250,8 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
 
   // IDiscRecorder2
   HRESULT STDMETHODCALLTYPE EjectMedia() override {
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (const VirtualDisc::Drive* d = Find()) StateOf(*d).ejected = true;
     LogCall(id_, "EjectMedia", S_OK);
     return S_OK;
   }
@@ -331,7 +333,31 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
   HRESULT STDMETHODCALLTYPE get_SupportedFeaturePages(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_CurrentFeaturePages(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_SupportedProfiles(SAFEARRAY**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_CurrentProfiles(SAFEARRAY**) override { return E_NOTIMPL; }
+  // The profile of the medium as VT_I4 variants; empty without a medium.
+  HRESULT STDMETHODCALLTYPE get_CurrentProfiles(SAFEARRAY** value) override {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    if (id_.empty()) return NotInitialized();
+    std::vector<LONG> profiles;
+    {
+      std::lock_guard<std::mutex> lock(g_lock);
+      const VirtualDisc::Drive* d = Find();
+      if (!d) return E_UNEXPECTED;
+      if (!StateOf(*d).ejected && (d->writer.profile != 0 || d->hasDisc))
+        profiles.push_back(d->writer.profile ? d->writer.profile : 8);
+    }
+    SAFEARRAY* a = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(profiles.size()));
+    if (!a) return E_OUTOFMEMORY;
+    for (LONG i = 0; i < static_cast<LONG>(profiles.size()); ++i) {
+      VARIANT v;
+      VariantInit(&v);
+      v.vt = VT_I4;
+      v.lVal = profiles[i];
+      SafeArrayPutElement(a, &i, &v);
+    }
+    *value = a;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE get_SupportedModePages(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_ExclusiveAccessOwner(BSTR*) override { return E_NOTIMPL; }
 

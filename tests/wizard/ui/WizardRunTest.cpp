@@ -207,7 +207,8 @@ TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
   SendMessageW(GetDlgItem(CurrentPage(sheet_), IDC_OP_EXTRACT), BM_CLICK, 0, 0);
   ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
   TypeBackupFile();
-  Walk({IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTTRACKS, IDD_WIZ97_COMPLETE});
+  Walk({IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTTRACKS});
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTMP3));
   ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTOP));
   ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
   // The file chosen is the newest recent one now.
@@ -228,13 +229,16 @@ TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
 }
 
 TEST_F(Wizard, FinishSavesTheSettings) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
   Start();
-  ChooseOperation(IDC_OP_EXTRACT);
-  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
-  TypeBackupFile();
-  Walk({IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTTRACKS, IDD_WIZ97_COMPLETE});
-  // No job ran: nothing to report.
-  EXPECT_EQ(L"", PageText(IDC_RESULT));
+  ChooseOperation(IDC_OP_BACKUP);
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE});
+  TypePath(IDC_DEST_FILE, dir_ / L"finish.mp3");
+  Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
+  EXPECT_NE(std::wstring::npos, PageText(IDC_RESULT).find(L"finish.mp3"));
   ASSERT_TRUE(Press(sheet_, kFinish));
   EXPECT_EQ(1u, ExitCode());
   const std::string settings = ReadFile(SettingsFile());

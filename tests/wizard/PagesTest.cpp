@@ -1,0 +1,79 @@
+// The rules of the select-tracks and recorder pages that need no window.
+#include <gtest/gtest.h>
+
+#include "wizard/pages/ExtractFolder.h"
+#include "wizard/pages/RecorderMedia.h"
+#include "wizard/pages/SelectTracksPage.h"
+
+namespace {
+
+TEST(TrackFileName, JoinsThePartsOfEachFormatAndMendsWhatNamesCannotHold) {
+  struct Case {
+    int format;
+    const wchar_t* name;
+  } cases[] = {
+      {0, L"7 - Al.bum - A.B - Song..mp3"},
+      {1, L"Al.bum - 7 - A.B - Song..mp3"},
+      {2, L"7 - A.B - Al.bum - Song..mp3"},
+      {3, L"A.B - Song..mp3"},
+      {4, L"7 - A.B - Song..mp3"},
+      {5, L"Song. - A.B.mp3"},
+      {6, L"7 - Song. - A.B.mp3"},
+      {7, L"7 - Al.bum - A.B - Song..wav"},
+      {10, L"A.B - Song..wav"},
+      {13, L"7 - Song. - A.B.wav"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.name, CWizardSelectTracksPage::MakeTrackFileName(c.format, L"7", L"Al:bum", L"A/B",
+                                                                 L"Song?"))
+        << c.format;
+  EXPECT_EQ(L"........ .x", ExtractFolder::FileNameOf(L":\\\"/<>|? .x"));
+}
+
+RecorderInfo Medium(bool blank, bool erasable, bool rewritable, int32_t capacity) {
+  RecorderInfo info;
+  info.raw = true;
+  info.blank = blank;
+  info.erasable = erasable;
+  info.rewritable = rewritable;
+  info.capacity = capacity;
+  return info;
+}
+
+TEST(RecorderMedium, StatusLineAndNextFollowTheMediumAndTheDisc) {
+  const int32_t k80 = 79 * 4500 + 59 * 75 + 74;  // 79:59:74
+  RecorderInfo none;
+  none.noMedium = true;
+  struct Case {
+    RecorderInfo info;
+    uint32_t leadOut;
+    const wchar_t* engine;
+    bool canWrite;
+    const wchar_t* key;
+  } cases[] = {
+      {Medium(true, false, false, k80), 200000, L"", true, L"{COMPATIBLE_EMPTY_MEDIA}"},
+      // The capacity is an MSF time: the lead-out LBA must stay 150 frames below it.
+      {Medium(true, false, false, k80), k80 - 150, L"", true, L"{COMPATIBLE_EMPTY_MEDIA}"},
+      {Medium(true, false, false, k80), k80 - 149, L"", false, L"{COMPATIBLE_MEDIA_NOSPACE}"},
+      // The platform's writer stops at 326250 frames; only its exact name counts.
+      {Medium(true, false, false, k80), 326250, L"MsftDiscFormat2RawCD", true,
+       L"{COMPATIBLE_EMPTY_MEDIA}"},
+      {Medium(true, false, false, k80), 326251, L"MsftDiscFormat2RawCD", false, L"{IMAPI_LIMIT}"},
+      {none, 326251, L"MsftDiscFormat2RawCD", false, L"{IMAPI_LIMIT}"},
+      {Medium(true, false, false, k80), 326251, L"msftdiscformat2rawcd", true,
+       L"{COMPATIBLE_EMPTY_MEDIA}"},
+      {none, 1000, L"", false, L"{NO_MEDIA}"},
+      {Medium(false, false, false, k80), 1000, L"", false, L"{INCOMPATIBLE_MEDIA}"},
+      // An erasable disc is no use to a recorder that does not write CD-RW.
+      {Medium(false, true, false, k80), 1000, L"", false, L"{INCOMPATIBLE_MEDIA}"},
+      {Medium(false, true, true, k80), 1000, L"", true, L"{COMPATIBLE_MEDIA}"},
+      {Medium(false, true, true, 0), 1000, L"", false, L"{COMPATIBLE_MEDIA_NOSPACE}"},
+  };
+  for (const Case& c : cases) {
+    const RecorderMedia::Verdict v = RecorderMedia::Judge(c.info, c.leadOut, c.engine);
+    EXPECT_EQ(c.canWrite, v.canWrite) << c.leadOut << " " << c.key;
+    EXPECT_NE(nullptr, wcsstr(v.status, c.key)) << c.leadOut << " " << c.key;
+  }
+}
+
+}  // namespace
