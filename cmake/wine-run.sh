@@ -26,6 +26,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   rm -f "$WINEPREFIX".registered-*
 fi
 
+# Fonts that Wine brings but does not look for: the dialog font and the
+# wizard's bullets.
+for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
+  if [ -e "/usr/share/wine/fonts/$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$font" ]; then
+    cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 9>&-
+  fi
+done
+
 display=${DISPLAY:-}
 pidfile=$WINEPREFIX.server-pid
 server_alive() {

@@ -71,6 +71,14 @@ class CWizardInfo {
   // about a newer version; always true, so that Finish always closes.
   bool SaveSettings(HWND owner);
 
+  // Where Next and Back lead from a page for the chosen operation: a page id,
+  // or 0 for the next or previous page in the sheet's order.
+  int NextPageId(int pageId) const;
+  int PrevPageId(int pageId) const;
+  // The help file's topic of a page, and the pop-up text of one control.
+  void ShowPageHelp(int pageId, int controlId = 0) const;
+  void ShowContextHelp(const HELPINFO& help) const;
+
  private:
   boost::shared_ptr<CWizardInfoData> data_;
 };

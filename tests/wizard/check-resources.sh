@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Reads the program's resources back with the resource compiler and checks
+# what Windows looks for in them: the manifest, the version, icon and pictures.
+set -eu
+rc=$(i686-w64-mingw32-windres -i "$1" -O rc)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+grep -q 'level=""asInvoker""' <<<"$rc" || fail "execution level"
+grep -q 'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""' <<<"$rc" ||
+  fail "common controls 6"
+grep -q '^1 24 ' <<<"$rc" || fail "manifest id"
+grep -Eq '^ *FILEVERSION 1, 0, 117, 0' <<<"$rc" || fail "file version"
+grep -Eq '^ *PRODUCTVERSION 1, 0, 117, 0' <<<"$rc" || fail "product version"
+grep -q '^128 14 ' <<<"$rc" || fail "icon group 128"
+for id in 204 205; do grep -q "^$id 2 " <<<"$rc" || fail "bitmap $id"; done
+for id in 100 107 108 203 204 205 206 208 209 210 211 212 213 215; do
+  grep -q "^$id DIALOGEX" <<<"$rc" || fail "dialog $id"
+done
+echo "resources OK: $1"

@@ -1,0 +1,116 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+// Drives a running wizard sheet from another thread or process with the
+// messages a user's clicks would cause. Waits poll the sheet's state.
+namespace SheetDriver {
+
+enum Button { kBack = 0x3023, kNext = 0x3024, kFinish = 0x3025, kCancel = 2, kHelp = 9 };
+
+inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// The top-level dialog of the process with the given caption start (any
+// dialog when empty), which must also be a property sheet when asked.
+inline HWND FindDialog(DWORD process, const std::wstring& caption, bool sheet) {
+  HWND found = nullptr;
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !found;
+       w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner != process || !IsWindowVisible(w)) continue;
+    // PSM_* are WM_USER messages: send them to the process's own dialogs only.
+    if (sheet && !SendMessageW(w, PSM_GETCURRENTPAGEHWND, 0, 0)) continue;
+    wchar_t text[256] = L"";
+    GetWindowTextW(w, text, 256);
+    if (!sheet && std::wstring(text).compare(0, caption.size(), caption) != 0) continue;
+    found = w;
+  }
+  return found;
+}
+
+inline HWND WaitForDialog(DWORD process, const std::wstring& caption, bool sheet = false) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindDialog(process, caption, sheet)) != nullptr; });
+  return found;
+}
+
+inline int CurrentPageId(HWND sheet) {
+  HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  if (!page) return 0;
+  const LRESULT index = SendMessageW(sheet, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0);
+  return index < 0 ? 0 : static_cast<int>(SendMessageW(sheet, PSM_INDEXTOID, index, 0));
+}
+
+inline bool WaitForPage(HWND sheet, int id) {
+  return WaitFor([&] { return CurrentPageId(sheet) == id; });
+}
+
+inline HWND CurrentPage(HWND sheet) {
+  return reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+inline bool IsEnabled(HWND sheet, Button button) {
+  HWND w = GetDlgItem(sheet, button);
+  return w && IsWindowVisible(w) && IsWindowEnabled(w);
+}
+
+// The visible, enabled buttons among Back, Next and Finish as PSWIZB_* flags.
+inline DWORD WizardButtons(HWND sheet) {
+  return (IsEnabled(sheet, kBack) ? PSWIZB_BACK : 0) | (IsEnabled(sheet, kNext) ? PSWIZB_NEXT : 0) |
+         (IsEnabled(sheet, kFinish) ? PSWIZB_FINISH : 0);
+}
+
+inline bool WaitForButtons(HWND sheet, DWORD flags) {
+  return WaitFor([&] { return WizardButtons(sheet) == flags; });
+}
+
+// Presses a button once it is visible and enabled (a hidden Finish would
+// close the sheet as well); false when it never is.
+inline bool Press(HWND sheet, Button button) {
+  if (!WaitFor([&] { return IsEnabled(sheet, button); })) return false;
+  int psbtn = PSBTN_CANCEL;
+  switch (button) {
+    case kBack:
+      psbtn = PSBTN_BACK;
+      break;
+    case kNext:
+      psbtn = PSBTN_NEXT;
+      break;
+    case kFinish:
+      psbtn = PSBTN_FINISH;
+      break;
+    case kHelp:
+      psbtn = PSBTN_HELP;
+      break;
+    case kCancel:
+      break;
+  }
+  return PostMessageW(sheet, PSM_PRESSBUTTON, psbtn, 0) != FALSE;
+}
+
+// Presses Next or Back and waits for the page it should lead to.
+inline bool Go(HWND sheet, Button button, int expectedPage) {
+  return Press(sheet, button) && WaitForPage(sheet, expectedPage);
+}
+
+inline std::wstring Text(HWND window) {
+  wchar_t text[1024] = L"";
+  GetWindowTextW(window, text, 1024);
+  return text;
+}
+
+}  // namespace SheetDriver

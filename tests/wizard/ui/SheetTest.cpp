@@ -1,0 +1,206 @@
+// The wizard sheet in this process, driven from a second thread: the restore
+// road through the select-discs page, and what the sheet adds to its window.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <functional>
+#include <thread>
+
+#include "tests/wizard/ui/SheetDriver.h"
+#include "wizard/HelpIds.h"
+#include "wizard/WizardSheet.h"
+#include "wizard/resources/resource.h"
+
+using namespace SheetDriver;
+
+namespace {
+
+BackupDisc Disc(const std::wstring& artist, const std::wstring& title) {
+  BackupDisc disc;
+  disc.disc.tracks.push_back({artist, title, L"", L"", 0});
+  return disc;
+}
+
+// Runs the sheet modally on this thread while the steps run on another; the
+// steps end with Cancel (pressed again in case they stopped early).
+INT_PTR RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
+  CWizardSheet sheet(info);
+  std::thread driver([&] {
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
+    if (WaitForPage(window, IDD_WIZ97_WELCOME)) steps(window);
+    PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  });
+  const INT_PTR result = sheet.DoModal(nullptr);
+  driver.join();
+  return result;
+}
+
+std::wstring ItemText(HWND list, int row, int column) {
+  wchar_t text[256] = L"";
+  ListView_GetItemText(list, row, column, text, 256);
+  return text;
+}
+
+void GoToOperation(HWND sheet, int button) {
+  ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTOP));
+  SendMessageW(GetDlgItem(CurrentPage(sheet), button), BM_CLICK, 0, 0);
+}
+
+TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
+  CWizardInfo info;
+  info->discs = {Disc(L"Artist A", L"First"), Disc(L"", L""), Disc(L"Artist C", L"Third"),
+                 BackupDisc()};
+  info->discs.front().pictures.resize(1);
+  const INT_PTR result = RunSheet(info, [&](HWND sheet) {
+    GoToOperation(sheet, IDC_OP_RESTORE);
+    for (int page : {IDD_WIZ97_SELECTMP3, IDD_WIZ97_EXPORTIMAGE, IDD_WIZ97SELDISCS})
+      ASSERT_TRUE(Go(sheet, kNext, page));
+
+    HWND list = GetDlgItem(CurrentPage(sheet), IDC_DISCS);
+    ASSERT_EQ(4, ListView_GetItemCount(list));
+    EXPECT_EQ(L"1", ItemText(list, 0, 0));
+    EXPECT_EQ(L"First", ItemText(list, 0, 1));
+    EXPECT_EQ(L"Artist A", ItemText(list, 0, 2));
+    // Empty texts, and no texts at all, show the number alone.
+    for (int row : {1, 3}) {
+      EXPECT_EQ(std::to_wstring(row + 1), ItemText(list, row, 0));
+      EXPECT_EQ(L"", ItemText(list, row, 1));
+    }
+    EXPECT_EQ(180, ListView_GetColumnWidth(list, 1));
+    EXPECT_EQ(150, ListView_GetColumnWidth(list, 2));
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+
+    ListView_SetCheckState(list, 2, TRUE);
+    ListView_SetCheckState(list, 0, TRUE);
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    ListView_SetCheckState(list, 0, FALSE);
+    ListView_SetCheckState(list, 2, FALSE);
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+
+    // Ctrl+A with some rows checked checks them all, and again unchecks them.
+    ListView_SetCheckState(list, 1, TRUE);
+    const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
+    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), ui, TRUE));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_TRUE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    for (int row = 0; row < 4; ++row) EXPECT_FALSE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+    SendMessageW(list, WM_KEYDOWN, 'A', 0);  // A alone checks nothing
+    EXPECT_FALSE(ListView_GetCheckState(list, 0));
+
+    // Checked in another order than the file's.
+    ListView_SetCheckState(list, 2, TRUE);
+    ListView_SetCheckState(list, 0, TRUE);
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+    EXPECT_EQ((std::vector<int32_t>{0, 2}), info->discQueue);
+    EXPECT_EQ(2, info->discsChosen);
+
+    // Back shows every disc unchecked again.
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97SELDISCS));
+    list = GetDlgItem(CurrentPage(sheet), IDC_DISCS);
+    for (int row = 0; row < 4; ++row) EXPECT_FALSE(ListView_GetCheckState(list, row)) << row;
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
+    for (int page : {IDD_WIZ97_EXPORTIMAGE, IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTOP})
+      ASSERT_TRUE(Go(sheet, kBack, page));
+  });
+  EXPECT_EQ(0, result);
+}
+
+TEST(WizardSheet, OneDiscRestoreGoesStraightToTheRecorderAndOnToTheEnd) {
+  CWizardInfo info;
+  info->discs = {Disc(L"Artist", L"Only")};
+  info->resultMessage = L"left from before";
+  RunSheet(info, [&](HWND sheet) {
+    GoToOperation(sheet, IDC_OP_RESTORE);
+    for (int page :
+         {IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTRECORDER, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE})
+      ASSERT_TRUE(Go(sheet, kNext, page));
+    EXPECT_EQ(L"left from before", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
+    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_FINISH));
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
+    EXPECT_EQ(BST_CHECKED,
+              SendMessageW(GetDlgItem(CurrentPage(sheet), IDC_OP_RESTORE), BM_GETCHECK, 0, 0));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTMP3));
+  });
+  EXPECT_EQ(OpRestore, info->operation);
+}
+
+TEST(WizardSheet, AddsAboutToTheSystemMenuAndAnswersTheSystemsQuestions) {
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    EXPECT_EQ(L"Velmora TAVRIN Wizard...", Text(sheet));
+    HMENU menu = GetSystemMenu(sheet, FALSE);
+    wchar_t item[64] = L"";
+    GetMenuStringW(menu, IDM_ABOUT, item, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(L"About TAVRIN", item);
+    // The about box over the sheet; its link takes the mouse and is blue.
+    PostMessageW(sheet, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    HWND about = WaitForDialog(GetCurrentProcessId(), L"About Velmora TAVRIN");
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(GetParent(about), sheet);
+    EXPECT_EQ(L"TAVRIN Version 1.0.117.0\nCopyright (C) Velmora. All rights reserved.",
+              Text(GetDlgItem(about, IDC_ABOUT_TEXT)));
+    HWND link = GetDlgItem(about, IDC_WEBLINK);
+    EXPECT_EQ(HTCLIENT, SendMessageW(link, WM_NCHITTEST, 0, 0));
+    EXPECT_EQ(HTTRANSPARENT, SendMessageW(GetDlgItem(about, IDC_ABOUT_TEXT), WM_NCHITTEST, 0, 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_NE(0, SendMessageW(about, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(link)));
+    EXPECT_EQ(RGB(0, 0, 0xFF), GetTextColor(dc));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(dc));
+    DeleteDC(dc);
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
+    EXPECT_TRUE(SendMessageW(sheet, WM_QUERYENDSESSION, 0, 0));
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1 << 3, 0};
+    EXPECT_EQ(0, SendMessageW(sheet, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                              reinterpret_cast<LPARAM>(&volume)));
+
+    // The exterior page comes back to its place after an interior page.
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTOP));
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_WELCOME));
+    RECT line;
+    GetWindowRect(GetDlgItem(sheet, 0x3026), &line);
+    MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&line), 2);
+    EXPECT_TRUE(WaitFor([&] {
+      RECT page;
+      GetWindowRect(CurrentPage(sheet), &page);
+      MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&page), 2);
+      return page.left == 0 && page.top == 0 && page.bottom == line.top;
+    }));
+  });
+}
+
+TEST(WizardSheet, ControlsCarryTheirHelpIds) {
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    auto helpId = [&](int control) {
+      return GetWindowContextHelpId(GetDlgItem(CurrentPage(sheet), control));
+    };
+    EXPECT_EQ(0u, helpId(IDC_TITLE));  // the welcome page has none
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTOP));
+    EXPECT_EQ(0x80D003FBu, helpId(IDC_OP_BACKUP));
+    PostMessageW(sheet, PSM_SETCURSELID, 0, IDD_WIZ97_TRACKEDITOR);
+    ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_TRACKEDITOR));
+    EXPECT_EQ(MakeHelpId(201, 1201), helpId(1201));
+    EXPECT_EQ(0u, helpId(1202));
+    EXPECT_EQ(MakeHelpId(206, IDC_ALBUM), helpId(IDC_ALBUM));
+  });
+}
+
+}  // namespace

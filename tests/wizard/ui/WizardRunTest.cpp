@@ -1,0 +1,241 @@
+// Starts the program beside this test and walks its wizard the way a user
+// would, from this separate process.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "tests/wizard/ui/SheetDriver.h"
+#include "wizard/resources/resource.h"
+
+using namespace SheetDriver;
+
+namespace {
+
+std::wstring Folder() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::wstring SettingsFile() {
+  wchar_t folder[MAX_PATH];
+  SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
+  return std::wstring(folder) + L"\\Velmora\\TAVRIN.xml";
+}
+
+std::wstring HelpLog() { return Folder() + L"hhctrl.log"; }
+
+std::size_t LogLines() {
+  const std::string log = ReadFile(HelpLog());
+  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
+// The program, started with the given arguments, and its sheet.
+class Wizard : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Wine prefers its own help viewer to one beside the program; the
+    // program is told to take the stand-in (a Wine setting, not a Windows one).
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        ERROR_SUCCESS,
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Tavrin.exe\\DllOverrides",
+                        0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
+    const wchar_t order[] = L"native,builtin";
+    RegSetValueExW(key, L"hhctrl.ocx", 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                   sizeof(order));
+    RegCloseKey(key);
+  }
+  // The settings file other tests may have left is put back afterwards.
+  void SetUp() override {
+    earlier_ = ReadFile(SettingsFile());
+    DeleteFileW(SettingsFile().c_str());
+    DeleteFileW(HelpLog().c_str());
+  }
+  void TearDown() override {
+    if (process_.hProcess) {
+      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 5000);
+      }
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+    DeleteFileW(SettingsFile().c_str());
+    if (!earlier_.empty()) std::ofstream(SettingsFile().c_str(), std::ios::binary) << earlier_;
+  }
+
+  void Start(const std::wstring& arguments = L"") {
+    std::wstring command = L"\"" + Folder() + L"Tavrin.exe\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    // Without a window manager a window shown active takes seconds to go.
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNOACTIVATE;
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               Folder().c_str(), &startup, &process_));
+    sheet_ = WaitForDialog(process_.dwProcessId, L"", true);
+    ASSERT_NE(nullptr, sheet_);
+    ASSERT_TRUE(WaitForPage(sheet_, IDD_WIZ97_WELCOME));
+  }
+
+  DWORD ExitCode() {
+    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) return 0xDEAD;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+  }
+
+  std::wstring PageText(int control) { return Text(GetDlgItem(CurrentPage(sheet_), control)); }
+
+  void ChooseOperation(int button) {
+    ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTOP));
+    SendMessageW(GetDlgItem(CurrentPage(sheet_), button), BM_CLICK, 0, 0);
+  }
+
+  // Walks forward through the pages and back again.
+  void Walk(const std::vector<int>& road) {
+    for (std::size_t i = 1; i < road.size(); ++i)
+      ASSERT_TRUE(Go(sheet_, kNext, road[i])) << "to " << road[i];
+  }
+
+  PROCESS_INFORMATION process_ = {};
+  HWND sheet_ = nullptr;
+  std::string earlier_;
+};
+
+TEST_F(Wizard, ShowsTheTranslatedTextsAndTheVersion) {
+  Start();
+  // The test's language file has its own wording for these.
+  EXPECT_EQ(L"Velmora TAVRIN Assistent", Text(sheet_));
+  EXPECT_EQ(L"Willkommen beim TAVRIN-Assistenten", PageText(IDC_TITLE));
+  EXPECT_EQ(L"TAVRIN 1.0.117\nHergestellt von Velmora %s %n", PageText(IDC_COPYRIGHT));
+  EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_NEXT));
+
+  // The system menu's About entry.
+  PostMessageW(sheet_, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  HWND about = WaitForDialog(process_.dwProcessId, L"Über Velmora TAVRIN");
+  ASSERT_NE(nullptr, about);
+  EXPECT_EQ(L"TAVRIN Version 1.0.117.0 %n %s\nVelmora", Text(GetDlgItem(about, IDC_ABOUT_TEXT)));
+  EXPECT_EQ(L"https://www.velmora.com/", Text(GetDlgItem(about, IDC_WEBLINK)));
+  PostMessageW(about, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
+}
+
+TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
+  Start(L"--ignored /arguments");
+  ChooseOperation(IDC_OP_BACKUP);
+  Walk({IDD_WIZ97_SELECTOP, IDD_WIZ97_SELECTSOURCEDRIVE, IDD_WIZ97_SELECTDESTFILE,
+        IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
+  EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK | PSWIZB_FINISH));
+  // Back from the end starts again at the operation page.
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTOP));
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+  for (int page : {IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE})
+    ASSERT_TRUE(Go(sheet_, kNext, page));
+  for (int page : {IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_SELECTSOURCEDRIVE, IDD_WIZ97_SELECTOP})
+    ASSERT_TRUE(Go(sheet_, kBack, page));
+
+  SendMessageW(GetDlgItem(CurrentPage(sheet_), IDC_OP_EXTRACT), BM_CLICK, 0, 0);
+  Walk({IDD_WIZ97_SELECTOP, IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTTRACKS, IDD_WIZ97_PROGRESS,
+        IDD_WIZ97_COMPLETE});
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTOP));
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTTRACKS));
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTMP3));
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTOP));
+  // The choice made last is kept.
+  EXPECT_EQ(BST_CHECKED,
+            SendMessageW(GetDlgItem(CurrentPage(sheet_), IDC_OP_EXTRACT), BM_GETCHECK, 0, 0));
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_WELCOME));
+
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
+  const std::string settings = ReadFile(SettingsFile());
+  for (const char* value : {"Quality", "NameFormat", "mruBackup"})
+    EXPECT_EQ(std::string::npos, settings.find(value)) << value << " in\n" << settings;
+}
+
+TEST_F(Wizard, FinishSavesTheSettings) {
+  Start();
+  ChooseOperation(IDC_OP_EXTRACT);
+  Walk({IDD_WIZ97_SELECTOP, IDD_WIZ97_SELECTMP3, IDD_WIZ97_SELECTTRACKS, IDD_WIZ97_PROGRESS,
+        IDD_WIZ97_COMPLETE});
+  // No job ran: nothing to report.
+  EXPECT_EQ(L"", PageText(IDC_RESULT));
+  ASSERT_TRUE(Press(sheet_, kFinish));
+  EXPECT_EQ(1u, ExitCode());
+  const std::string settings = ReadFile(SettingsFile());
+  EXPECT_NE(std::string::npos, settings.find("<Quality type=\"int\" value=\"255\"")) << settings;
+  EXPECT_NE(std::string::npos, settings.find("<NameFormat type=\"int\" value=\"0\"")) << settings;
+}
+
+TEST_F(Wizard, HelpOpensEachPagesTopicAndTheButtonsPopUps) {
+  Start();
+  ASSERT_TRUE(Press(sheet_, kHelp));
+  ChooseOperation(IDC_OP_RESTORE);
+  ASSERT_TRUE(Press(sheet_, kHelp));
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
+  ASSERT_TRUE(Press(sheet_, kHelp));
+  ASSERT_TRUE(WaitFor([&] { return LogLines() == 3; }));
+
+  // F1 on a button of the sheet: the pop-up text of the button. The viewer
+  // shows none, and that is told once.
+  auto f1 = [&](int button) {
+    HELPINFO help = {sizeof(help), HELPINFO_WINDOW, button, GetDlgItem(sheet_, button), 0, {}};
+    SendMessageW(sheet_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+  };
+  std::thread first(f1, kNext);
+  HWND error = WaitForDialog(process_.dwProcessId, L"Error");
+  ASSERT_NE(nullptr, error);
+  EXPECT_EQ(L"Unable to show context help", Text(GetDlgItem(error, 0xFFFF)));
+  PostMessageW(error, WM_COMMAND, IDOK, 0);
+  first.join();
+  f1(kBack);  // no second box
+
+  // F1 in the track editor: the first row has its own texts, the later rows
+  // share those of their column; a control without texts opens the page.
+  PostMessageW(sheet_, PSM_SETCURSELID, 0, IDD_WIZ97_TRACKEDITOR);
+  ASSERT_TRUE(WaitForPage(sheet_, IDD_WIZ97_TRACKEDITOR));
+  auto f1OnPage = [&](int control, DWORD contextId) {
+    HELPINFO help = {sizeof(help), HELPINFO_WINDOW,
+                     control,      GetDlgItem(CurrentPage(sheet_), control),
+                     contextId,    {}};
+    SendMessageW(sheet_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+  };
+  f1OnPage(1201, 0x80C904B1);
+  f1OnPage(1202, 0);
+  f1OnPage(1303, 0);
+  f1OnPage(IDC_STATIC, 0);  // a label
+
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
+  EXPECT_EQ(
+      "0|::/Welcome.html>$global_main\n"
+      "0|::/SelectOp.html>$global_main\n"
+      "0|::/SelSourceFile.html>$global_main\n"
+      "17|::/Context.txt|12324|0x80003024\n"
+      "17|::/Context.txt|12323|0x80003023\n"
+      "17|::/Context.txt|1201|0x80C904B1\n"
+      "17|::/Context.txt|1202|0x80CE04B1\n"
+      "17|::/Context.txt|1303|0x80CE0515\n"
+      "0|::/EditTracks.html>$global_main\n",
+      ReadFile(HelpLog()));
+}
+
+}  // namespace

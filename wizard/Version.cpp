@@ -1,0 +1,3 @@
+#include "wizard/Version.h"
+
+const wchar_t* GetProductName() { return L"TAVRIN"; }
