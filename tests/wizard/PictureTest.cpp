@@ -6,10 +6,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <string>
 
+#include "tests/wizard/FixtureFiles.h"
 #include "wizard/coverart/CoverImage.h"
 #include "wizard/coverart/ImageUtils.h"
 #include "wizard/coverart/Picture.h"
@@ -18,14 +18,10 @@ namespace {
 
 const std::string kDir = "..\\fixtures\\pictures\\";
 
-std::vector<unsigned char> ReadFile(const std::string& name) {
-  std::ifstream in(kDir + name, std::ios::binary);
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
+std::vector<unsigned char> ReadFile(const std::string& name) { return ReadBytes(kDir + name); }
 
 void WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(kDir + "out\\" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  WriteBytes(kDir + "out\\" + name, bytes);
 }
 
 const BITMAPINFOHEADER& Header(const std::vector<unsigned char>& dib) {

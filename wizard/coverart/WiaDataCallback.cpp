@@ -1,0 +1,188 @@
+// The data callback of a banded transfer and the default progress function.
+#include <cstring>
+#include <string>
+
+#include "common/Localizer.h"
+#include "wizard/coverart/WiaWrap.h"
+
+namespace WiaWrap {
+
+namespace {
+
+constexpr ULONG kFileHeader = 14;
+// Page buffers live in one global block of the process.
+constexpr ULONGLONG kLargestPage = 0x7FFFFFFF;
+
+// The translated text with %d replaced by the number and %% by %; any other
+// '%' stands as it is, so a translation cannot make it read anything else.
+std::wstring FormatPercent(const std::wstring& text, LONG percent) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'%' && i + 1 < text.size() && (text[i + 1] == L'd' || text[i + 1] == L'%')) {
+      out += text[i + 1] == L'd' ? std::to_wstring(percent) : L"%";
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+HRESULT ProgressCallback(LONG status, LONG percent, void* parameter) {
+  auto* dialog = static_cast<CProgressDlg*>(parameter);
+  if (!dialog) return E_POINTER;
+  if (dialog->IsCancelled()) return S_FALSE;
+  const wchar_t* literal = nullptr;
+  switch (status) {
+    case Wia::IT_STATUS_TRANSFER_FROM_DEVICE:
+      literal = L"scanning... %d%%{WIA_SCANNING}";
+      break;
+    case Wia::IT_STATUS_PROCESSING_DATA:
+      literal = L"processing... %d%%{WIA_PROCESSING}";
+      break;
+    case Wia::IT_STATUS_TRANSFER_TO_CLIENT:
+      literal = L"reading... %d%%{WIA_READING}";
+      break;
+    default:
+      return E_INVALIDARG;
+  }
+  dialog->ShowStatus(FormatPercent(Localizer::Translate(literal), percent).c_str());
+  dialog->ShowPercent(percent);
+  return S_OK;
+}
+
+CDataCallback::CDataCallback(ProgressFunction progress, void* parameter, LONG* pageCount,
+                             IStream*** streams)
+    : progress_(progress), parameter_(parameter), pageCount_(pageCount), streams_(streams) {}
+
+CDataCallback::~CDataCallback() {
+  if (page_) page_->Release();
+}
+
+HRESULT CDataCallback::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == __uuidof(IWiaDataCallback)) {
+    *out = static_cast<IWiaDataCallback*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG CDataCallback::AddRef() { return ULONG(InterlockedIncrement(&references_)); }
+
+ULONG CDataCallback::Release() {
+  const LONG left = InterlockedDecrement(&references_);
+  if (left == 0) delete this;
+  return ULONG(left);
+}
+
+HRESULT CDataCallback::Grow(ULONGLONG size) {
+  if (size > kLargestPage) return E_OUTOFMEMORY;
+  if (!page_) {
+    const HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &page_);
+    if (FAILED(hr)) return hr;
+  }
+  if (size <= dataSize_) return S_OK;
+  ULARGE_INTEGER newSize;
+  newSize.QuadPart = size;
+  const HRESULT hr = page_->SetSize(newSize);
+  if (FAILED(hr)) return hr;
+  dataSize_ = size;
+  return S_OK;
+}
+
+HRESULT CDataCallback::BandedDataCallback(LONG message, LONG status, LONG percent, LONG offset,
+                                          LONG length, LONG, LONG, BYTE* buffer) {
+  switch (message) {
+    case Wia::IT_MSG_DATA_HEADER: {
+      if (!buffer) return E_POINTER;
+      if (length < LONG(offsetof(WIA_DATA_CALLBACK_HEADER, lPageCount))) return E_INVALIDARG;
+      WIA_DATA_CALLBACK_HEADER header = {};
+      std::memcpy(&header, buffer, offsetof(WIA_DATA_CALLBACK_HEADER, lPageCount));
+      bitmap_ = header.guidFormatID == Wia::WiaImgFmt_MEMORYBMP ||
+                header.guidFormatID == Wia::WiaImgFmt_BMP;
+      headerSize_ = header.guidFormatID == Wia::WiaImgFmt_MEMORYBMP ? kFileHeader : 0;
+      if (header.lBufferSize <= 0) return S_OK;
+      return Grow(ULONGLONG(headerSize_) + ULONGLONG(header.lBufferSize));
+    }
+    case Wia::IT_MSG_DATA: {
+      HRESULT hr = progress_(status, percent, parameter_);
+      if (hr != S_OK) return hr;
+      if (offset < 0 || length < 0) return E_INVALIDARG;
+      if (length && !buffer) return E_POINTER;
+      if (!page_ && offset == 0 && bitmap_) {
+        // The band begins with the DIB's header: the page's size is known.
+        const ULONG total = DibTotalSize(buffer, size_t(length));
+        if (total) {
+          hr = Grow(ULONGLONG(headerSize_) + total);
+          if (FAILED(hr)) return hr;
+        }
+      }
+      const ULONGLONG end = ULONGLONG(offset) + headerSize_ + ULONGLONG(length);
+      if (end > kLargestPage) return E_OUTOFMEMORY;
+      hr = Grow(end);
+      if (FAILED(hr)) return hr;
+      LARGE_INTEGER at;
+      at.QuadPart = LONGLONG(offset) + headerSize_;
+      hr = page_->Seek(at, STREAM_SEEK_SET, nullptr);
+      if (SUCCEEDED(hr) && length) hr = page_->Write(buffer, ULONG(length), nullptr);
+      if (FAILED(hr)) return hr;
+      if (end > written_) written_ = end;
+      return S_OK;
+    }
+    case Wia::IT_MSG_STATUS: {
+      const HRESULT hr = progress_(status, percent, parameter_);
+      return hr != S_OK ? hr : S_OK;
+    }
+    case Wia::IT_MSG_TERMINATION:
+    case Wia::IT_MSG_NEW_PAGE:
+      return page_ ? StorePage() : S_OK;
+    default:
+      return S_OK;
+  }
+}
+
+HRESULT CDataCallback::StorePage() {
+  HRESULT hr = S_OK;
+  // A buffer announced larger than the device sent ends where the data ends.
+  if (written_ < dataSize_) {
+    ULARGE_INTEGER size;
+    size.QuadPart = written_;
+    hr = page_->SetSize(size);
+    if (FAILED(hr)) return hr;
+    dataSize_ = written_;
+  }
+  if (bitmap_ && dataSize_ > kFileHeader) {
+    HGLOBAL block = nullptr;
+    hr = GetHGlobalFromStream(page_, &block);
+    if (FAILED(hr)) return hr;
+    auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+    if (!bytes) return E_OUTOFMEMORY;
+    // The DIB follows the file header, which is ours or the device's.
+    const size_t dibBytes = size_t(dataSize_ - kFileHeader);
+    DibFixHeight(bytes + kFileHeader, dibBytes, true);
+    if (headerSize_ == kFileHeader) {
+      BITMAPFILEHEADER file = {};
+      if (DibFillFileHeader(bytes + kFileHeader, dibBytes, &file))
+        std::memcpy(bytes, &file, kFileHeader);
+    }
+    GlobalUnlock(block);
+  }
+  auto* grown = static_cast<IStream**>(
+      CoTaskMemRealloc(*streams_, (size_t(*pageCount_) + 1) * sizeof(IStream*)));
+  if (!grown) return E_OUTOFMEMORY;
+  *streams_ = grown;
+  LARGE_INTEGER start = {};
+  page_->Seek(start, STREAM_SEEK_SET, nullptr);
+  // The callback's own reference goes to the caller's array.
+  grown[(*pageCount_)++] = page_;
+  page_ = nullptr;
+  dataSize_ = written_ = 0;
+  return S_OK;
+}
+
+}  // namespace WiaWrap
