@@ -230,6 +230,28 @@ TagFrame PictureFrame(const std::wstring& description, const std::vector<unsigne
   return frame;
 }
 
+// The kind marked in the add-images page's context menu: the only checked
+// radio item of its kinds submenu, whose items are kinds 0 to 4 in order; -1
+// when the menu is not so.
+int CheckedKind(HMENU menu) {
+  HMENU kinds = GetSubMenu(menu, 2);
+  if (!kinds || GetMenuItemCount(kinds) != 5) return -1;
+  int checked = -1;
+  for (int k = 0; k < 5; ++k) {
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID;
+    if (!GetMenuItemInfoW(kinds, k, TRUE, &item) || item.wID != 32779u + k ||
+        !(item.fType & MFT_RADIOCHECK))
+      return -1;
+    if (item.fState & MFS_CHECKED) {
+      if (checked >= 0) return -1;
+      checked = k;
+    }
+  }
+  return checked;
+}
+
 // The clipboard's CF_DIB header; biSize 0 when there is none.
 BITMAPINFOHEADER ClipboardDib() {
   BITMAPINFOHEADER header = {};
@@ -321,6 +343,12 @@ TEST_F(AddImagePageTest, PicturesFromFilesBecomeJpegsNamedAfterTheFile) {
     ASSERT_EQ(1, Count(sheet));
     EXPECT_EQ(L"Inlay from the file", ItemText(sheet, 0));
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+    // The file's picture shows its kind in the menu.
+    Select(sheet, 0);
+    HWND menu = OpenContextMenu(sheet);
+    ASSERT_NE(nullptr, menu);
+    EXPECT_EQ(3, CheckedKind(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0))));
+    ASSERT_TRUE(PickFromMenu(menu, 0));
 
     for (const wchar_t* name : {L"jpeg.jpg", L"png8.png", L"bmp24.bmp", L"gif.gif"})
       AddFile(sheet, Fixture(name));
@@ -452,17 +480,7 @@ TEST_F(AddImagePageTest, KindsDescriptionsAndDeletionsReachTheCollection) {
     ASSERT_NE(nullptr, menu);
     HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
     ASSERT_EQ(6, GetMenuItemCount(items));
-    HMENU kinds = GetSubMenu(items, 2);
-    ASSERT_NE(nullptr, kinds);
-    for (int k = 0; k < 5; ++k) {
-      MENUITEMINFOW item = {};
-      item.cbSize = sizeof(item);
-      item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID;
-      GetMenuItemInfoW(kinds, k, TRUE, &item);
-      EXPECT_EQ(32779u + k, item.wID);
-      EXPECT_TRUE(item.fType & MFT_RADIOCHECK) << k;
-      EXPECT_EQ(k == 1, (item.fState & MFS_CHECKED) != 0) << k;
-    }
+    EXPECT_EQ(1, CheckedKind(items));
     EXPECT_EQ(32778u, GetMenuItemID(items, 5));
     EXPECT_TRUE(GetMenuState(items, 5, MF_BYPOSITION) & MF_GRAYED);
     ASSERT_TRUE(PickFromMenu(menu, 0));
