@@ -69,61 +69,38 @@ CWizardAddImagePage::CWizardAddImagePage(const CWizardInfo& info)
           L"Here you can add images to your TAVRIN Back-up file...{ADDIMAGEPAGE_TITLE}",
           L"Scan images or add pictures from your harddisk.{ADDIMAGEPAGE_SUBTITLE}") {}
 
-BOOL CWizardAddImagePage::OnInitDialog() {
-  Localizer::TranslateDialog(Window());
-  InitPictureList();
+void CWizardAddImagePage::InitControls() {
   // Drops on the list come to this page as WM_DROPFILES.
   dropTarget_ = ShellUtils::RegisterDropTarget(list_);
   InitDescriptions();
-  RebuildImages();
-  return TRUE;
 }
 
-int CWizardAddImagePage::OnSetActive() {
-  SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-  RebuildImages();
-  return 0;
+bool CWizardAddImagePage::OnCommand(int command, int code) {
+  if (code == BN_CLICKED && command == IDC_ADD_FILE) {
+    OnAddFile();
+  } else if (code == BN_CLICKED && command == IDC_ADD_SCAN) {
+    OnScan();
+  } else if (code == BN_CLICKED && command == kCommandPaste) {
+    OnPaste();
+  } else if (code == BN_CLICKED && command >= kCommandFirstKind && command <= kCommandLastKind) {
+    SetKind(command - kCommandFirstKind);
+  } else {
+    return CWizardPicturePage::OnCommand(command, code);
+  }
+  return true;
 }
 
 LRESULT CWizardAddImagePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
-  handled = true;
-  switch (message) {
-    case WM_COMMAND: {
-      const int command = LOWORD(wParam);
-      if (HIWORD(wParam) == BN_CLICKED && command == IDC_ADD_FILE) {
-        OnAddFile();
-      } else if (HIWORD(wParam) == BN_CLICKED && command == IDC_ADD_SCAN) {
-        OnScan();
-      } else if (command == kCommandPaste) {
-        OnPaste();
-      } else if (command >= kCommandFirstKind && command <= kCommandLastKind) {
-        SetKind(command - kCommandFirstKind);
-      } else if (!OnPictureCommand(command)) {
-        handled = false;
-      }
-      return 0;
-    }
-    case WM_NOTIFY: {
-      const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
-      LRESULT result = 0;
-      if (header.idFrom == IDC_PICTURES)
-        OnListNotify(header, result, handled);
-      else
-        handled = false;
-      return result;
-    }
-    case WM_DROPFILES:
-      OnDropFiles(wParam, lParam);
-      return 0;
-    case WM_DESTROY:
-      ShellUtils::RevokeDropTarget(dropTarget_);
-      dropTarget_ = nullptr;
-      handled = false;
-      return 0;
-    default:
-      handled = false;
-      return 0;
+  if (message == WM_DROPFILES) {
+    OnDropFiles(wParam, lParam);
+    handled = true;
+    return 0;
   }
+  if (message == WM_DESTROY) {
+    ShellUtils::RevokeDropTarget(dropTarget_);
+    dropTarget_ = nullptr;
+  }
+  return CWizardPicturePage::OnMessage(message, wParam, lParam, handled);
 }
 
 void CWizardAddImagePage::InitDescriptions() {

@@ -14,8 +14,6 @@ class CWizardAddImagePage : public CWizardPicturePage {
   explicit CWizardAddImagePage(const CWizardInfo& info);
 
  protected:
-  BOOL OnInitDialog() override;
-  int OnSetActive() override;
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
  private:
@@ -25,8 +23,10 @@ class CWizardAddImagePage : public CWizardPicturePage {
   void ShowContextMenu(POINT at) override;
   void OnRightClick(int item, POINT at) override;
 
+  void InitControls() override;
   void InitDescriptions();
-  void RebuildImages();
+  void RebuildImages() override;
+  bool OnCommand(int command, int code) override;
   std::wstring DescriptionText() const;
   bool AddPicture(const SharedBytes& dib, const std::wstring& path, bool shift);
   void AddFromFile(const std::wstring& path, bool shift);

@@ -13,40 +13,12 @@ CWizardExportImagePage::CWizardExportImagePage(const CWizardInfo& info)
                          L"Write the embedded images to a folder on your "
                          L"harddisk.{EXPORTIMAGEPAGE_SUBTITLE}") {}
 
-BOOL CWizardExportImagePage::OnInitDialog() {
-  Localizer::TranslateDialog(Window());
-  InitPictureList();
-  RebuildImages();
-  return TRUE;
-}
-
-int CWizardExportImagePage::OnSetActive() {
-  SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-  RebuildImages();
-  return 0;
-}
-
-LRESULT CWizardExportImagePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                          bool& handled) {
-  handled = true;
-  if (message == WM_COMMAND) {
-    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_EXPORT_ALL)
-      OnExportAll();
-    else
-      handled = OnPictureCommand(LOWORD(wParam));
-    return 0;
+bool CWizardExportImagePage::OnCommand(int command, int code) {
+  if (code == BN_CLICKED && command == IDC_EXPORT_ALL) {
+    OnExportAll();
+    return true;
   }
-  if (message == WM_NOTIFY) {
-    const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
-    LRESULT result = 0;
-    if (header.idFrom == IDC_PICTURES)
-      OnListNotify(header, result, handled);
-    else
-      handled = false;
-    return result;
-  }
-  handled = false;
-  return 0;
+  return CWizardPicturePage::OnCommand(command, code);
 }
 
 void CWizardExportImagePage::RebuildImages() {

@@ -12,10 +12,6 @@ class CWizardExportImagePage : public CWizardPicturePage {
   explicit CWizardExportImagePage(const CWizardInfo& info);
 
  protected:
-  BOOL OnInitDialog() override;
-  int OnSetActive() override;
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
-
  private:
   LPARAM ItemData(int id, int) const override { return id; }
   int IdOfItemData(LPARAM data) const override { return static_cast<int>(data); }
@@ -23,7 +19,8 @@ class CWizardExportImagePage : public CWizardPicturePage {
   void ShowContextMenu(POINT at) override;
   void OnRightClick(int item, POINT at) override;
 
-  void RebuildImages();
+  void RebuildImages() override;
+  bool OnCommand(int command, int code) override;
   void OnExportAll();
 
   // The backup file whose pictures the collection holds.

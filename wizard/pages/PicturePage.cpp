@@ -24,6 +24,32 @@ CWizardPicturePage::CWizardPicturePage(const CWizardInfo& info, int id, const wc
                                        const wchar_t* headerSubtitle)
     : CWizardPageBase(info, id, headerTitle, headerSubtitle) {}
 
+BOOL CWizardPicturePage::OnInitDialog() {
+  Localizer::TranslateDialog(Window());
+  InitPictureList();
+  InitControls();
+  RebuildImages();
+  return TRUE;
+}
+
+int CWizardPicturePage::OnSetActive() {
+  SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+  RebuildImages();
+  return 0;
+}
+
+LRESULT CWizardPicturePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+  handled = false;
+  LRESULT result = 0;
+  if (message == WM_COMMAND) {
+    handled = OnCommand(LOWORD(wParam), HIWORD(wParam));
+  } else if (message == WM_NOTIFY) {
+    const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+    if (header.idFrom == IDC_PICTURES) OnListNotify(header, result, handled);
+  }
+  return result;
+}
+
 void CWizardPicturePage::InitPictureList() {
   list_ = GetDlgItem(Window(), IDC_PICTURES);
   RECT client = {};

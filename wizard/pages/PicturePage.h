@@ -25,6 +25,19 @@ class CWizardPicturePage : public CWizardPageBase {
   CWizardPicturePage(const CWizardInfo& info, int id, const wchar_t* headerTitle,
                      const wchar_t* headerSubtitle);
 
+  // Translates the dialog, sets up the list and the page's own controls and
+  // shows the pictures; every activation shows them anew.
+  BOOL OnInitDialog() override;
+  int OnSetActive() override;
+  // The list's notifications and the commands.
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+  virtual void InitControls() {}
+  virtual void RebuildImages() = 0;
+  // A command or a button's notification; false when not the page's.
+  virtual bool OnCommand(int command, int code) {
+    return code == BN_CLICKED && OnPictureCommand(command);
+  }
+
   // The picture list with its thumbnail image list.
   void InitPictureList();
   // The newest folder of the recent pictures folders, else the user's
