@@ -18,7 +18,8 @@ done
 expect added-0.jpg '%m %wx%h' 'JPEG 37x23'
 expect pasted.jpg '%m %Q %wx%h' 'JPEG 80 6x4'
 expect shift-prepared.jpg '%m %Q %x' 'JPEG 80 96'
-expect scanned.jpg '%m %Q' 'JPEG 80'
+# The first of the two scanned pages.
+expect scanned.jpg '%m %Q %wx%h' 'JPEG 80 123x77'
 for f in front a.b single; do
   expect "export/$f.jpg" '%m %wx%h' 'JPEG 37x23'
 done
