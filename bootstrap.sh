@@ -29,6 +29,7 @@ packages=(
   libboost-dev libstb-dev googletest
   ffmpeg mpg123 python3 python3-mutagen python3-numpy sox mp3val bchunk libcdio-utils cdrdao
   mp3splt cuetools lame libtag1-dev libcdio-dev pkg-config g++ util-linux libxml2-utils
+  fp-utils-3.2.2
   libdiscid0
 )
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -339,6 +340,55 @@ TEST_F(Scanner, CancelInTheProgressDialogStopsTheTransfer) {
   CloseHandle(paused);
   CloseHandle(resume);
   DestroyWindow(owner);
+}
+
+HRESULT GoOn(LONG, LONG, void*) { return S_OK; }
+
+// Whatever a device sends, the callback neither crashes nor stores a page
+// whose file header claims more than the page holds.
+TEST(ScannerDataCallback, SurvivesHostileBands) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::mt19937 random(11);
+  const auto dib = ReadFile("scan24.bmp");
+  ASSERT_GT(dib.size(), 54u);
+  for (int round = 0; round < 200; ++round) {
+    LONG count = 0;
+    IStream** streams = nullptr;
+    auto* callback = new WiaWrap::CDataCallback(&GoOn, nullptr, &count, &streams);
+    callback->AddRef();
+    WIA_DATA_CALLBACK_HEADER header = {sizeof header, Wia::WiaImgFmt_MEMORYBMP,
+                                       LONG(random() % 70000) - 100, 1};
+    callback->BandedDataCallback(Wia::IT_MSG_DATA_HEADER, 4, 0, 0, LONG(random() % 40), 0, 0,
+                                 reinterpret_cast<BYTE*>(&header));
+    for (int message = 0; message < 6; ++message) {
+      // A band cut from the real DIB, perhaps damaged, at a possibly absurd place.
+      std::vector<unsigned char> band(dib.begin() + 14, dib.end());
+      band.resize(random() % (band.size() + 1));
+      for (int i = 0; i < 3 && !band.empty(); ++i)
+        band[random() % std::min<size_t>(band.size(), 60)] = static_cast<unsigned char>(random());
+      const LONG offsets[] = {0, LONG(random() % 30000), -1, 0x7FFFFFFF, LONG(random())};
+      const LONG offset = offsets[random() % 5];
+      const LONG length = random() % 8 ? LONG(band.size()) : -LONG(random() % 100);
+      const LONG kind = LONG(random() % 6);
+      callback->BandedDataCallback(kind, 4, 50, offset, length, 0, 0,
+                                   band.empty() ? nullptr : band.data());
+    }
+    callback->BandedDataCallback(Wia::IT_MSG_TERMINATION, 4, 100, 0, 0, 0, 0, nullptr);
+    callback->Release();
+    for (LONG i = 0; i < count; ++i) {
+      STATSTG stat = {};
+      streams[i]->Stat(&stat, STATFLAG_NONAME);
+      BITMAPFILEHEADER file = {};
+      ULONG got = 0;
+      streams[i]->Read(&file, sizeof file, &got);
+      if (got == sizeof file && file.bfType == 0x4D42) {
+        EXPECT_LE(file.bfSize, stat.cbSize.QuadPart) << round;
+      }
+      streams[i]->Release();
+    }
+    CoTaskMemFree(streams);
+  }
+  CoUninitialize();
 }
 
 // DIB sizes against the header versions ImageMagick writes.

@@ -28,6 +28,33 @@ std::wstring FormatPercent(const std::wstring& text, LONG percent) {
   return out;
 }
 
+// Calls `use` with the stream's memory locked.
+template <class Use>
+HRESULT WithBytes(IStream* stream, Use use) {
+  HGLOBAL block = nullptr;
+  HRESULT hr = GetHGlobalFromStream(stream, &block);
+  if (FAILED(hr)) return hr;
+  auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+  if (!bytes) return E_OUTOFMEMORY;
+  hr = use(bytes);
+  GlobalUnlock(block);
+  return hr;
+}
+
+// Whether the DIB's header leaves its height to be found from the data.
+bool DibHeightUnknown(const unsigned char* dib, size_t size) {
+  const ULONG header = DibHeaderSize(dib, size);
+  if (!header) return false;
+  if (header == sizeof(BITMAPCOREHEADER)) {
+    WORD height;
+    std::memcpy(&height, dib + offsetof(BITMAPCOREHEADER, bcHeight), sizeof height);
+    return height == 0;
+  }
+  LONG height;
+  std::memcpy(&height, dib + offsetof(BITMAPINFOHEADER, biHeight), sizeof height);
+  return height == 0;
+}
+
 }  // namespace
 
 HRESULT ProgressCallback(LONG status, LONG percent, void* parameter) {
@@ -89,10 +116,25 @@ HRESULT CDataCallback::Grow(ULONGLONG size) {
   if (size <= dataSize_) return S_OK;
   ULARGE_INTEGER newSize;
   newSize.QuadPart = size;
-  const HRESULT hr = page_->SetSize(newSize);
+  HRESULT hr = page_->SetSize(newSize);
+  if (FAILED(hr)) return hr;
+  // What no band reaches stays zero.
+  const ULONGLONG from = dataSize_;
+  hr = WithBytes(page_, [&](unsigned char* bytes) {
+    std::memset(bytes + from, 0, size_t(size - from));
+    return S_OK;
+  });
   if (FAILED(hr)) return hr;
   dataSize_ = size;
   return S_OK;
+}
+
+HRESULT CDataCallback::Shrink(ULONGLONG size) {
+  ULARGE_INTEGER newSize;
+  newSize.QuadPart = size;
+  const HRESULT hr = page_->SetSize(newSize);
+  if (SUCCEEDED(hr)) dataSize_ = size;
+  return hr;
 }
 
 HRESULT CDataCallback::BandedDataCallback(LONG message, LONG status, LONG percent, LONG offset,
@@ -147,30 +189,9 @@ HRESULT CDataCallback::BandedDataCallback(LONG message, LONG status, LONG percen
 }
 
 HRESULT CDataCallback::StorePage() {
-  HRESULT hr = S_OK;
-  // A buffer announced larger than the device sent ends where the data ends.
-  if (written_ < dataSize_) {
-    ULARGE_INTEGER size;
-    size.QuadPart = written_;
-    hr = page_->SetSize(size);
-    if (FAILED(hr)) return hr;
-    dataSize_ = written_;
-  }
   if (bitmap_ && dataSize_ > kFileHeader) {
-    HGLOBAL block = nullptr;
-    hr = GetHGlobalFromStream(page_, &block);
+    const HRESULT hr = FinishBitmap();
     if (FAILED(hr)) return hr;
-    auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
-    if (!bytes) return E_OUTOFMEMORY;
-    // The DIB follows the file header, which is ours or the device's.
-    const size_t dibBytes = size_t(dataSize_ - kFileHeader);
-    DibFixHeight(bytes + kFileHeader, dibBytes, true);
-    if (headerSize_ == kFileHeader) {
-      BITMAPFILEHEADER file = {};
-      if (DibFillFileHeader(bytes + kFileHeader, dibBytes, &file))
-        std::memcpy(bytes, &file, kFileHeader);
-    }
-    GlobalUnlock(block);
   }
   auto* grown = static_cast<IStream**>(
       CoTaskMemRealloc(*streams_, (size_t(*pageCount_) + 1) * sizeof(IStream*)));
@@ -183,6 +204,36 @@ HRESULT CDataCallback::StorePage() {
   page_ = nullptr;
   dataSize_ = written_ = 0;
   return S_OK;
+}
+
+// The DIB follows the file header, which is ours or the device's.
+HRESULT CDataCallback::FinishBitmap() {
+  // A page of unknown height ends where the device's data ends: zeros that
+  // an announced buffer size left behind would count as rows.
+  bool unknownHeight = false;
+  HRESULT hr = WithBytes(page_, [&](unsigned char* bytes) {
+    unknownHeight = DibHeightUnknown(bytes + kFileHeader, size_t(dataSize_ - kFileHeader));
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
+  if (unknownHeight && written_ > kFileHeader && written_ < dataSize_) {
+    hr = Shrink(written_);
+    if (FAILED(hr)) return hr;
+  }
+  ULONG total = 0;
+  hr = WithBytes(page_, [&](unsigned char* bytes) {
+    unsigned char* dib = bytes + kFileHeader;
+    const size_t dibBytes = size_t(dataSize_ - kFileHeader);
+    DibFixHeight(dib, dibBytes, true);
+    total = DibTotalSize(dib, dibBytes);
+    BITMAPFILEHEADER file = {};
+    if (headerSize_ == kFileHeader && DibFillFileHeader(dib, dibBytes, &file))
+      std::memcpy(bytes, &file, kFileHeader);
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
+  // The page holds at least the whole DIB its header describes.
+  return total ? Grow(ULONGLONG(kFileHeader) + total) : S_OK;
 }
 
 }  // namespace WiaWrap

@@ -77,8 +77,11 @@ class CDataCallback : public IWiaDataCallback {
                                                BYTE* buffer) override;
 
  private:
+  // The page buffer, made on first use, grown (zero-filled) or cut to `size`.
   HRESULT Grow(ULONGLONG size);
+  HRESULT Shrink(ULONGLONG size);
   HRESULT StorePage();
+  HRESULT FinishBitmap();
 
   volatile LONG references_ = 0;
   bool bitmap_ = false;

@@ -36,6 +36,7 @@ class ThreadedJob : public Action {
     worker_ = std::thread(std::forward<F>(body));
   }
   bool Stopping() const { return stop_.load(); }
+  const std::atomic<bool>& StopFlag() const { return stop_; }
   void Progress(int position) const {
     PostMessageW(notify_, WM_JOB_NOTIFY, JOB_PROGRESS, static_cast<LPARAM>(position));
   }

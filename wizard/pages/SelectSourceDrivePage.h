@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 #include <dbt.h>
 
 #include "wizard/pages/FramePage.h"

@@ -59,6 +59,24 @@ bool ParseHex(const std::string& s, std::vector<unsigned char>& out) {
   return true;
 }
 
+// "MM:SS:FF" as frames.
+bool ParseMsf(const std::string& s, int32_t& frames) {
+  int m = 0, sec = 0, f = 0;
+  char c1 = 0, c2 = 0;
+  std::istringstream in(s);
+  if (!(in >> m >> c1 >> sec >> c2 >> f) || c1 != ':' || c2 != ':' || sec > 59 || f > 74)
+    return false;
+  frames = m * 4500 + sec * 75 + f;
+  return true;
+}
+
+bool ParseHexNumber(const std::string& s, uint32_t& v) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  v = static_cast<uint32_t>(std::strtoul(s.c_str(), &end, 16));
+  return *end == 0;
+}
+
 const int16_t* SineTable() {
   static int16_t table[1024];
   static bool made = false;
@@ -174,6 +192,64 @@ bool Parse(const std::string& text, Description& out, std::string& error) {
         return fail("bad slow range");
       s.millis = static_cast<uint32_t>(n);
       drive->slow.push_back(s);
+    } else if (key == "medium") {
+      static const std::map<std::string, int> kProfiles = {
+          {"none", 0}, {"cdrom", 8}, {"cdr", 9}, {"cdrw", 10}};
+      const auto p = kProfiles.find(value);
+      if (p == kProfiles.end()) return fail("medium must be none, cdrom, cdr or cdrw");
+      drive->writer.profile = p->second;
+    } else if (key == "status") {
+      static const std::map<std::string, int> kStatus = {
+          {"blank", 0}, {"appendable", 1}, {"complete", 2}};
+      const auto st = kStatus.find(value);
+      if (st == kStatus.end()) return fail("status must be blank, appendable or complete");
+      drive->writer.status = st->second;
+    } else if (key == "leadin") {
+      if (!ParseMsf(value, drive->writer.leadInFrames)) return fail("bad lead-in M:S:F");
+    } else if (key == "capacity") {
+      std::string msf, where;
+      words >> msf >> where;
+      if (!ParseMsf(msf, drive->writer.capacityFrames)) return fail("bad capacity M:S:F");
+      drive->writer.capacityInAtipOnly = where == "atip";
+    } else if (key == "mastering") {
+      uint32_t v = 0;
+      if (!ParseHexNumber(value, v) || v > 0xFF) return fail("bad mastering byte");
+      drive->writer.mastering = static_cast<unsigned char>(v);
+    } else if (key == "performance") {
+      const auto dash = value.find('-');
+      long long a = 0, b = 0;
+      if (dash == std::string::npos || !ParseInt(value.substr(0, dash), a) ||
+          !ParseInt(value.substr(dash + 1), b) || a < 0 || b < 0)
+        return fail("bad performance range");
+      drive->writer.performance.push_back({uint32_t(a), uint32_t(b)});
+    } else if (key == "writespeed") {
+      std::string kb, kind;
+      words >> kb >> kind;
+      if (!ParseInt(kb, n) || n < 0) return fail("bad write speed");
+      drive->writer.speeds.push_back({uint32_t(n), kind == "cav"});
+    } else if (key == "failcall") {
+      std::string name, hr, times;
+      words >> name >> hr >> times;
+      uint32_t v = 0;
+      if (name.empty() || !ParseHexNumber(hr, v)) return fail("bad failcall");
+      if (!times.empty() && (!ParseInt(times, n) || n < 0)) return fail("bad failcall count");
+      drive->writer.failCalls[name] = {v, times.empty() ? 0u : uint32_t(n)};
+    } else if (key == "writefail") {
+      std::string at, hr;
+      words >> at >> hr;
+      uint32_t v = 0;
+      if (!ParseInt(at, n) || n < 0 || !ParseHexNumber(hr, v)) return fail("bad writefail");
+      drive->writer.failAtSector = n;
+      drive->writer.failAtResult = v;
+    } else if (key == "eventevery" || key == "eventdelay" || key == "eraseseconds" ||
+               key == "erasestep") {
+      if (!ParseInt(value, n) || n < 0 || (key == "eventevery" && n == 0))
+        return fail("bad " + key);
+      uint32_t& field = key == "eventevery"     ? drive->writer.sectorsPerEvent
+                        : key == "eventdelay"   ? drive->writer.eventDelayMs
+                        : key == "eraseseconds" ? drive->writer.eraseSeconds
+                                                : drive->writer.eraseStepMs;
+      field = static_cast<uint32_t>(n);
     } else {
       return fail("unknown key " + key);
     }

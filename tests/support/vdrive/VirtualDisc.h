@@ -33,6 +33,37 @@ struct SlowRange {
   uint32_t millis = 0;
 };
 
+// The recordable side of a drive: its CD Mastering feature, the medium in it
+// and the answers to the writer's queries.
+struct PerformanceRange {
+  uint32_t startKb = 0, endKb = 0;  // kB/s
+};
+struct SpeedDescriptor {
+  uint32_t kb = 0;  // kB/s
+  bool cav = false;
+};
+struct Writer {
+  unsigned char mastering = 0x59;  // feature byte 4: BUF, RAW MS, RAW, R-W
+  int profile = 0;                 // current profile: 0 none, 8 CD-ROM, 9 CD-R, 10 CD-RW
+  int status = 0;                  // disc status: 0 blank, 1 appendable, 2 complete
+  int32_t leadInFrames = -1;       // M:S:F of the lead-in start as frames; -1 none given
+  int32_t capacityFrames = -1;     // last possible lead-out start, frames; -1 none given
+  bool capacityInAtipOnly = false;
+  std::vector<PerformanceRange> performance;  // GET PERFORMANCE, write performance
+  std::vector<SpeedDescriptor> speeds;        // GET PERFORMANCE, write speed descriptors
+  struct FailCall {
+    uint32_t result = 0;
+    uint32_t times = 0;  // 0: every call
+  };
+  std::map<std::string, FailCall> failCalls;  // calls of this name fail with the HRESULT
+  int64_t failAtSector = -1;                  // a write fails on reaching this many sectors
+  uint32_t failAtResult = 0;
+  uint32_t sectorsPerEvent = 500;
+  uint32_t eventDelayMs = 0;
+  uint32_t eraseSeconds = 4;  // expected time the erase reports
+  uint32_t eraseStepMs = 0;   // time per erase event
+};
+
 struct Drive {
   std::wstring id;                    // the recorder's unique id
   std::vector<std::wstring> volumes;  // volume path names, e.g. E:\ and C:\mnt\cd\ .
@@ -45,6 +76,7 @@ struct Drive {
   std::vector<unsigned char> tocReply;  // given reply bytes, in place of the computed TOC
   std::vector<FailRange> failures;
   std::vector<SlowRange> slow;
+  Writer writer;
 };
 
 struct Description {

@@ -17,113 +17,81 @@
 #include <string>
 
 #include "engine/cd/imapi2/Imapi2.h"
+#include "tests/support/vdrive/ServerCommon.h"
 #include "tests/support/vdrive/VirtualDisc.h"
 
 namespace {
 
-HMODULE g_module = nullptr;
-std::atomic<long> g_objects{0};
+using namespace VirtualServer;
 
-// ---- the description, reloaded when its file changes -------------------------
-
-struct Loaded {
-  std::wstring path;
-  FILETIME written{};
-  VirtualDisc::Description description;
-  std::map<std::wstring, std::map<int32_t, uint32_t>> tries;  // per drive id
-};
-std::mutex g_lock;
-Loaded g_loaded;
-
-std::wstring Env(const wchar_t* name) {
-  wchar_t buf[1024];
-  const DWORD n = GetEnvironmentVariableW(name, buf, 1024);
-  return n && n < 1024 ? std::wstring(buf, n) : std::wstring();
+void Put32(std::vector<BYTE>& r, std::size_t at, uint32_t v) {
+  r[at] = BYTE(v >> 24);
+  r[at + 1] = BYTE(v >> 16);
+  r[at + 2] = BYTE(v >> 8);
+  r[at + 3] = BYTE(v);
 }
 
-// Under g_lock.
-const VirtualDisc::Description& Current() {
-  const std::wstring path = Env(L"TAVRIN_VDRIVE_DISCS");
-  WIN32_FILE_ATTRIBUTE_DATA attr{};
-  const bool exists =
-      !path.empty() && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attr);
-  if (!exists) {
-    g_loaded = Loaded();
-    return g_loaded.description;
-  }
-  if (path != g_loaded.path || CompareFileTime(&attr.ftLastWriteTime, &g_loaded.written) != 0) {
-    g_loaded = Loaded();
-    std::string error;
-    if (VirtualDisc::Load(path, g_loaded.description, error)) {
-      g_loaded.path = path;
-      g_loaded.written = attr.ftLastWriteTime;
-    } else {
-      g_loaded.description = VirtualDisc::Description();
-      OutputDebugStringA(error.c_str());
+void PutMsf(BYTE* p, int32_t frames) {
+  p[0] = BYTE(frames / 4500);
+  p[1] = BYTE(frames / 75 % 60);
+  p[2] = BYTE(frames % 75);
+}
+
+// GET PERFORMANCE: write performance (type 0) or write speed descriptors (type 3).
+HRESULT Performance(const VirtualDisc::Drive& d, const BYTE* cdb, BYTE* sense,
+                    std::vector<BYTE>& r) {
+  const VirtualDisc::Writer& w = d.writer;
+  if (w.profile == 0) return Sense(sense, kNotReady, 0x3A);
+  if (cdb[10] == 0x00 && (cdb[1] & 0x04) && !w.performance.empty()) {
+    r.assign(8 + 16 * w.performance.size(), 0);
+    r[4] = 0x02;  // write performance, nominal
+    for (std::size_t i = 0; i < w.performance.size(); ++i) {
+      Put32(r, 8 + 16 * i + 4, w.performance[i].startKb);
+      Put32(r, 8 + 16 * i + 8, 359999);
+      Put32(r, 8 + 16 * i + 12, w.performance[i].endKb);
     }
+  } else if (cdb[10] == 0x03 && !w.speeds.empty()) {
+    r.assign(8 + 16 * w.speeds.size(), 0);
+    for (std::size_t i = 0; i < w.speeds.size(); ++i) {
+      r[8 + 16 * i] = w.speeds[i].cav ? 0x08 : 0x00;
+      Put32(r, 8 + 16 * i + 4, 359999);
+      Put32(r, 8 + 16 * i + 8, w.speeds[i].kb);
+      Put32(r, 8 + 16 * i + 12, w.speeds[i].kb);
+    }
+  } else {
+    return Sense(sense, kIllegalRequest, 0x24);  // the drive reports no such data
   }
-  return g_loaded.description;
+  Put32(r, 0, uint32_t(r.size() - 4));
+  return S_OK;
 }
 
-// The log stays open (appending) while its name stays the same, until the
-// server is unloaded.
-struct OpenLog {
-  std::mutex lock;
-  std::wstring path;
-  HANDLE h = INVALID_HANDLE_VALUE;
-  void Close() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    h = INVALID_HANDLE_VALUE;
-    path.clear();
-  }
-};
-OpenLog g_log;
-
-void Log(const std::wstring& id, const BYTE* cdb, ULONG cdbSize, ULONG timeout, ULONG bufSize,
-         HRESULT hr, ULONG fetched) {
-  const std::wstring path = Env(L"TAVRIN_VDRIVE_LOG");
-  if (path.empty()) return;
-  std::string line;
-  for (wchar_t c : id) line += static_cast<char>(c);
-  line += " cdb=";
-  char hex[4];
-  for (ULONG i = 0; i < cdbSize; ++i) {
-    std::snprintf(hex, sizeof hex, "%02X", cdb[i]);
-    line += hex;
-  }
-  char tail[96];
-  std::snprintf(tail, sizeof tail, " timeout=%lu buf=%lu hr=%08lX fetched=%lu\n", timeout, bufSize,
-                static_cast<unsigned long>(hr), fetched);
-  line += tail;
-  std::lock_guard<std::mutex> lock(g_log.lock);
-  std::wstring& openPath = g_log.path;
-  HANDLE& h = g_log.h;
-  if (path != openPath) {
-    g_log.Close();
-    openPath = path;
-    h = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  DWORD put = 0;
-  if (h != INVALID_HANDLE_VALUE)
-    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
+// READ TOC/PMA/ATIP format 4 of a recordable medium.
+HRESULT Atip(const VirtualDisc::Drive& d, BYTE* sense, std::vector<BYTE>& r) {
+  const VirtualDisc::Writer& w = d.writer;
+  if (w.profile != 9 && w.profile != 10) return Sense(sense, kIllegalRequest, 0x24);
+  r.assign(28, 0);
+  r[1] = 26;
+  if (w.capacityFrames >= 0) PutMsf(&r[12], w.capacityFrames);
+  return S_OK;
 }
 
-// ---- MMC command execution -----------------------------------------------------
-
-HRESULT Sense(BYTE* sense, BYTE key, BYTE asc, BYTE ascq = 0) {
-  if (sense) {
-    std::memset(sense, 0, Imapi2::kSenseSize);
-    sense[0] = 0x70;  // current error, fixed format
-    sense[2] = key;
-    sense[7] = 10;
-    sense[12] = asc;
-    sense[13] = ascq;
-  }
-  return Imapi2::S_IMAPI_COMMAND_HAS_SENSE_DATA;
+HRESULT TaskCopy(const std::vector<BYTE>& bytes, BYTE** out, ULONG* size) {
+  *out = static_cast<BYTE*>(CoTaskMemAlloc(bytes.size()));
+  if (!*out) return E_OUTOFMEMORY;
+  std::memcpy(*out, bytes.data(), bytes.size());
+  *size = static_cast<ULONG>(bytes.size());
+  return S_OK;
 }
-constexpr BYTE kNotReady = 2, kMediumError = 3, kIllegalRequest = 5;
+
+std::string Hex(const BYTE* p, ULONG n) {
+  std::string text;
+  char h[4];
+  for (ULONG i = 0; i < n; ++i) {
+    std::snprintf(h, sizeof h, "%02X", p[i]);
+    text += h;
+  }
+  return text;
+}
 
 HRESULT ReadToc(const VirtualDisc::Drive& d, const BYTE* cdb, BYTE* sense, BYTE* buf, ULONG size,
                 ULONG* fetched) {
@@ -169,44 +137,6 @@ HRESULT ReadCd(const VirtualDisc::Drive& d, std::map<int32_t, uint32_t>& tries, 
   *fetched = count * VirtualDisc::kSectorBytes;
   return S_OK;
 }
-
-// ---- COM objects ----------------------------------------------------------------------
-
-template <class Derived>
-class Unknown {
- public:
-  Unknown() { ++g_objects; }
-  virtual ~Unknown() { --g_objects; }
-  ULONG AddRefImpl() { return ++count_; }
-  ULONG ReleaseImpl() {
-    const ULONG n = --count_;
-    if (!n) delete static_cast<Derived*>(this);
-    return n;
-  }
-
- private:
-  std::atomic<ULONG> count_{1};
-};
-
-#define TAVRIN_UNKNOWN_METHODS                                       \
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); } \
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-
-#define TAVRIN_NO_TYPEINFO                                                                        \
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {                                  \
-    if (n) *n = 0;                                                                                \
-    return S_OK;                                                                                  \
-  }                                                                                               \
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {                       \
-    return TYPE_E_ELEMENTNOTFOUND;                                                                \
-  }                                                                                               \
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {      \
-    return DISP_E_UNKNOWNNAME;                                                                    \
-  }                                                                                               \
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, \
-                                   UINT*) override {                                              \
-    return DISP_E_MEMBERNOTFOUND;                                                                 \
-  }
 
 class IdEnum : public IEnumVARIANT, public Unknown<IdEnum> {
  public:
@@ -319,10 +249,31 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
   }
 
   // IDiscRecorder2
-  HRESULT STDMETHODCALLTYPE EjectMedia() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EjectMedia() override {
+    LogCall(id_, "EjectMedia", S_OK);
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE CloseTray() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE AcquireExclusiveAccess(VARIANT_BOOL, BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE ReleaseExclusiveAccess() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE AcquireExclusiveAccess(VARIANT_BOOL force, BSTR client) override {
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    HRESULT hr = d ? ScriptedFailure(*d, "AcquireExclusiveAccess") : E_UNEXPECTED;
+    if (hr == S_OK && !client) hr = E_POINTER;
+    std::string name;
+    for (const wchar_t* c = client; c && *c; ++c) name += static_cast<char>(*c);
+    if (hr == S_OK) StateOf(*d).exclusiveOwner = client;
+    LogCall(id_,
+            "AcquireExclusiveAccess force=" + std::string(force ? "1" : "0") + " client=" + name,
+            hr);
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseExclusiveAccess() override {
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    if (d) StateOf(*d).exclusiveOwner.clear();
+    LogCall(id_, "ReleaseExclusiveAccess", d ? S_OK : E_UNEXPECTED);
+    return d ? S_OK : E_UNEXPECTED;
+  }
   HRESULT STDMETHODCALLTYPE DisableMcn() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE EnableMcn() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE InitializeDiscRecorder(BSTR id) override {
@@ -388,10 +339,27 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
   HRESULT STDMETHODCALLTYPE SendCommandNoData(BYTE* cdb, ULONG cdbSize, BYTE sense[18],
                                               ULONG timeout) override {
     HRESULT hr = Sense(sense, kIllegalRequest, 0x20);  // invalid command
-    if (cdb && cdbSize >= 6 && cdb[0] == 0x00) {       // TEST UNIT READY
+    if (cdb && cdbSize >= 6) {
       std::lock_guard<std::mutex> lock(g_lock);
       const auto* d = Find();
-      hr = d && d->hasDisc ? S_OK : Sense(sense, kNotReady, 0x3A);
+      const bool medium = d && (d->hasDisc || d->writer.profile != 0);
+      switch (cdb[0]) {
+        case 0x00:  // TEST UNIT READY
+          hr = medium ? S_OK : Sense(sense, kNotReady, 0x3A);
+          break;
+        case 0x1E:  // PREVENT ALLOW MEDIUM REMOVAL
+          if (d) StateOf(*d).locked = cdb[4] & 1;
+          hr = d ? S_OK : hr;
+          break;
+        case 0x1B:  // START STOP UNIT
+        case 0xBB:  // SET CD SPEED
+        case 0x35:  // SYNCHRONIZE CACHE
+          hr = d ? S_OK : hr;
+          break;
+        case 0x54:  // SEND OPC INFORMATION
+          hr = medium ? S_OK : Sense(sense, kNotReady, 0x3A);
+          break;
+      }
     }
     Log(id_, cdb, cdbSize, timeout, 0, hr, 0);
     return hr;
@@ -413,6 +381,15 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
       const VirtualDisc::Drive* d = Find();
       if (!d) {
         hr = Sense(sense, kNotReady, 0x3A);
+      } else if ((cdb[0] == 0xAC && cdbSize >= 12) ||
+                 (cdb[0] == 0x43 && cdbSize >= 10 && (cdb[2] & 0x0F) == 4)) {
+        std::vector<BYTE> reply;
+        hr = cdb[0] == 0xAC ? Performance(*d, cdb, sense, reply) : Atip(*d, sense, reply);
+        if (hr == S_OK) {
+          const ULONG n = std::min<ULONG>(size, static_cast<ULONG>(reply.size()));
+          std::memcpy(buf, reply.data(), n);
+          *fetched = n;
+        }
       } else if (cdb[0] == 0x43 && cdbSize >= 10) {
         hr = ReadToc(*d, cdb, sense, buf, size, fetched);
       } else if (cdb[0] == 0xBE && cdbSize >= 12) {
@@ -437,31 +414,120 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
   HRESULT STDMETHODCALLTYPE SendDvdStructure(ULONG, BYTE*, ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetAdapterDescriptor(BYTE**, ULONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetDeviceDescriptor(BYTE**, ULONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetDiscInformation(BYTE**, ULONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetDiscInformation(BYTE** data, ULONG* size) override {
+    if (!data || !size) return E_POINTER;
+    *data = nullptr;
+    *size = 0;
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    HRESULT hr = d ? ScriptedFailure(*d, "GetDiscInformation") : E_UNEXPECTED;
+    if (hr == S_OK && d->writer.profile == 0 && !d->hasDisc)
+      hr = Imapi2::E_IMAPI_RECORDER_MEDIA_NO_MEDIA;
+    if (hr == S_OK) {
+      const VirtualDisc::Writer& w = d->writer;
+      const int status = d->writer.profile == 9 || d->writer.profile == 10 ? StateOf(*d).status : 2;
+      std::vector<BYTE> info(34, 0);
+      info[1] = 32;
+      info[2] = BYTE((w.profile == 10 ? 0x10 : 0x00) | status | (status == 2 ? 0x0C : 0));
+      info[3] = 1;
+      if (status == 0 && w.leadInFrames >= 0) {
+        PutMsf(&info[17], w.leadInFrames);
+      } else {
+        info[17] = info[18] = info[19] = 0xFF;
+      }
+      if (status == 0 && w.capacityFrames >= 0 && !w.capacityInAtipOnly) {
+        PutMsf(&info[21], w.capacityFrames);
+      } else {
+        info[20] = info[21] = info[22] = info[23] = 0xFF;
+      }
+      hr = TaskCopy(info, data, size);
+    }
+    LogCall(id_, "GetDiscInformation", hr);
+    return hr;
+  }
   HRESULT STDMETHODCALLTYPE GetTrackInformation(ULONG, Imapi2::IMAPI_READ_TRACK_ADDRESS_TYPE,
                                                 BYTE**, ULONG*) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetFeaturePage(Imapi2::IMAPI_FEATURE_PAGE_TYPE, BOOLEAN, BYTE**,
-                                           ULONG*) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE GetFeaturePage(Imapi2::IMAPI_FEATURE_PAGE_TYPE feature,
+                                           BOOLEAN currentOnly, BYTE** data, ULONG* size) override {
+    if (!data || !size) return E_POINTER;
+    *data = nullptr;
+    *size = 0;
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    HRESULT hr = d ? ScriptedFailure(*d, "GetFeaturePage") : E_UNEXPECTED;
+    if (hr == S_OK && feature != Imapi2::IMAPI_FEATURE_PAGE_TYPE_CD_MASTERING)
+      hr = Imapi2::E_IMAPI_RECORDER_NO_SUCH_FEATURE;
+    if (hr == S_OK)
+      hr = TaskCopy({0x00, 0x2E, 0x03, 0x04, d->writer.mastering, 0x00, 0xFF, 0xFF}, data, size);
+    LogCall(id_,
+            "GetFeaturePage " + std::to_string(feature) + " current=" + std::to_string(currentOnly),
+            hr);
+    return hr;
   }
-  HRESULT STDMETHODCALLTYPE GetModePage(Imapi2::IMAPI_MODE_PAGE_TYPE,
-                                        Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE, BYTE**,
-                                        ULONG*) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE GetModePage(Imapi2::IMAPI_MODE_PAGE_TYPE page,
+                                        Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE request, BYTE** data,
+                                        ULONG* size) override {
+    if (!data || !size) return E_POINTER;
+    *data = nullptr;
+    *size = 0;
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    HRESULT hr = d ? ScriptedFailure(*d, "GetModePage") : E_UNEXPECTED;
+    if (hr == S_OK && request != Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE_CURRENT_VALUES)
+      hr = E_INVALIDARG;
+    if (hr == S_OK && page == Imapi2::IMAPI_MODE_PAGE_TYPE_WRITE_PARAMETERS)
+      hr = TaskCopy(StateOf(*d).writeParameters, data, size);
+    else if (hr == S_OK && page == Imapi2::IMAPI_MODE_PAGE_TYPE_LEGACY_CAPABILITIES)
+      hr = TaskCopy(std::vector<BYTE>{0x2A, 0x02, 0x3F, 0x37}, data, size);
+    else if (hr == S_OK)
+      hr = Imapi2::E_IMAPI_RECORDER_NO_SUCH_MODE_PAGE;
+    LogCall(id_, "GetModePage " + std::to_string(page), hr);
+    return hr;
   }
-  HRESULT STDMETHODCALLTYPE SetModePage(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE, BYTE*,
-                                        ULONG) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE SetModePage(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE request, BYTE* data,
+                                        ULONG size) override {
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    HRESULT hr = d ? ScriptedFailure(*d, "SetModePage") : E_UNEXPECTED;
+    if (hr == S_OK && (!data || request != Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE_CURRENT_VALUES))
+      hr = E_INVALIDARG;
+    // Only the write parameters page, whole, is taken.
+    if (hr == S_OK && (size < 2 || data[0] != 0x05 || size != ULONG(data[1]) + 2))
+      hr = Imapi2::E_IMAPI_RECORDER_INVALID_MODE_PARAMETERS;
+    if (hr == S_OK) StateOf(*d).writeParameters.assign(data, data + size);
+    LogCall(id_, "SetModePage " + (data ? Hex(data, size) : std::string()), hr);
+    return hr;
   }
   HRESULT STDMETHODCALLTYPE GetSupportedFeaturePages(BOOLEAN, Imapi2::IMAPI_FEATURE_PAGE_TYPE**,
                                                      ULONG*) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetSupportedProfiles(BOOLEAN, Imapi2::IMAPI_PROFILE_TYPE**,
-                                                 ULONG*) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE GetSupportedProfiles(BOOLEAN currentOnly,
+                                                 Imapi2::IMAPI_PROFILE_TYPE** profiles,
+                                                 ULONG* count) override {
+    if (!profiles || !count) return E_POINTER;
+    *profiles = nullptr;
+    *count = 0;
+    std::lock_guard<std::mutex> lock(g_lock);
+    const VirtualDisc::Drive* d = Find();
+    HRESULT hr = d ? ScriptedFailure(*d, "GetSupportedProfiles") : E_UNEXPECTED;
+    std::vector<Imapi2::IMAPI_PROFILE_TYPE> list;
+    if (!currentOnly) {
+      list = {Imapi2::IMAPI_PROFILE_TYPE_CDROM, Imapi2::IMAPI_PROFILE_TYPE_CD_RECORDABLE,
+              Imapi2::IMAPI_PROFILE_TYPE_CD_REWRITABLE};
+    } else if (d && (d->writer.profile != 0 || d->hasDisc)) {
+      list = {static_cast<Imapi2::IMAPI_PROFILE_TYPE>(d->writer.profile ? d->writer.profile : 8)};
+    }
+    if (hr == S_OK && !list.empty()) {
+      *profiles = static_cast<Imapi2::IMAPI_PROFILE_TYPE*>(
+          CoTaskMemAlloc(list.size() * sizeof(Imapi2::IMAPI_PROFILE_TYPE)));
+      if (!*profiles) return E_OUTOFMEMORY;
+      std::memcpy(*profiles, list.data(), list.size() * sizeof(Imapi2::IMAPI_PROFILE_TYPE));
+      *count = static_cast<ULONG>(list.size());
+    }
+    return hr;
   }
   HRESULT STDMETHODCALLTYPE GetSupportedModePages(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE,
                                                   Imapi2::IMAPI_MODE_PAGE_TYPE**, ULONG*) override {
@@ -499,7 +565,7 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
 
 class Factory : public IClassFactory {
  public:
-  explicit Factory(bool master) : master_(master) {}
+  explicit Factory(IUnknown* (*create)()) : create_(create) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -515,8 +581,7 @@ class Factory : public IClassFactory {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    IUnknown* object = master_ ? static_cast<IUnknown*>(static_cast<IDiscMaster2*>(new DiscMaster))
-                               : static_cast<IUnknown*>(static_cast<IDiscRecorder2*>(new Recorder));
+    IUnknown* object = create_();
     const HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
     return hr;
@@ -527,11 +592,24 @@ class Factory : public IClassFactory {
   }
 
  private:
-  bool master_;
+  IUnknown* (*create_)();
 };
 
-Factory g_masterFactory(true);
-Factory g_recorderFactory(false);
+IUnknown* NewMaster() { return static_cast<IDiscMaster2*>(new DiscMaster); }
+IUnknown* NewRecorder() { return static_cast<IDiscRecorder2*>(new Recorder); }
+
+struct ServedClass {
+  const CLSID& clsid;
+  const wchar_t* name;
+  Factory factory;
+};
+ServedClass g_classes[] = {
+    {Imapi2::CLSID_MsftDiscMaster2, L"Virtual disc master", Factory(NewMaster)},
+    {Imapi2::CLSID_MsftDiscRecorder2, L"Virtual disc recorder", Factory(NewRecorder)},
+    {Imapi2::CLSID_MsftWriteEngine2, L"Virtual write engine", Factory(NewWriteEngine)},
+    {Imapi2::CLSID_MsftDiscFormat2Erase, L"Virtual eraser", Factory(NewEraser)},
+    {Imapi2::CLSID_MsftDiscFormat2RawCD, L"Virtual raw-CD writer", Factory(NewRawCdWriter)},
+};
 
 std::wstring ClsidKey(const CLSID& clsid) {
   wchar_t text[64];
@@ -573,7 +651,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {
-    g_log.Close();
+    CloseLog();
   }
   return TRUE;
 }
@@ -581,25 +659,25 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  Factory* f = clsid == Imapi2::CLSID_MsftDiscMaster2     ? &g_masterFactory
-               : clsid == Imapi2::CLSID_MsftDiscRecorder2 ? &g_recorderFactory
-                                                          : nullptr;
-  if (!f) return CLASS_E_CLASSNOTAVAILABLE;
-  return f->QueryInterface(iid, out);
+  for (ServedClass& c : g_classes)
+    if (clsid == c.clsid) return c.factory.QueryInterface(iid, out);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
 
 // Idempotent: run again, it writes the same keys.
 HRESULT STDAPICALLTYPE DllRegisterServer() {
-  HRESULT hr = Register(Imapi2::CLSID_MsftDiscMaster2, L"Virtual disc master");
-  if (SUCCEEDED(hr)) hr = Register(Imapi2::CLSID_MsftDiscRecorder2, L"Virtual disc recorder");
-  return hr;
+  for (const ServedClass& c : g_classes) {
+    const HRESULT hr = Register(c.clsid, c.name);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
 }
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKey(Imapi2::CLSID_MsftDiscMaster2).c_str());
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKey(Imapi2::CLSID_MsftDiscRecorder2).c_str());
+  for (const ServedClass& c : g_classes)
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKey(c.clsid).c_str());
   return S_OK;
 }
 

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -243,6 +244,19 @@ class Counted {
     if (!left) delete static_cast<Self*>(this);
     return ULONG(left);
   }
+  // Hands out the interface that `iid` names among `offered` (the first one
+  // also as IUnknown).
+  HRESULT Offer(REFIID iid, void** out, std::initializer_list<std::pair<IID, void*>> offered) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    for (const auto& [id, pointer] : offered)
+      if (iid == id || (iid == IID_IUnknown && pointer == offered.begin()->second)) {
+        *out = pointer;
+        Add();
+        return S_OK;
+      }
+    return E_NOINTERFACE;
+  }
 
  private:
   std::atomic<long> references_{1};
@@ -345,12 +359,8 @@ class DeviceInfo : public IWiaPropertyStorage, public Counted<DeviceInfo> {
   explicit DeviceInfo(const DeviceSpec& d) { DeviceProperties(d, properties_); }
   COUNTED_UNKNOWN
   HRESULT Query(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != __uuidof(IWiaPropertyStorage)) return E_NOINTERFACE;
-    *out = static_cast<IWiaPropertyStorage*>(this);
-    Add();
-    return S_OK;
+    return Offer(iid, out,
+                 {{__uuidof(IWiaPropertyStorage), static_cast<IWiaPropertyStorage*>(this)}});
   }
   HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG n, const PROPSPEC s[], PROPVARIANT v[]) override {
     return properties_.Read(n, s, v);
@@ -370,12 +380,7 @@ class DeviceEnum : public IEnumWIA_DEV_INFO, public Counted<DeviceEnum> {
   DeviceEnum(std::vector<DeviceSpec> devices, ULONG at) : devices_(std::move(devices)), at_(at) {}
   COUNTED_UNKNOWN
   HRESULT Query(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != __uuidof(IEnumWIA_DEV_INFO)) return E_NOINTERFACE;
-    *out = static_cast<IEnumWIA_DEV_INFO*>(this);
-    Add();
-    return S_OK;
+    return Offer(iid, out, {{__uuidof(IEnumWIA_DEV_INFO), static_cast<IEnumWIA_DEV_INFO*>(this)}});
   }
   HRESULT STDMETHODCALLTYPE Next(ULONG n, IWiaPropertyStorage** out, ULONG* fetched) override {
     if (!out || (n > 1 && !fetched)) return E_POINTER;
@@ -464,18 +469,10 @@ class Item : public IWiaItem,
   }
   COUNTED_UNKNOWN
   HRESULT Query(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == __uuidof(IWiaItem))
-      *out = static_cast<IWiaItem*>(this);
-    else if (iid == __uuidof(IWiaPropertyStorage))
-      *out = static_cast<IWiaPropertyStorage*>(this);
-    else if (iid == __uuidof(IWiaDataTransfer))
-      *out = static_cast<IWiaDataTransfer*>(this);
-    else
-      return E_NOINTERFACE;
-    Add();
-    return S_OK;
+    return Offer(iid, out,
+                 {{__uuidof(IWiaItem), static_cast<IWiaItem*>(this)},
+                  {__uuidof(IWiaPropertyStorage), static_cast<IWiaPropertyStorage*>(this)},
+                  {__uuidof(IWiaDataTransfer), static_cast<IWiaDataTransfer*>(this)}});
   }
 
   // IWiaItem
@@ -630,16 +627,9 @@ class RootItem : public IWiaItem, public IWiaPropertyStorage, public Counted<Roo
   explicit RootItem(const DeviceSpec& d) : device_(d) { DeviceProperties(d, properties_); }
   COUNTED_UNKNOWN
   HRESULT Query(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == __uuidof(IWiaItem))
-      *out = static_cast<IWiaItem*>(this);
-    else if (iid == __uuidof(IWiaPropertyStorage))
-      *out = static_cast<IWiaPropertyStorage*>(this);
-    else
-      return E_NOINTERFACE;
-    Add();
-    return S_OK;
+    return Offer(iid, out,
+                 {{__uuidof(IWiaItem), static_cast<IWiaItem*>(this)},
+                  {__uuidof(IWiaPropertyStorage), static_cast<IWiaPropertyStorage*>(this)}});
   }
   HRESULT STDMETHODCALLTYPE GetItemType(LONG* type) override {
     if (!type) return E_POINTER;
@@ -690,12 +680,7 @@ class DeviceManager : public IWiaDevMgr, public Counted<DeviceManager> {
  public:
   COUNTED_UNKNOWN
   HRESULT Query(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != __uuidof(IWiaDevMgr)) return E_NOINTERFACE;
-    *out = static_cast<IWiaDevMgr*>(this);
-    Add();
-    return S_OK;
+    return Offer(iid, out, {{__uuidof(IWiaDevMgr), static_cast<IWiaDevMgr*>(this)}});
   }
   HRESULT STDMETHODCALLTYPE EnumDeviceInfo(LONG flags, IEnumWIA_DEV_INFO** out) override {
     Log("EnumDeviceInfo flags=%ld", flags);

@@ -5,7 +5,10 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <fstream>
 #include <functional>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "tests/wizard/ui/SheetDriver.h"
@@ -200,6 +203,38 @@ TEST(WizardSheet, ControlsCarryTheirHelpIds) {
     EXPECT_EQ(MakeHelpId(201, 1201), helpId(1201));
     EXPECT_EQ(0u, helpId(1202));
     EXPECT_EQ(MakeHelpId(206, IDC_ALBUM), helpId(IDC_ALBUM));
+  });
+}
+
+// The ids the help file has a pop-up text for.
+std::set<DWORD> PopUpIds() {
+  std::ifstream in(TAVRIN_HELP_CONTEXT);
+  std::set<DWORD> ids;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(".topic ", 0) == 0) ids.insert(std::stoul(line.substr(7)));
+  return ids;
+}
+
+TEST(WizardSheet, TheHelpFileHasAPopUpForEveryHelpId) {
+  const std::set<DWORD> texts = PopUpIds();
+  ASSERT_FALSE(texts.empty()) << TAVRIN_HELP_CONTEXT;
+  // The sheet's buttons and the track editor's columns, formed when asked.
+  for (DWORD id : std::initializer_list<DWORD>{0x80003023u, 0x80003024u, 0x80003025u, 0x80000002u,
+                                               0x80000009u, MakeHelpId(206, 1101),
+                                               MakeHelpId(206, 1201), MakeHelpId(206, 1301)})
+    EXPECT_TRUE(texts.count(id)) << std::hex << id;
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    for (int page : {107, 208, 204, 209, 206, 205, 211, 212, 210, 215, 213, 108, 203}) {
+      PostMessageW(sheet, PSM_SETCURSELID, 0, page);
+      ASSERT_TRUE(WaitForPage(sheet, page));
+      for (HWND c = GetWindow(CurrentPage(sheet), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const DWORD id = GetWindowContextHelpId(c);
+        if (id) {
+          EXPECT_TRUE(texts.count(id)) << page << " " << GetDlgCtrlID(c);
+        }
+      }
+    }
   });
 }
 

@@ -57,6 +57,16 @@ class Wizard : public ::testing::Test {
     RegSetValueExW(key, L"hhctrl.ocx", 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
                    sizeof(order));
     RegCloseKey(key);
+    // The test's language file is made for 1033; another interface language
+    // gets a copy in its own folder.
+    LANGID language = GetUserDefaultUILanguage();
+    if ((language & 0x3FF) == 0) language = GetSystemDefaultUILanguage();
+    if (language != 1033) {
+      const std::wstring folder = Folder() + std::to_wstring(language) + L"\\";
+      CreateDirectoryW(folder.c_str(), nullptr);
+      for (const wchar_t* file : {L"TAVRIN.xml", L"TAVRIN.chm"})
+        CopyFileW((Folder() + L"1033\\" + file).c_str(), (folder + file).c_str(), FALSE);
+    }
   }
   // The settings file other tests may have left is put back afterwards.
   void SetUp() override {
@@ -167,7 +177,8 @@ TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
   ASSERT_TRUE(Press(sheet_, kCancel));
   EXPECT_EQ(0u, ExitCode());
   const std::string settings = ReadFile(SettingsFile());
-  for (const char* value : {"Quality", "NameFormat", "mruBackup"})
+  for (const char* value :
+       {"Quality", "NameFormat", "mruBackup", "mruExport", "mruPics", "mruDiscImage"})
     EXPECT_EQ(std::string::npos, settings.find(value)) << value << " in\n" << settings;
 }
 
@@ -183,6 +194,8 @@ TEST_F(Wizard, FinishSavesTheSettings) {
   const std::string settings = ReadFile(SettingsFile());
   EXPECT_NE(std::string::npos, settings.find("<Quality type=\"int\" value=\"255\"")) << settings;
   EXPECT_NE(std::string::npos, settings.find("<NameFormat type=\"int\" value=\"0\"")) << settings;
+  for (const char* list : {"mruBackup", "mruExport", "mruPics", "mruDiscImage"})
+    EXPECT_NE(std::string::npos, settings.find(std::string("<") + list + ">")) << list;
 }
 
 TEST_F(Wizard, HelpOpensEachPagesTopicAndTheButtonsPopUps) {

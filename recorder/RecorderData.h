@@ -1,0 +1,74 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/ComPtr.h"
+#include "engine/backup/DiscRecords.h"
+#include "engine/cd/imapi2/Imapi2.h"
+#include "wizard/TaskDialog.h"
+#include "wizard/WizardInfo.h"
+#include "wizard/jobs/ThreadedJob.h"
+
+namespace Recorder {
+class RawWriterEvent;
+class EraserEvent;
+}  // namespace Recorder
+
+// A function of the already loaded User32.dll, null when it has none.
+void* LookUpUser32(const char* name);
+
+// What RecorderData::Start asks of the system, replaceable for tests.
+struct RecorderSystemCalls {
+  BOOL(WINAPI* getPowerStatus)(LPSYSTEM_POWER_STATUS) = GetSystemPowerStatus;
+  int (*ask)(HWND owner, const TaskDialogDesc& question) = ShowTaskDialog;
+  void* (*user32)(const char* name) = LookUpUser32;
+};
+
+// Restores one disc of a backup file to a recordable CD on the "Recorder
+// Thread": an optional quick erase, then a raw disc-at-once write of the whole
+// disc (with CD-Text when chosen) through the program's own raw-CD writer or,
+// when the setting WriteEngine names it, the platform's. The result is a
+// success text or the text of the first step that failed.
+class RecorderData : public ThreadedJob {
+ public:
+  RecorderData();
+  explicit RecorderData(RecorderSystemCalls calls);
+  ~RecorderData() override;
+
+  int Start(HWND notify, CWizardInfo info) override;
+  bool Finish() override;
+
+  // Copies the restore parameters; false when the drive or the disc is not there.
+  bool Setup(HWND notify, CWizardInfo info);
+  // Sets the progress range and starts the worker; false when it cannot start.
+  bool StartThread();
+
+ private:
+  void ThreadProc();
+  void Record();
+  void Erase(HRESULT& hr);
+  // Sets the text of a failed step, unless an earlier step set one.
+  void Fail(const wchar_t* literal, HRESULT hr, bool withSystemText = true);
+  bool OnBattery() const;
+  // Takes back the shutdown-block reason that Start gave, if any.
+  void DropShutdownReason();
+
+  RecorderSystemCalls calls_;
+  ComPtr<Recorder::RawWriterEvent> writeSink_;
+  ComPtr<Recorder::EraserEvent> eraseSink_;
+  bool started_ = false;
+  bool eraseFirst_ = false, cdText_ = false;
+  std::size_t discIndex_ = 0;
+  int driveNumber_ = 0;
+  ComPtr<IDiscRecorder2> recorder_;
+  ComPtr<IDiscFormat2RawCD> writer_;
+  ComPtr<IDiscFormat2Erase> eraser_;
+  ComPtr<IStream> stream_;
+  std::wstring backupPath_;
+  std::vector<BackupDisc> discs_;
+  std::wstring writeEngine_;
+  std::vector<unsigned char> cdTextBytes_;
+  HWND shutdownWindow_ = nullptr;
+};
