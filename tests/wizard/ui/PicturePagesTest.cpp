@@ -289,10 +289,14 @@ void PutBitfieldsDibOnClipboard() {
 class Scanner {
  public:
   explicit Scanner(const std::string& item) {
-    std::ofstream((dir_ / L"scanner.txt").c_str(), std::ios::binary)
-        << "[device]\nid = VSCAN-1\nname = Virtual Flatbed\n[item]\n"
-        << item;
+    Describe(item);
     SetEnvironmentVariableW(L"TAVRIN_VSCAN", (dir_ / L"scanner.txt").c_str());
+  }
+  // Read again at the next scan.
+  void Describe(const std::string& item, const std::string& top = "") {
+    std::ofstream((dir_ / L"scanner.txt").c_str(), std::ios::binary)
+        << top << "[device]\nid = VSCAN-1\nname = Virtual Flatbed\n[item]\n"
+        << item;
   }
   ~Scanner() { SetEnvironmentVariableW(L"TAVRIN_VSCAN", nullptr); }
 
@@ -434,6 +438,12 @@ TEST_F(AddImagePageTest, ClipboardAndScannerPicturesTakeTheDescriptionBoxText) {
     Click(sheet, IDC_ADD_SCAN);
     ASSERT_EQ(3, Count(sheet));
     EXPECT_EQ(L"Scanned sleeve", ItemText(sheet, 2));
+    // Closing the device selection, or a scan that fails, adds nothing.
+    scanner.Describe(ScanPage(L"scan24.bmp"), "select = cancel\n");
+    Click(sheet, IDC_ADD_SCAN);
+    scanner.Describe(ScanPage(L"scan24.bmp") + "fail = 0 80004005\n");
+    Click(sheet, IDC_ADD_SCAN);
+    EXPECT_EQ(3, Count(sheet));
 
     const std::vector<CoverImage> pictures = Pictures(info_);
     EXPECT_EQ(std::make_pair(6L, 4L), SizeOf(*pictures[1].bytes));
