@@ -8,9 +8,7 @@
 #include "engine/cd/RawToc.h"
 
 namespace BackupFile {
-namespace {
 
-// Characters that no file name may hold; control characters become spaces.
 std::wstring FileNameOf(std::wstring name) {
   static const wchar_t kReserved[] = L":\\\"/<>|?*";
   for (wchar_t& c : name) {
@@ -19,6 +17,8 @@ std::wstring FileNameOf(std::wstring name) {
   }
   return name;
 }
+
+namespace {
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

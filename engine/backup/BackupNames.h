@@ -8,6 +8,10 @@
 
 namespace BackupFile {
 
+// The text as a file name: characters that no file name may hold become dots,
+// control characters spaces.
+std::wstring FileNameOf(std::wstring name);
+
 // "Artist - Album", one of them alone, or the translation of "Unknown".
 std::wstring DefaultTitle(const DiscInfo& disc);
 // Bare file names (no folder) that can be created; with a folder, the first

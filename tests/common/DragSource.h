@@ -44,11 +44,12 @@ struct Offer {
 };
 
 // A data object in the way applications build them: it offers formats through the
-// shell's standard format enumerator and serves a list of three files and a
-// 4 x 2 bitmap from memory blocks that it owns.
+// shell's standard format enumerator and serves a list of files (three unless
+// told) and a 4 x 2 bitmap from memory blocks that it owns.
 class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
  public:
-  explicit TestDataObject(std::vector<Offer> offers) : offers_(std::move(offers)) {}
+  explicit TestDataObject(std::vector<Offer> offers, std::vector<std::wstring> files = Files())
+      : offers_(std::move(offers)), files_(std::move(files)) {}
   ~TestDataObject() {
     for (HGLOBAL block : blocks_) GlobalFree(block);
   }
@@ -114,9 +115,9 @@ class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
   std::vector<DWORD> requestedTymeds;
 
  private:
-  static HGLOBAL FileList() {
+  HGLOBAL FileList() const {
     std::wstring names;
-    for (const std::wstring& f : Files()) names += f + L'\0';
+    for (const std::wstring& f : files_) names += f + L'\0';
     names += L'\0';
     const SIZE_T bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
@@ -137,6 +138,7 @@ class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
   }
 
   std::vector<Offer> offers_;
+  std::vector<std::wstring> files_;
   std::vector<HGLOBAL> blocks_;
 };
 

@@ -53,3 +53,8 @@ bool CoverImageCollection::Remove(const CoverImage& record) {
   entries_.erase(it);
   return true;
 }
+
+void CoverImageCollection::ForgetSlots() {
+  for (CoverImage& e : entries_) e.thumbnailSlot = -1;
+  freeSlots_.clear();
+}

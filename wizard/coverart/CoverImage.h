@@ -38,6 +38,9 @@ class CoverImageCollection {
   CoverImage& Get(int id);
   // Removes the entry with record.id and frees its thumbnail slot.
   bool Remove(const CoverImage& record);
+  // Every picture without a thumbnail and no slot free: for a page whose
+  // image list was emptied.
+  void ForgetSlots();
 
   const_iterator begin() const { return entries_.begin(); }
   const_iterator end() const { return entries_.end(); }

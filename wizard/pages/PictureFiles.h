@@ -1,0 +1,36 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Picture files and the clipboard as the picture pages use them; every
+// failure is silent.
+namespace PictureFiles {
+
+// Files this large or larger are not read.
+constexpr unsigned long long kMaxPictureFileBytes = 64ULL * 1024 * 1024;
+
+// The whole file; false when it cannot be opened, is too large or cannot be
+// read whole.
+bool ReadPictureFile(const std::wstring& path, std::vector<unsigned char>& bytes);
+
+enum class WriteResult { kNotCreated, kFailed, kWritten };
+// Creates the file (replacing one, without sharing) and writes all the bytes;
+// a file that cannot be written whole is deleted again.
+WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
+
+// Puts the decoded picture on the clipboard as CF_DIB; false when it cannot
+// be decoded or the clipboard cannot be opened.
+bool CopyToClipboard(HWND owner, const std::vector<unsigned char>& picture);
+
+// The file name of a path without the extension after its last dot; false
+// when the path has no folder separator.
+bool DescriptionOfPath(const std::wstring& path, std::wstring& description);
+// The path up to its last folder separator (empty without one).
+std::wstring FolderOfPath(const std::wstring& path);
+
+// The user's pictures folder, created when missing.
+std::wstring PicturesFolder();
+
+}  // namespace PictureFiles
