@@ -17,5 +17,10 @@ class CWizardPageBase : public ui::WizardPage, public CWizardInfo {
   void OnHelp() override { ShowPageHelp(Id()); }
 
   // Whether Shift is held down now: the user's way to ask a page for more.
-  static bool ShiftHeld() { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }
+  static bool ShiftHeld() { return (KeyState(VK_SHIFT) & 0x8000) != 0; }
+
+ public:
+  // The key-state query behind ShiftHeld (the system's by default); tests hold
+  // Shift through it, since the real key state is shared by every window.
+  static SHORT(WINAPI* KeyState)(int key);
 };

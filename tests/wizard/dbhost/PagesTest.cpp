@@ -24,6 +24,9 @@ using namespace SheetDriver;
 
 namespace {
 
+// Shift held, as the pages ask for it.
+SHORT WINAPI ShiftDown(int key) { return key == VK_SHIFT ? SHORT(0x8000) : SHORT(0); }
+
 // The pages before and after the two, as plain templates.
 class FramePage : public CWizardFramePage {
  public:
@@ -285,8 +288,7 @@ TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission
     SelectDrive(page, 0);
     ASSERT_TRUE(WaitForLabels(page, L"Band", L"Album"));
 
-    keybd_event(VK_SHIFT, 0, 0, 0);
-    ASSERT_TRUE(WaitFor([] { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }));
+    CWizardPageBase::KeyState = ShiftDown;
     EXPECT_EQ(IDD_WIZ97_TRACKEDITOR, PressNextNow(sheet));
     HWND editor = CurrentPage(sheet);
     EXPECT_EQ(L"Band", Text(editor, IDC_ARTIST));
@@ -295,7 +297,7 @@ TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission
     EXPECT_EQ(8, SendDlgItemMessageW(editor, IDC_GENRE, CB_GETCURSEL, 0, 0));
     EXPECT_EQ(L"1999", Text(editor, IDC_YEAR));
     EXPECT_EQ(IDD_WIZ97_SELECTDESTFILE, PressNextNow(sheet));
-    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    CWizardPageBase::KeyState = GetAsyncKeyState;
     EXPECT_EQ(std::vector<std::string>{"Submit 5"}, db.Texts("Submit"));
     EXPECT_EQ(L"submitted", info->disc.source);
   });

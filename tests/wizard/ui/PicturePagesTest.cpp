@@ -610,9 +610,8 @@ TEST_F(ExportImagePageTest, WritesThePicturesUnderTheirDescriptionsOneByOneAndTo
     EXPECT_EQ(32776u, GetMenuItemID(items, 1));
     EXPECT_EQ(32777u, GetMenuItemID(items, 3));
     ASSERT_TRUE(PickFromMenu(menu, 2));
-    ASSERT_TRUE(
-        WaitFor([] { return GetFileAttributesW(Fake::file.c_str()) != INVALID_FILE_ATTRIBUTES; }));
-    EXPECT_EQ(jpeg_, ReadFileBytes(Fake::file));
+    // The file appears before its last byte is written: wait for all of it.
+    EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(Fake::file) == jpeg_; }));
     EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST), Fake::lastFile.Flags);
     EXPECT_EQ(L"JPEG images", Fake::filter);
     EXPECT_TRUE(IsFolder(Fake::fileStart));
