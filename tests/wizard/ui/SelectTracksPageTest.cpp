@@ -339,7 +339,20 @@ TEST_F(SelectTracksPage, BrowsedFolderIsAddedAndChosen) {
     Choose(page, IDC_DEST_FOLDER, 0);
     HWND browse = WaitForDialogOver(sheet);
     ASSERT_NE(nullptr, browse);
-    SendMessageW(browse, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+    // The dialog fills its tree after it shows: select until the folder is selected.
+    HWND tree = FindWindowExW(browse, nullptr, WC_TREEVIEWW, nullptr);
+    ASSERT_NE(nullptr, tree);
+    const std::wstring leaf = L"Browsed " + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(WaitFor([&] {
+      SendMessageW(browse, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+      wchar_t text[MAX_PATH] = {};
+      TVITEMW item = {};
+      item.mask = TVIF_TEXT;
+      item.hItem = TreeView_GetSelection(tree);
+      item.pszText = text;
+      item.cchTextMax = MAX_PATH;
+      return item.hItem != nullptr && TreeView_GetItem(tree, &item) && leaf == text;
+    }));
     PostMessageW(browse, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(browse); }));
     EXPECT_TRUE(WaitFor([&] { return SendMessageW(folders, CB_GETCOUNT, 0, 0) == count + 1; }));
