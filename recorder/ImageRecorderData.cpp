@@ -9,7 +9,6 @@
 #include <ostream>
 
 #include "common/Localizer.h"
-#include "common/SysUtil.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
 #include "engine/backup/CueSheet.h"
@@ -17,6 +16,7 @@
 #include "engine/streams/WFile.h"
 #include "recorder/Mp3Decoder.h"
 #include "recorder/Subchannel.h"
+#include "wizard/jobs/WorkerScope.h"
 
 namespace {
 
@@ -91,9 +91,7 @@ bool ImageRecorderData::StartThread() {
 }
 
 void ImageRecorderData::ThreadProc() {
-  SysUtil::SetCurrentThreadName("DiscImage Thread");
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  WorkerScope worker("DiscImage Thread", THREAD_PRIORITY_BELOW_NORMAL);
   try {
     WriteImage();
   } catch (const std::exception& e) {
@@ -108,7 +106,6 @@ void ImageRecorderData::ThreadProc() {
   }
   discs_.clear();
   Done();
-  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void ImageRecorderData::WriteImage() {

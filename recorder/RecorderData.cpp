@@ -6,13 +6,13 @@
 #include <new>
 
 #include "common/Localizer.h"
-#include "common/SysUtil.h"
 #include "engine/cd/CdDevice.h"
 #include "recorder/CdText.h"
 #include "recorder/MainChannelReader.h"
 #include "recorder/RawCdWriter.h"
 #include "recorder/RawStream.h"
 #include "recorder/RecorderSinks.h"
+#include "wizard/jobs/WorkerScope.h"
 
 namespace {
 
@@ -147,8 +147,7 @@ bool RecorderData::StartThread() {
 }
 
 void RecorderData::ThreadProc() {
-  SysUtil::SetCurrentThreadName("Recorder Thread");
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  WorkerScope worker("Recorder Thread");
   try {
     Record();
   } catch (const std::exception&) {
@@ -156,7 +155,6 @@ void RecorderData::ThreadProc() {
   }
   discs_.clear();
   Done();
-  if (SUCCEEDED(com)) CoUninitialize();
 }
 
 void RecorderData::Fail(const wchar_t* literal, HRESULT hr, bool withSystemText) {

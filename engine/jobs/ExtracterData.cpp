@@ -9,7 +9,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
 #include "engine/jobs/ChunkStream.h"
-#include "engine/jobs/WorkerScope.h"
+#include "wizard/jobs/WorkerScope.h"
 #include "wizard/jobs/Action.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/jobs/ChunkStream.h"
 #include "engine/jobs/ExtracterData.h"
 #include "engine/jobs/SongFile.h"
-#include "engine/jobs/WorkerScope.h"
+#include "wizard/jobs/WorkerScope.h"
 #include "engine/mp3/AcmWrapper.h"
 #include "engine/mp3/BackupMp3Format.h"
 #include "wizard/jobs/Action.h"

@@ -13,7 +13,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/CdDevice.h"
 #include "engine/jobs/SectorReader.h"
-#include "engine/jobs/WorkerScope.h"
+#include "wizard/jobs/WorkerScope.h"
 #include "engine/mp3/MP3Encoder.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/WFile.h"

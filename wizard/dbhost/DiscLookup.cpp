@@ -1,6 +1,6 @@
 #include "wizard/dbhost/DiscLookup.h"
 
-#include "engine/jobs/WorkerScope.h"
+#include "wizard/jobs/WorkerScope.h"
 #include "wizard/jobs/Action.h"
 
 DiscLookup::DiscLookup() {
