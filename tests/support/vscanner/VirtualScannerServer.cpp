@@ -759,7 +759,11 @@ class Factory : public IClassFactory {
     manager->Release();
     return hr;
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  // A locked server stays loaded: DllCanUnloadNow counts the locks.
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    lock ? ++g_objects : --g_objects;
+    return S_OK;
+  }
 };
 Factory g_factory;
 
