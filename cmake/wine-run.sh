@@ -75,4 +75,15 @@ flock -u 9
 exec 9>&-
 
 [ "${1:-}" = "--prepare" ] && exit 0
-exec "$loader" "$@"
+# Wine's own background programs (the desktop, its services) are started by
+# the first program that needs them and keep that program's standard output
+# and error open for as long as they live. Were those the test runner's pipes,
+# the runner would wait for the desktop to end before it saw the program end.
+# So the program writes into files, which are handed on once it has exited.
+out=$(mktemp "$tmp/wine-run-out.XXXXXX") && err=$(mktemp "$tmp/wine-run-err.XXXXXX") || exit 125
+trap 'rm -f "$out" "$err"' EXIT
+"$loader" "$@" >"$out" 2>"$err"
+status=$?
+cat "$out"
+cat "$err" >&2
+exit $status
