@@ -173,7 +173,7 @@ TEST_F(Cache, BrokenFilesFailQuietly) {
   DebugOutput debug;
   struct Case {
     const char* name;
-    std::string content;  // empty: no file
+    std::string content;
   };
   const Case cases[] = {
       {"not a database", "PK\x03\x04 something else\n"},
