@@ -96,8 +96,7 @@ LRESULT COmbrelConfig::OnInitDialog() {
   std::wstring stored;
   if (Settings::GetString(Cddb::kEmailSetting, stored)) address = stored;
   SetDlgItemTextW(window_, IDC_OMBREL_EMAIL, address.c_str());
-  SetFocus(GetDlgItem(window_, IDC_OMBREL_EMAIL));
-  return FALSE;
+  return FALSE;  // the focus is left where the system puts it
 }
 
 void COmbrelConfig::OnOK() {

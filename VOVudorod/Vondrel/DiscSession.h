@@ -22,8 +22,6 @@ class DiscSession : public DbCore::SessionCore {
   DbCore::DiscRecord MakeRecord() const;
   bool StoreInCache();
 
-  const std::wstring& source() const { return source_; }
-
  private:
   explicit DiscSession(const std::vector<unsigned char>& rawToc);
 

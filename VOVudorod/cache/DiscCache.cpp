@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 #include <vector>
 
 #include "VOVudorod/cache/CacheRows.h"
@@ -70,6 +71,35 @@ int32_t DateToYear(DATE date) {
 HRESULT Open(const std::wstring& path, OleDb::DataSource& source, OleDb::Session& session) {
   const HRESULT hr = source.Open(kProvider, path);
   return FAILED(hr) ? hr : session.Open(source);
+}
+
+// Creates the cache file with both tables and leaves it open. The provider
+// refuses to create over a file that exists. A file whose tables could not all
+// be made is removed again, so that the next write starts afresh.
+HRESULT Create(const std::wstring& path, OleDb::DataSource& source, OleDb::Session& session) {
+  HRESULT hr = source.Create(kProvider, path);
+  if (FAILED(hr)) return hr;
+  hr = session.Open(source);
+  for (const wchar_t* statement : kCreateTables)
+    if (SUCCEEDED(hr)) hr = OleDb::Execute(session, statement);
+  if (SUCCEEDED(hr)) return hr;
+  session.Close();
+  source.Close();
+  DeleteFileW(path.c_str());
+  return hr;
+}
+
+// Opens the cache for writing, creating it when it cannot be opened and does
+// not exist. The threads of a process open it one at a time, so that none sees
+// a file whose tables are still being made.
+HRESULT OpenOrCreate(const std::wstring& path, OleDb::DataSource& source, OleDb::Session& session) {
+  static std::mutex opening;
+  const std::lock_guard<std::mutex> lock(opening);
+  const HRESULT hr = Open(path, source, session);
+  if (SUCCEEDED(hr) || path.empty()) return hr;
+  if (SUCCEEDED(Create(path, source, session))) return S_OK;
+  // another process may have made the file in the meantime
+  return Open(path, source, session);
 }
 
 // Fills the tracks of a disc read from the cache; S_OK when every track had a
@@ -190,7 +220,7 @@ HRESULT ReadCachedDisc(const std::wstring& path, DbCore::DiscRecord& record) {
 HRESULT WriteCachedDisc(const std::wstring& path, const DbCore::DiscRecord& record) {
   OleDb::DataSource source;
   OleDb::Session session;
-  HRESULT hr = Open(path, source, session);
+  HRESULT hr = OpenOrCreate(path, source, session);
   if (FAILED(hr)) return hr;
   OleDb::RowsetProperties properties;
   properties.AddBool(DBPROP_IRowsetScroll, true);

@@ -7,8 +7,8 @@
 
 // The local disc cache: one database file for all users of the machine, with a
 // table of discs and a table of their tracks, read and written through the JET
-// OLE DB provider. The file and both tables must exist; the plug-ins never make
-// them.
+// OLE DB provider. The first write on a machine creates the file and its tables;
+// a file that exists is used as it is.
 namespace DbCache {
 
 // <common application data>\Velmora\TAVRIN.mdb, or empty when no folder is found.
@@ -19,7 +19,8 @@ std::wstring CacheDatabasePath();
 // record's texts are not to be used.
 HRESULT ReadCachedDisc(const std::wstring& path, DbCore::DiscRecord& record);
 
-// Adds the disc and its tracks; S_OK when every row was inserted.
+// Adds the disc and its tracks; S_OK when every row was inserted. A missing
+// file is created first.
 HRESULT WriteCachedDisc(const std::wstring& path, const DbCore::DiscRecord& record);
 
 std::string HashToHex(const DbCore::TocHash& hash);

@@ -3,35 +3,77 @@
 
 namespace OleDb {
 
-DataSource::~DataSource() {
+namespace {
+
+HRESULT CreateProvider(const wchar_t* progId, REFIID iid, void** out) {
+  CLSID clsid;
+  const HRESULT hr = CLSIDFromProgID(progId, &clsid);
+  return FAILED(hr) ? hr : CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, out);
+}
+
+// The initialisation property set that names the data source, without user
+// name or password.
+class InitProperties {
+ public:
+  explicit InitProperties(const std::wstring& dataSource) : name_(dataSource.c_str()) {
+    prop_.dwPropertyID = DBPROP_INIT_DATASOURCE;
+    prop_.dwOptions = DBPROPOPTIONS_REQUIRED;
+    prop_.colid = DB_NULLID;
+    prop_.vValue.vt = VT_BSTR;
+    prop_.vValue.bstrVal = name_.Get();
+  }
+  DBPROPSET* Get() { return &set_; }
+
+ private:
+  Bstr name_;
+  DBPROP prop_{};
+  DBPROPSET set_{&prop_, 1, DBPROPSET_DBINIT};
+};
+
+// Makes a command of the session with the given text.
+HRESULT MakeCommand(const Session& session, const std::wstring& command,
+                    ComPtr<ICommandText>& text) {
+  if (!session.Get()) return E_UNEXPECTED;
+  const HRESULT hr = session.Get()->CreateCommand(nullptr, IID_ICommandText,
+                                                  reinterpret_cast<IUnknown**>(text.Put()));
+  return FAILED(hr) ? hr : text->SetCommandText(DBGUID_DEFAULT, command.c_str());
+}
+
+}  // namespace
+
+DataSource::~DataSource() { Close(); }
+
+void DataSource::Close() {
   if (init_) init_->Uninitialize();
+  init_.Reset();
 }
 
 HRESULT DataSource::Open(const wchar_t* progId, const std::wstring& dataSource) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId, &clsid);
-  if (FAILED(hr)) return hr;
+  Close();
   ComPtr<IDBInitialize> init;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDBInitialize, init.PutVoid());
+  HRESULT hr = CreateProvider(progId, IID_IDBInitialize, init.PutVoid());
   if (FAILED(hr)) return hr;
   ComPtr<IDBProperties> properties;
   hr = init->QueryInterface(IID_IDBProperties, properties.PutVoid());
   if (FAILED(hr)) return hr;
-
-  Bstr name(dataSource.c_str());
-  DBPROP prop{};
-  prop.dwPropertyID = DBPROP_INIT_DATASOURCE;
-  prop.dwOptions = DBPROPOPTIONS_REQUIRED;
-  prop.colid = DB_NULLID;
-  prop.vValue.vt = VT_BSTR;
-  prop.vValue.bstrVal = name.Get();
-  DBPROPSET set{&prop, 1, DBPROPSET_DBINIT};
-  hr = properties->SetProperties(1, &set);
+  InitProperties set(dataSource);
+  hr = properties->SetProperties(1, set.Get());
   if (FAILED(hr)) return hr;
   hr = init->Initialize();
   if (FAILED(hr)) return hr;
   init_ = init;
   return S_OK;
+}
+
+HRESULT DataSource::Create(const wchar_t* progId, const std::wstring& dataSource) {
+  Close();
+  ComPtr<IDBDataSourceAdmin> admin;
+  HRESULT hr = CreateProvider(progId, IID_IDBDataSourceAdmin, admin.PutVoid());
+  if (FAILED(hr)) return hr;
+  InitProperties set(dataSource);
+  hr = admin->CreateDataSource(1, set.Get(), nullptr, IID_NULL, nullptr);
+  if (FAILED(hr)) return hr;
+  return admin->QueryInterface(IID_IDBInitialize, init_.PutVoid());
 }
 
 HRESULT Session::Open(const DataSource& source) {
@@ -84,12 +126,8 @@ Rowset::~Rowset() { Close(); }
 HRESULT Rowset::Open(const Session& session, const std::wstring& command,
                      RowsetProperties* properties, const Column* columns, std::size_t columnCount) {
   Close();
-  if (!session.Get()) return E_UNEXPECTED;
   ComPtr<ICommandText> text;
-  HRESULT hr = session.Get()->CreateCommand(nullptr, IID_ICommandText,
-                                            reinterpret_cast<IUnknown**>(text.Put()));
-  if (FAILED(hr)) return hr;
-  hr = text->SetCommandText(DBGUID_DEFAULT, command.c_str());
+  HRESULT hr = MakeCommand(session, command, text);
   if (FAILED(hr)) return hr;
   if (properties) {
     ComPtr<ICommandProperties> commandProperties;
@@ -159,6 +197,12 @@ void Rowset::Close() {
   handle_ = 0;
   accessor_.Reset();
   rowset_.Reset();
+}
+
+HRESULT Execute(const Session& session, const std::wstring& command) {
+  ComPtr<ICommandText> text;
+  const HRESULT hr = MakeCommand(session, command, text);
+  return FAILED(hr) ? hr : text->Execute(nullptr, IID_NULL, nullptr, nullptr, nullptr);
 }
 
 void DumpErrors() {

@@ -9,9 +9,10 @@
 
 #include "common/ComPtr.h"
 
-// A thin OLE DB consumer: a data source opened by the provider's program id and
-// a file, a session on it, and rowsets of commands read or filled through one
-// accessor over a fixed row record. Every step reports the provider's HRESULT.
+// A thin OLE DB consumer: a data source opened (or created) by the provider's
+// program id and a file, a session on it, commands without results, and rowsets
+// of commands read or filled through one accessor over a fixed row record. Every
+// step reports the provider's HRESULT.
 namespace OleDb {
 
 // One column of an accessor row: ordinal in the rowset, type, where the value
@@ -33,6 +34,10 @@ class DataSource {
   // Creates the provider in process and initialises it with the data source,
   // without user name or password.
   HRESULT Open(const wchar_t* progId, const std::wstring& dataSource);
+  // Has the provider create the data source, which must not exist yet, through
+  // its data-source administration; it is then open, as after Open.
+  HRESULT Create(const wchar_t* progId, const std::wstring& dataSource);
+  void Close();
   IDBInitialize* Get() const { return init_.Get(); }
 
  private:
@@ -42,6 +47,7 @@ class DataSource {
 class Session {
  public:
   HRESULT Open(const DataSource& source);
+  void Close() { commands_.Reset(); }
   IDBCreateCommand* Get() const { return commands_.Get(); }
 
  private:
@@ -87,6 +93,9 @@ class Rowset {
   ComPtr<IAccessor> accessor_;
   HACCESSOR handle_ = 0;
 };
+
+// Runs a command that gives no rows, such as a table definition.
+HRESULT Execute(const Session& session, const std::wstring& command);
 
 // Writes the error records of the calling thread's last OLE DB error to the
 // debugger output, one line each.

@@ -18,6 +18,16 @@ const char kSchema[] =
     "table Tracks DiscId:I4 Track:I4 Title:WSTR80 Artist:WSTR80 Genre:WSTR30 Released:DATE "
     "Extended:WSTR128 TrackKey:I4\n";
 
+// What the plug-ins write into a cache file they create, before its first row.
+const char kCreatedSchema[] =
+    "TAVRIN-JET-STANDIN 1\n"
+    "table Discs DiscId:I4 TocHash:WSTR40 Category:WSTR30 Source:WSTR60 Artist:WSTR80 "
+    "Title:WSTR80 Released:DATE Revision:I4\n"
+    "table Tracks DiscId:I4 Track:I4 Title:WSTR80 Artist:WSTR80 Genre:WSTR30 Released:DATE "
+    "Extended:WSTR128 TrackKey:I4\n"
+    "index Discs DiscsByDiscId DiscId\n"
+    "index Tracks TracksByDiscId DiscId\n";
+
 inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -36,6 +46,11 @@ inline std::string ReadBytes(const std::wstring& path) {
   while (ReadFile(f, buffer, sizeof buffer, &read, nullptr) && read) bytes.append(buffer, read);
   CloseHandle(f);
   return bytes;
+}
+
+// Whether the file begins with the tables that the plug-ins create.
+inline bool HasCreatedSchema(const std::string& bytes) {
+  return bytes.rfind(kCreatedSchema, 0) == 0;
 }
 
 // An empty cache with both tables, plus extra lines (rows, limits) in UTF-8.

@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <thread>
+#include <utility>
+#include <vector>
+
 #include "VOVudorod/cache/DiscCache.h"
+#include "VOVudorod/cache/OleDb.h"
 #include "tests/VOVudorod/CacheFiles.h"
 #include "tests/VOVudorod/DebugOutput.h"
 #include "tests/support/TempDir.h"
@@ -42,6 +48,18 @@ class Cache : public ::testing::Test {
     return ReadCachedDisc(path_, r);
   }
   std::string Log() const { return CacheFiles::ReadBytes(log_); }
+  bool Exists() const { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  // A disc of two tracks (the low bits of its id must say 2) without a category.
+  static DiscRecord Disc(uint32_t id, const std::wstring& title) {
+    DiscRecord w;
+    w.discId = id;
+    w.tocHash = Hash(kHash);
+    w.source = L"Vondrel";
+    w.entries = {{L"A", title, L"", L"", 1998},
+                 {L"B", L"One", L"Pop", L"", 0},
+                 {L"C", L"Two", L"", L"", 2001}};
+    return w;
+  }
 
   TempDir dir_;
   const std::wstring path_ = dir_ / L"TAVRIN.mdb";
@@ -155,32 +173,134 @@ TEST_F(Cache, BrokenFilesFailQuietly) {
   DebugOutput debug;
   struct Case {
     const char* name;
-    std::string content;  // empty: no file
+    std::string content;
   };
   const Case cases[] = {
-      {"missing", ""},
       {"not a database", "PK\x03\x04 something else\n"},
       {"damaged row", std::string(CacheFiles::kSchema) + "row Discs\t1\t2\n"},
       {"no tables", "TAVRIN-JET-STANDIN 1\n"},
   };
   for (const Case& c : cases) {
-    DeleteFileW(path_.c_str());
-    if (!c.content.empty()) CacheFiles::WriteBytes(path_, c.content);
+    CacheFiles::WriteBytes(path_, c.content);
     DiscRecord r;
     EXPECT_TRUE(FAILED(Read(1, r))) << c.name;
     DiscRecord w;
     w.entries.resize(2);
     EXPECT_TRUE(FAILED(WriteCachedDisc(path_, w))) << c.name;
+    EXPECT_EQ(c.content, CacheFiles::ReadBytes(path_)) << c.name;  // neither remade nor changed
   }
   EXPECT_TRUE(debug.Lines().empty());
+  DeleteFileW(path_.c_str());
+  DiscRecord missing;
+  EXPECT_TRUE(FAILED(Read(1, missing)));
+  EXPECT_FALSE(Exists());  // reading makes no file
 
   CacheFiles::Write(path_);
   HANDLE exclusive =
       CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   DiscRecord r;
   EXPECT_TRUE(FAILED(Read(1, r)));
+  EXPECT_TRUE(FAILED(WriteCachedDisc(path_, Disc(1, L"Held"))));
   CloseHandle(exclusive);
+  EXPECT_EQ(std::string(CacheFiles::kSchema), CacheFiles::ReadBytes(path_));
   EXPECT_TRUE(FAILED(ReadCachedDisc(L"", r)));
+  EXPECT_TRUE(FAILED(WriteCachedDisc(L"", Disc(1, L"Nowhere"))));
+}
+
+TEST_F(Cache, FirstWriteCreatesTheFileAndBothTables) {
+  ASSERT_EQ(S_OK, WriteCachedDisc(path_, Disc(0x8B014802, L"First")));
+  const std::string created = CacheFiles::ReadBytes(path_);
+  EXPECT_TRUE(CacheFiles::HasCreatedSchema(created)) << created;
+  EXPECT_NE(std::string::npos, Log().find("create " + Utf8::Encode(path_)));
+
+  // The next write opens the file as it is.
+  DeleteFileW(log_.c_str());
+  ASSERT_EQ(S_OK, WriteCachedDisc(path_, Disc(0x02, L"Second")));
+  EXPECT_EQ(std::string::npos, Log().find("create"));
+  EXPECT_EQ(created, CacheFiles::ReadBytes(path_).substr(0, created.size()));
+  for (const auto& [id, title] : {std::pair(0x8B014802u, L"First"), std::pair(0x02u, L"Second")}) {
+    DiscRecord r;
+    ASSERT_EQ(S_OK, Read(id, r)) << id;
+    EXPECT_EQ(Hash(kHash), r.tocHash);  // narrow hash through the created text column
+    EXPECT_EQ(title, r.entries[0].title);
+    EXPECT_EQ(L"", r.category);
+    EXPECT_EQ(1998, r.entries[0].year);
+    EXPECT_EQ(L"Pop", r.entries[1].genre);
+    EXPECT_EQ(2001, r.entries[2].year);
+  }
+}
+
+TEST_F(Cache, ExistingFileKeepsItsShapeAndRows) {
+  // Another program's file: its own column names, a narrow hash column and
+  // rows of another disc.
+  std::wstring rows = CacheFiles::DiscRow(0x01, kHash, L"jazz", L"old", L"X", L"Kept", k1998, 3) +
+                      CacheFiles::TrackRow(0x01, 1, L"Kept song", L"X", L"", k1998);
+  CacheFiles::Write(path_, rows);
+  const std::string before = CacheFiles::ReadBytes(path_);
+  ASSERT_EQ(S_OK, WriteCachedDisc(path_, Disc(0x02, L"Added")));
+  EXPECT_EQ(std::string::npos, Log().find("create"));
+  const std::string after = CacheFiles::ReadBytes(path_);
+  EXPECT_EQ(before, after.substr(0, before.size()));
+  EXPECT_EQ(std::string::npos, after.find("table", before.size()));
+  EXPECT_EQ(std::string::npos, after.find("index", before.size()));
+  DiscRecord kept;
+  ASSERT_EQ(S_OK, Read(0x01, kept));
+  EXPECT_EQ(L"Kept song", kept.entries[1].title);
+  DiscRecord added;
+  ASSERT_EQ(S_OK, Read(0x02, added));
+  EXPECT_EQ(L"Added", added.entries[0].title);
+}
+
+TEST_F(Cache, ThreadsWritingTheFirstDiscsMakeOneFile) {
+  std::vector<std::thread> writers;
+  HRESULT results[4];
+  for (uint32_t i = 0; i < 4; ++i)
+    writers.emplace_back([this, i, &results] {
+      CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      results[i] = WriteCachedDisc(path_, Disc(0x02 + (i << 8), L"Disc " + std::to_wstring(i)));
+      CoUninitialize();
+    });
+  for (std::thread& t : writers) t.join();
+  const std::string file = CacheFiles::ReadBytes(path_);
+  EXPECT_TRUE(CacheFiles::HasCreatedSchema(file)) << file;
+  EXPECT_EQ(std::string::npos, file.find("table", std::strlen(CacheFiles::kCreatedSchema)));
+  for (uint32_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(S_OK, results[i]) << i;
+    DiscRecord r;
+    ASSERT_EQ(S_OK, Read(0x02 + (i << 8), r)) << i;
+    EXPECT_EQ(L"Disc " + std::to_wstring(i), r.entries[0].title);
+  }
+}
+
+// The provider refuses to make again what exists, so the cache can never
+// replace a file or its tables.
+TEST_F(Cache, ProviderRefusesToRemakeWhatExists) {
+  const wchar_t kProvider[] = L"Microsoft.JET.OLEDB.4.0";
+  CacheFiles::Write(path_);
+  {
+    OleDb::DataSource source;
+    EXPECT_TRUE(FAILED(source.Create(kProvider, path_)));
+  }
+  EXPECT_EQ(std::string(CacheFiles::kSchema), CacheFiles::ReadBytes(path_));
+
+  OleDb::DataSource source;
+  OleDb::Session session;
+  ASSERT_EQ(S_OK, source.Open(kProvider, path_));
+  ASSERT_EQ(S_OK, session.Open(source));
+  for (const wchar_t* refused : {
+           L"CREATE TABLE [Discs] ([DiscId] LONG)",         // exists
+           L"CREATE TABLE discs ([DiscId] LONG)",           // names ignore case
+           L"CREATE TABLE [New] ([A] LONG, [a] TEXT(10))",  // a column twice
+           L"CREATE TABLE [New] ([A] TEXT(256))",           // wider than a text column
+           L"CREATE TABLE [New] ([A] MONEY)",               // no such type here
+           L"CREATE INDEX [I] ON [Discs] ([NoSuchColumn])",
+           L"CREATE INDEX [I] ON [Nothing] ([DiscId])",
+       })
+    EXPECT_TRUE(FAILED(OleDb::Execute(session, refused))) << refused;
+  EXPECT_EQ(S_OK, OleDb::Execute(session, L"CREATE INDEX [I] ON [Discs] ([DiscId])"));
+  EXPECT_TRUE(FAILED(OleDb::Execute(session, L"CREATE INDEX [i] ON [Discs] ([Revision])")));
+  EXPECT_EQ(std::string(CacheFiles::kSchema) + "index Discs I DiscId\n",
+            CacheFiles::ReadBytes(path_));
 }
 
 TEST_F(Cache, RefusedInsertsStopTheWriteAndReachTheDebugger) {

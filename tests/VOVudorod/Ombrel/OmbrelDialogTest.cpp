@@ -47,6 +47,8 @@ struct Shown {
   std::vector<std::wstring> texts;  // every control's, in creation order
   std::wstring address;
   RECT frame{};
+  HWND edit = nullptr;
+  HWND focus = nullptr;  // the dialog thread's keyboard focus
 };
 
 BOOL CALLBACK CollectText(HWND child, LPARAM texts) {
@@ -64,8 +66,12 @@ int32_t RunDialog(const PluginHost& host, HWND owner, Shown& shown,
     if (!dialog) return;
     shown.appeared = true;
     EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&shown.texts));
-    shown.address = TextOf(GetDlgItem(dialog, kEmailEdit));
+    shown.edit = GetDlgItem(dialog, kEmailEdit);
+    shown.address = TextOf(shown.edit);
     GetWindowRect(dialog, &shown.frame);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    if (GetGUIThreadInfo(thread, &gui)) shown.focus = gui.hwndFocus;
     act(dialog);
   });
   // The program passes two more arguments, which cdecl lets the plug-in ignore.
@@ -154,6 +160,7 @@ TEST_F(OmbrelDialog, ConfirmedAddressIsKeptAndSubmittedWith) {
                                        L"E-Mail-Adresse:", L"tavrin-submit@velmora.net"}),
             shown.texts);
   EXPECT_EQ(L"tavrin-submit@velmora.net", shown.address);  // nothing stored yet
+  EXPECT_NE(shown.edit, shown.focus);                      // the dialog places no focus
   // centred on its owner
   RECT owner;
   GetWindowRect(owner_, &owner);
@@ -174,6 +181,46 @@ TEST_F(OmbrelDialog, ConfirmedAddressIsKeptAndSubmittedWith) {
   EXPECT_FALSE(SubmitThroughTheDialog(again, [](HWND dialog) { Press(dialog, IDCANCEL); }));
   EXPECT_EQ(L"me @mail.example.org", again.address);
   EXPECT_EQ(3u, server.Requests().size());
+}
+
+// Other threads open sessions, which set up the plug-in's settings and language,
+// while the dialog stores the address and while the submission reads it.
+TEST_F(OmbrelDialog, SessionsOpenedMeanwhileLeaveTheSettingsWhole) {
+  CddbServer server(Script(""));
+  ASSERT_TRUE(server.started());
+  const auto openSessions = [this] {
+    const auto work = [this] {
+      for (int i = 0; i < 20; ++i) host_->closeSession(Open());
+    };
+    std::thread other(work);
+    work();
+    other.join();
+  };
+  DbSessionHandle s = Open();
+  SetTexts(s);
+  Shown shown;
+  const int32_t configured = RunDialog(*host_, owner_, shown, [&](HWND dialog) {
+    std::thread meanwhile(openSessions);
+    EXPECT_FALSE(Submit(dialog, L"both@threads.example"));
+    meanwhile.join();
+  });
+  ASSERT_TRUE(shown.appeared);
+  EXPECT_EQ(0, configured);
+  std::thread meanwhile(openSessions);
+  EXPECT_EQ(0, host_->submit(s, -1));
+  meanwhile.join();
+  host_->closeSession(s);
+
+  EXPECT_NE(std::string::npos,
+            server.SubmissionHeaders(1).find("User-Email: both@threads.example\n"));
+  const std::string file = ReadBytes(settingsFile_);
+  const std::size_t first = file.find("both@threads.example");
+  ASSERT_NE(std::string::npos, first);
+  EXPECT_EQ(std::string::npos, file.find("both@threads.example", first + 1));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((settingsFile_ + L".bad").c_str()));
+  Load();  // a new copy of the plug-in reads the address back
+  host_->closeSession(Open());
+  EXPECT_EQ(0x1Fu, host_->getConfiguration());
 }
 
 // Closing the dialog (its system menu's Close, or Escape) declines like Cancel:

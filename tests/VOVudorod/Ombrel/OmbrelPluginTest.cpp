@@ -14,8 +14,8 @@ const uint32_t kDiscId = 0x0b014802;
 
 class Ombrel : public OmbrelHostTest {};
 
+// A fresh machine: the first disc read online makes the cache file.
 TEST_F(Ombrel, LookupGoesOnlineOnceThenComesFromTheCache) {
-  CacheFiles::Write(cache_);
   CddbServer server(Script(kEntry));
   ASSERT_TRUE(server.started());
 
@@ -30,6 +30,7 @@ TEST_F(Ombrel, LookupGoesOnlineOnceThenComesFromTheCache) {
   const PluginHost::Disc online =
       host_->LookupAll(first, matches[0].category.c_str(), matches[0].discId, matches[0].marker);
   host_->closeSession(first);
+  EXPECT_TRUE(CacheFiles::HasCreatedSchema(CacheFiles::ReadBytes(cache_)));
   EXPECT_EQ(L"cddb1.velmora.net", online.source);
   EXPECT_EQ(kDiscId, online.discId);
   EXPECT_EQ(7, online.revision);
@@ -93,6 +94,7 @@ TEST_F(Ombrel, IncompleteCachedDiscIsReadOnline) {
   CacheFiles::Write(
       cache_, CacheFiles::DiscRow(kDiscId, hash, L"misc", L"old", L"Stale", L"Cached", 36161.5, 1) +
                   CacheFiles::TrackRow(kDiscId, 1, L"Stale song", L"Stale", L"", 0));
+  const std::string before = CacheFiles::ReadBytes(cache_);
   CddbServer server(Script(kEntry));
   ASSERT_TRUE(server.started());
   DbSessionHandle s = Open();
@@ -101,6 +103,10 @@ TEST_F(Ombrel, IncompleteCachedDiscIsReadOnline) {
   EXPECT_EQ(0, matches[0].marker);
   const PluginHost::Disc disc = host_->LookupAll(s, L"rock", kDiscId, 0);
   host_->closeSession(s);
+  // the disc read online is added to the file as it was
+  const std::string after = CacheFiles::ReadBytes(cache_);
+  EXPECT_EQ(before, after.substr(0, before.size()));
+  EXPECT_NE(std::string::npos, after.find("\tAlbum\t", before.size()));
   EXPECT_EQ(L"cddb1.velmora.net", disc.source);
   ASSERT_EQ(3u, disc.entries.size());
   EXPECT_EQ(L"Album", disc.entries[0].title);

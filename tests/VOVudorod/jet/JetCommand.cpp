@@ -2,11 +2,13 @@
 // statements that the disc cache runs:
 //   SELECT * FROM <table>  or  SELECT * FROM [<table>]
 //   SELECT * FROM <table> WHERE <column>=<integer>
+// and the table definitions of JetDefinition.cpp.
 #include <algorithm>
 #include <cwchar>
-#include <cwctype>
+#include <utility>
 
 #include "tests/VOVudorod/jet/JetObjects.h"
+#include "tests/VOVudorod/jet/JetSyntax.h"
 
 namespace JetStandin {
 namespace {
@@ -16,38 +18,6 @@ struct Statement {
   std::wstring column;  // empty: every row
   int32_t value = 0;
 };
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
-  return text;
-}
-
-void SkipBlanks(const std::wstring& text, std::size_t& pos) {
-  while (pos < text.size() && std::iswspace(text[pos])) ++pos;
-}
-
-bool Keyword(const std::wstring& text, std::size_t& pos, const wchar_t* word) {
-  SkipBlanks(text, pos);
-  const std::size_t n = std::wcslen(word);
-  if (Upper(text.substr(pos, n)) != word) return false;
-  pos += n;
-  return true;
-}
-
-bool Name(const std::wstring& text, std::size_t& pos, std::wstring& name) {
-  SkipBlanks(text, pos);
-  if (pos < text.size() && text[pos] == L'[') {
-    const std::size_t close = text.find(L']', pos);
-    if (close == std::wstring::npos || close == pos + 1) return false;
-    name = text.substr(pos + 1, close - pos - 1);
-    pos = close + 1;
-    return true;
-  }
-  const std::size_t start = pos;
-  while (pos < text.size() && (std::iswalnum(text[pos]) || text[pos] == L'_')) ++pos;
-  name = text.substr(start, pos - start);
-  return !name.empty();
-}
 
 bool Parse(const std::wstring& text, Statement& statement) {
   std::size_t pos = 0;
@@ -75,6 +45,7 @@ struct Accessor {
   ULONG refs = 1;
 };
 
+// Texts convert both ways between narrow and wide, in the system's code page.
 bool Convertible(DBTYPE type, ColumnType column) {
   switch (column) {
     case ColumnType::I4:
@@ -84,9 +55,28 @@ bool Convertible(DBTYPE type, ColumnType column) {
     case ColumnType::Str:
       return type == DBTYPE_STR;
     case ColumnType::WStr:
-      return type == DBTYPE_WSTR;
+      return type == DBTYPE_WSTR || type == DBTYPE_STR;
   }
   return false;
+}
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
 }
 
 class Rowset : public ComObject,
@@ -120,6 +110,7 @@ class Rowset : public ComObject,
     bool truncated = false;
     for (const DBBINDING& b : a->bindings) {
       const Value& v = values[b.iOrdinal - 1];
+      const bool wideColumn = table_->columns[b.iOrdinal - 1].type == ColumnType::WStr;
       BYTE* base = static_cast<BYTE*>(data);
       DBLENGTH length = 0;
       if (b.dwPart & DBPART_VALUE) {
@@ -134,14 +125,15 @@ class Rowset : public ComObject,
             length = sizeof(DATE);
             break;
           case DBTYPE_STR: {
+            const std::string text = wideColumn ? Narrow(v.wstr) : v.str;
             const std::size_t room = b.cbMaxLen ? b.cbMaxLen - 1 : 0;
-            const std::size_t n = v.str.size() < room ? v.str.size() : room;
-            truncated |= n < v.str.size();
+            const std::size_t n = text.size() < room ? text.size() : room;
+            truncated |= n < text.size();
             if (b.cbMaxLen) {
-              v.str.copy(reinterpret_cast<char*>(dest), n);
+              text.copy(reinterpret_cast<char*>(dest), n);
               dest[n] = 0;
             }
-            length = v.str.size();
+            length = text.size();
             break;
           }
           case DBTYPE_WSTR: {
@@ -288,6 +280,7 @@ class Rowset : public ComObject,
           std::size_t n = 0;
           while (n < b.cbMaxLen && text[n]) ++n;
           v.str.assign(text, n);
+          if (column.type == ColumnType::WStr) v.wstr = Widen(std::exchange(v.str, std::string()));
           break;
         }
         case DBTYPE_WSTR: {
@@ -359,6 +352,7 @@ class Command : public ComObject,
     if (outer) return DB_E_NOAGGREGATION;
     if (text_.empty()) return DB_E_NOCOMMAND;
     Log(L"command " + text_ + (changeable_ ? L" (changeable)" : L""));
+    if (IsDefinition(text_)) return Define(*db_, text_);
     Statement statement;
     if (!Parse(text_, statement))
       return Fail(DB_E_ERRORSINCOMMAND, L"Syntax error in query: '" + text_ + L"'.");

@@ -24,10 +24,30 @@ std::wstring Redirected(const std::wstring& path) {
          (slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
+// The error of a failed load or creation of the database file, with its record.
+HRESULT Failure(LoadResult result, const std::wstring& name) {
+  switch (result) {
+    case LoadResult::Ok:
+      return S_OK;
+    case LoadResult::Missing:
+      return Fail(E_FAIL, L"Could not find file '" + name + L"'.");
+    case LoadResult::Exists:
+      return Fail(E_FAIL, L"Database already exists.");
+    case LoadResult::Locked:
+      return Fail(E_FAIL, L"The database engine cannot open the file '" + name +
+                              L"'. It is already opened exclusively by another user, or "
+                              L"you need permission to view its data.");
+    case LoadResult::Corrupt:
+      break;
+  }
+  return Fail(E_FAIL, L"Unrecognized database format '" + name + L"'.");
+}
+
 class DataSource : public ComObject,
                    public IDBInitialize,
                    public IDBProperties,
                    public IDBCreateSession,
+                   public IDBDataSourceAdmin,
                    public ISupportErrorInfo {
  public:
   JET_UNKNOWN
@@ -35,24 +55,7 @@ class DataSource : public ComObject,
   STDMETHODIMP Initialize() override {
     ClearError();
     if (db_) return DB_E_ALREADYINITIALIZED;
-    if (dataSource_.empty()) return Fail(E_FAIL, L"No data source was given.");
-    const std::wstring path = Redirected(dataSource_);
-    Log(L"open " + dataSource_ + (path != dataSource_ ? L" as " + path : L""));
-    auto db = std::make_shared<Database>();
-    switch (Load(path, *db)) {
-      case LoadResult::Ok:
-        db_ = db;
-        return S_OK;
-      case LoadResult::Missing:
-        return Fail(E_FAIL, L"Could not find file '" + dataSource_ + L"'.");
-      case LoadResult::Locked:
-        return Fail(E_FAIL, L"The database engine cannot open the file '" + dataSource_ +
-                                L"'. It is already opened exclusively by another user, or "
-                                L"you need permission to view its data.");
-      case LoadResult::Corrupt:
-        break;
-    }
-    return Fail(E_FAIL, L"Unrecognized database format '" + dataSource_ + L"'.");
+    return Start(L"open ", Load);
   }
   STDMETHODIMP Uninitialize() override {
     db_.reset();
@@ -104,11 +107,37 @@ class DataSource : public ComObject,
     return JetStandin::CreateSession(db_, iid, session);
   }
 
+  // A new database file without tables, for the data source in the given
+  // initialisation properties; the data source is then initialised on it.
+  STDMETHODIMP CreateDataSource(ULONG count, DBPROPSET sets[], IUnknown* outer, REFIID iid,
+                                IUnknown** session) override {
+    ClearError();
+    if (session) *session = nullptr;
+    if (outer) return DB_E_NOAGGREGATION;
+    if (db_) return DB_E_ALREADYINITIALIZED;
+    HRESULT hr = SetProperties(count, sets);
+    if (FAILED(hr)) return hr;
+    hr = Start(L"create ", Create);
+    if (FAILED(hr) || iid == IID_NULL || !session) return hr;
+    return JetStandin::CreateSession(db_, iid, session);
+  }
+  STDMETHODIMP DestroyDataSource() override {
+    return Fail(E_NOTIMPL, L"Deleting a database is not supported.");
+  }
+  STDMETHODIMP GetCreationProperties(ULONG, const DBPROPIDSET[], ULONG* count, DBPROPINFOSET** sets,
+                                     OLECHAR** descriptions) override {
+    return GetPropertyInfo(0, nullptr, count, sets, descriptions);
+  }
+  STDMETHODIMP ModifyDataSource(ULONG, DBPROPSET[]) override {
+    return Fail(E_NOTIMPL, L"Changing a database is not supported.");
+  }
+
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
 
  protected:
   void* Find(REFIID iid) override {
     if (iid == IID_IUnknown || iid == IID_IDBInitialize) return static_cast<IDBInitialize*>(this);
+    if (iid == IID_IDBDataSourceAdmin) return static_cast<IDBDataSourceAdmin*>(this);
     if (iid == IID_IDBProperties) return static_cast<IDBProperties*>(this);
     if (iid == IID_IDBCreateSession) return static_cast<IDBCreateSession*>(this);
     if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
@@ -116,6 +145,17 @@ class DataSource : public ComObject,
   }
 
  private:
+  // Opens or creates the database file of the data source.
+  HRESULT Start(const wchar_t* verb, LoadResult (*make)(const std::wstring&, Database&)) {
+    if (dataSource_.empty()) return Fail(E_FAIL, L"No data source was given.");
+    const std::wstring path = Redirected(dataSource_);
+    Log(verb + dataSource_ + (path != dataSource_ ? L" as " + path : L""));
+    auto db = std::make_shared<Database>();
+    const HRESULT hr = Failure(make(path, *db), dataSource_);
+    if (SUCCEEDED(hr)) db_ = db;
+    return hr;
+  }
+
   std::wstring dataSource_;
   std::shared_ptr<Database> db_;
 };

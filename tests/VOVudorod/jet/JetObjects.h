@@ -54,6 +54,10 @@ void ClearError();
 // The data source object: what CoCreateInstance gives for the provider's class.
 HRESULT CreateDataSource(REFIID iid, void** out);
 
+// CREATE TABLE and CREATE INDEX statements, applied to the database and its file.
+bool IsDefinition(const std::wstring& text);
+HRESULT Define(Database& db, const std::wstring& text);
+
 // A session on an initialised data source.
 HRESULT CreateSession(std::shared_ptr<Database> db, REFIID iid, IUnknown** out);
 

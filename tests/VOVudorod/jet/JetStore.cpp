@@ -127,6 +127,25 @@ bool ParseValue(const std::string& text, const ColumnDef& column, Value& value) 
   return false;
 }
 
+std::string FormatColumn(const ColumnDef& column) {
+  std::string type;
+  switch (column.type) {
+    case ColumnType::I4:
+      type = "I4";
+      break;
+    case ColumnType::Date:
+      type = "DATE";
+      break;
+    case ColumnType::Str:
+      type = "STR" + std::to_string(column.width);
+      break;
+    case ColumnType::WStr:
+      type = "WSTR" + std::to_string(column.width);
+      break;
+  }
+  return Utf8::Encode(column.name) + ":" + type;
+}
+
 std::string FormatValue(const Value& value, const ColumnDef& column) {
   if (value.null) return "\\N";
   char number[40];
@@ -165,6 +184,11 @@ bool Parse(const std::string& content, Database& db) {
         table.columns.push_back(column);
       }
       db.tables.push_back(table);
+    } else if (line.rfind("index ", 0) == 0) {
+      const std::vector<std::string> words = Split(line.substr(6), ' ');
+      Table* table = words.size() == 3 ? db.Find(Utf8::Decode(words[0])) : nullptr;
+      if (!table) return false;
+      table->indexes.push_back({Utf8::Decode(words[1]), Utf8::Decode(words[2])});
     } else if (line.rfind("limit ", 0) == 0) {
       const std::vector<std::string> words = Split(line.substr(6), ' ');
       Table* table = words.size() == 2 ? db.Find(Utf8::Decode(words[0])) : nullptr;
@@ -217,11 +241,41 @@ LoadResult Load(const std::wstring& path, Database& db) {
   return Parse(content, db) ? LoadResult::Ok : LoadResult::Corrupt;
 }
 
+LoadResult Create(const std::wstring& path, Database& db) {
+  db = Database();
+  db.path = path;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? LoadResult::Exists
+           : error == ERROR_PATH_NOT_FOUND                             ? LoadResult::Missing
+                                                                       : LoadResult::Locked;
+  }
+  CloseHandle(file);
+  return AppendLine(db, kMagic) ? LoadResult::Ok : LoadResult::Locked;
+}
+
+std::string TableLine(const Table& table) {
+  std::string line = "table " + Utf8::Encode(table.name);
+  for (const ColumnDef& column : table.columns) line += " " + FormatColumn(column);
+  return line;
+}
+
+std::string IndexLine(const Table& table, const IndexDef& index) {
+  return "index " + Utf8::Encode(table.name) + " " + Utf8::Encode(index.name) + " " +
+         Utf8::Encode(index.column);
+}
+
 bool AppendRow(const Database& db, const Table& table, const Row& row) {
-  if (db.readOnly) return false;
   std::string line = "row " + Utf8::Encode(table.name);
   for (std::size_t i = 0; i < row.size(); ++i) line += "\t" + FormatValue(row[i], table.columns[i]);
-  line += "\n";
+  return AppendLine(db, line);
+}
+
+bool AppendLine(const Database& db, const std::string& text) {
+  if (db.readOnly) return false;
+  const std::string line = text + "\n";
   HANDLE file = CreateFileW(db.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
