@@ -114,6 +114,19 @@ void ToUtf8(TiXmlDocument& doc, UINT codePage) {
   }
 }
 
+Read ParseAs(std::string text, TiXmlDocument& doc, bool utf8) {
+  if (text.size() > kMaxBytes) return Read::kFailed;
+  NormaliseLineEnds(text);
+  text.append(8, '\0');
+  const ParseShape shape =
+      ProbeParse(text.c_str(), {kMaxDepth, kMaxNodes, kMaxAttributeCompares}, utf8);
+  if (shape.exceeded) return Read::kFailed;
+  doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
+  if (doc.Error()) return Read::kFailed;
+  if (shape.legacy) ToUtf8(doc, CodePageOf(shape.encoding));
+  return shape.unread ? Read::kPartly : Read::kWhole;
+}
+
 bool WriteAtomically(const std::wstring& path, const std::function<bool(FILE*)>& write) {
   const std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(GetCurrentThreadId()) + L".tmp";
@@ -182,17 +195,9 @@ Read Load(const std::wstring& path, TiXmlDocument& doc) {
   return ReadAll(path, text) ? Parse(std::move(text), doc) : Read::kFailed;
 }
 
-Read Parse(std::string text, TiXmlDocument& doc) {
-  if (text.size() > kMaxBytes) return Read::kFailed;
-  NormaliseLineEnds(text);
-  text.append(8, '\0');
-  const ParseShape shape = ProbeParse(text.c_str(), {kMaxDepth, kMaxNodes, kMaxAttributeCompares});
-  if (shape.exceeded) return Read::kFailed;
-  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-  if (doc.Error()) return Read::kFailed;
-  if (shape.legacy) ToUtf8(doc, CodePageOf(shape.encoding));
-  return shape.unread ? Read::kPartly : Read::kWhole;
-}
+Read Parse(std::string text, TiXmlDocument& doc) { return ParseAs(std::move(text), doc, false); }
+
+Read ParseUtf8(std::string text, TiXmlDocument& doc) { return ParseAs(std::move(text), doc, true); }
 
 bool Save(const std::wstring& path, const TiXmlDocument& doc) {
   return WriteAtomically(path, [&doc](FILE* f) { return doc.SaveFile(f); });

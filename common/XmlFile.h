@@ -27,6 +27,8 @@ enum class Read {
 Read Load(const std::wstring& path, TiXmlDocument& doc);
 // The same for bytes already in memory.
 Read Parse(std::string text, TiXmlDocument& doc);
+// The same for text known to be UTF-8, whatever it declares.
+Read ParseUtf8(std::string text, TiXmlDocument& doc);
 
 // Writes the document, or the given text, to a temporary file beside path and
 // moves it over path. The file is written in text mode (CR LF line ends).

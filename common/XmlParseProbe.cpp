@@ -19,12 +19,13 @@ namespace {
 // parser would meet, and stops at a limit before the parser could get there.
 class Probe : private TiXmlDocument {
  public:
-  explicit Probe(const ParseLimits& limits) : limits_(limits) {}
+  Probe(const ParseLimits& limits, TiXmlEncoding encoding) : limits_(limits), encoding_(encoding) {}
 
   ParseShape Walk(const char* p) {
     if (!p || !*p) return shape_;
     const auto* u = reinterpret_cast<const unsigned char*>(p);
-    if (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) encoding_ = TIXML_ENCODING_UTF8;
+    if (encoding_ == TIXML_ENCODING_UNKNOWN && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
+      encoding_ = TIXML_ENCODING_UTF8;
     p = SkipWhiteSpace(p, encoding_);
     while (p && *p) {
       std::unique_ptr<TiXmlNode> node(Identify(p, encoding_));
@@ -153,14 +154,14 @@ class Probe : private TiXmlDocument {
   }
 
   const ParseLimits limits_;
-  TiXmlEncoding encoding_ = TIXML_ENCODING_UNKNOWN;
+  TiXmlEncoding encoding_;
   ParseShape shape_;
 };
 
 }  // namespace
 
-ParseShape ProbeParse(const char* text, const ParseLimits& limits) {
-  return Probe(limits).Walk(text);
+ParseShape ProbeParse(const char* text, const ParseLimits& limits, bool utf8) {
+  return Probe(limits, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_UNKNOWN).Walk(text);
 }
 
 }  // namespace XmlFile

@@ -23,7 +23,8 @@ struct ParseShape {
 };
 
 // text ends in at least eight NULs: the parser steps over the bytes of a
-// multi-byte character without looking at them.
-ParseShape ProbeParse(const char* text, const ParseLimits& limits);
+// multi-byte character without looking at them. utf8: the parser is told that
+// the text is UTF-8, and no declaration changes that.
+ParseShape ProbeParse(const char* text, const ParseLimits& limits, bool utf8);
 
 }  // namespace XmlFile

@@ -102,6 +102,41 @@ TEST(XmlFileRead, ADocumentInAnotherEncodingIsReadAsUtf8) {
   }
 }
 
+// The probe meets the elements that the parser meets, in either of the
+// parser's ways to choose the encoding.
+void ExpectTheProbesDepth(const std::string& text, bool utf8) {
+  const std::string padded = text + std::string(8, '\0');
+  const XmlFile::ParseShape shape =
+      XmlFile::ProbeParse(padded.c_str(), {1000, 1u << 20, 1u << 20}, utf8);
+  TiXmlDocument direct;
+  direct.Parse(padded.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
+  ASSERT_EQ(TreeDepth(direct), shape.depth) << text;
+}
+
+// Where the parser stops early, or reads other elements than XML would.
+TEST(XmlFileRead, TheProbeFollowsTheParsersQuirks) {
+  const char* const texts[] = {
+      "<a><b x='1' x='2'><c/></b></a>",
+      "<a><b/ ><c/></a>",
+      "<a><b>\xE0</b><c><d/></c></a>",
+      "<a><b x=\"\xF0\"/><c><d/></c></a>",
+      "\xEF\xBB\xBF<a><\xEF\xBB\xBF b/><c><d/></c></a>",
+      "<a x=y><b/></a>",
+      "<a x=y'><b/></a>",
+      "<a><![CDATA[<b>]]><c><d/></c></a>",
+      "<a><!-- <b> --><c/></a>",
+      "<a><!DOCTYPE <b>x</b>><c><d/></c></a>",
+      "<a></ab><b/></a>",
+      "<a></a ><b><c/></b>",
+      "<?xml version='1.0' encoding='latin1'?><a>\xE0<b><c/></b></a>",
+      "<?xml version=><a><b/></a>",
+  };
+  for (const char* text : texts) {
+    ExpectTheProbesDepth(text, false);
+    ExpectTheProbesDepth(text, true);
+  }
+}
+
 // Damaged copies of real settings and language files: cut, bytes changed,
 // inserted or dropped. The parser is never reached with anything it could
 // crash on, and the probe meets exactly the elements that the parser meets.
@@ -152,12 +187,7 @@ TEST(XmlFileRead, DamagedFilesNeverCrashTheParser) {
       if (XmlFile::Parse(damaged, doc) != Read::kFailed) ++parsed;
 
       // The damage leaves the nesting shallow, so the parser may see it raw.
-      const std::string padded = damaged + std::string(8, '\0');
-      const XmlFile::ParseShape shape =
-          XmlFile::ProbeParse(padded.c_str(), {1000, 1u << 20, 1u << 20});
-      TiXmlDocument direct;
-      direct.Parse(padded.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-      ASSERT_EQ(TreeDepth(direct), shape.depth) << damaged;
+      ExpectTheProbesDepth(damaged, round % 2 == 1);
     }
     EXPECT_GT(parsed, 0);  // some damage leaves a readable file
   }
