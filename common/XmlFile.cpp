@@ -9,7 +9,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "common/CodePage.h"
 #include "common/Utf8.h"
@@ -51,7 +50,7 @@ void NormaliseLineEnds(std::string& s) {
   s.resize(w);
 }
 
-// The code page of a declared encoding: ISO-8859-n, windows-125n (cpn) and
+// The code page of a declared encoding: ISO-8859-n, windows-125n or cp125n and
 // US-ASCII by name; any other name byte for byte as ISO-8859-1, which is how
 // the parser itself reads it.
 UINT CodePageOf(const std::string& declared) {
@@ -117,6 +116,7 @@ void ToUtf8(TiXmlDocument& doc, UINT codePage) {
 Read ParseAs(std::string text, TiXmlDocument& doc, bool utf8) {
   if (text.size() > kMaxBytes) return Read::kFailed;
   NormaliseLineEnds(text);
+  // TinyXML may step up to four bytes past a character's first byte.
   text.append(8, '\0');
   const ParseShape shape =
       ProbeParse(text.c_str(), {kMaxDepth, kMaxNodes, kMaxAttributeCompares}, utf8);
