@@ -142,7 +142,7 @@ bool LoadLanguageFile(const std::wstring& langId, const std::wstring& appName) {
   const std::wstring file = ResolveFileOrShortcut(base + L".xml");
   if (file.empty()) return false;
   auto document = std::make_shared<TiXmlDocument>();
-  if (!XmlFile::Load(file, *document)) return false;
+  if (XmlFile::Load(file, *document) == XmlFile::Read::kFailed) return false;
   TiXmlElement* root = document->FirstChildElement(Utf8::Encode(appName));
   if (!root) return false;
   impl.Take(std::move(document), root);

@@ -98,7 +98,7 @@ XmlStore::XmlStore(std::wstring filePath, std::wstring userKey)
   if (filePath_.empty()) return;
   if (!Load()) {
     // Whatever could not be read is kept beside the new file.
-    KeepUnreadableFile();
+    KeepFileAside();
     if (!XmlFile::SaveText(filePath_, kTemplate) || !Load()) return;
   }
   if (CompleteTree()) Save();
@@ -108,7 +108,11 @@ XmlStore::~XmlStore() = default;
 
 bool XmlStore::Load() {
   auto fresh = std::make_shared<TiXmlDocument>();
-  if (filePath_.empty() || !XmlFile::Load(filePath_, *fresh)) return false;
+  const XmlFile::Read read =
+      filePath_.empty() ? XmlFile::Read::kFailed : XmlFile::Load(filePath_, *fresh);
+  if (read == XmlFile::Read::kFailed) return false;
+  // The next save drops what the parser left unread.
+  if (read == XmlFile::Read::kPartly) KeepFileAside();
   doc_ = fresh;
   TakeSections();
   return true;
@@ -145,7 +149,7 @@ bool XmlStore::CompleteTree() {
   return added;
 }
 
-void XmlStore::KeepUnreadableFile() const {
+void XmlStore::KeepFileAside() const {
   if (GetFileAttributesW(filePath_.c_str()) != INVALID_FILE_ATTRIBUTES)
     CopyFileW(filePath_.c_str(), (filePath_ + L".bad").c_str(), FALSE);
 }
@@ -220,7 +224,7 @@ bool XmlStore::Set(const std::wstring& path, const char* type, std::string value
   if (Load()) {
     CompleteTree();
   } else {
-    KeepUnreadableFile();
+    KeepFileAside();
   }
   for (const Unsaved& u : unsaved_) {
     TiXmlElement* element = FindOrCreateElement(Section(u.machine), u.path);

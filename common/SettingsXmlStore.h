@@ -41,7 +41,8 @@ class XmlStore {
   // Null when a part of the path is not an XML name.
   static TiXmlElement* FindOrCreateElement(TiXmlElement* element, const std::wstring& path);
 
-  // Reads the file into a fresh document and takes it when it parses.
+  // Reads the file into a fresh document and takes it when it parses; a file
+  // that the parser read only in part is first copied to <file>.bad.
   bool Load();
   bool Save();
 
@@ -57,7 +58,7 @@ class XmlStore {
   bool Set(const std::wstring& path, const char* type, std::string value, bool machine);
   void TakeSections();
   bool CompleteTree();
-  void KeepUnreadableFile() const;
+  void KeepFileAside() const;
 
   std::wstring filePath_;
   std::shared_ptr<TiXmlDocument> doc_;

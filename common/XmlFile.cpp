@@ -4,244 +4,19 @@
 
 #include <io.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <vector>
 
+#include "common/CodePage.h"
+#include "common/Utf8.h"
+#include "common/XmlParseProbe.h"
 #include "tinyxml.h"
 
 namespace XmlFile {
 namespace {
-
-// A strict, non-recursive well-formedness check. It accepts a subset of XML in
-// which TinyXML, in either of its encoding modes, sees exactly the structure
-// seen here: valid UTF-8 throughout, quoted attributes, well-formed references,
-// matching end tags, declarations only between top-level nodes, no DOCTYPE or
-// other processing instructions, and no characters that TinyXML would skip as
-// white space where XML does not.
-class Checker {
- public:
-  explicit Checker(const std::string& text) : s_(text) {}
-
-  bool Run() {
-    if (Starts("\xEF\xBB\xBF")) i_ = 3;
-    bool sawElement = false;
-    while (i_ < s_.size()) {
-      if (Peek() != '<') {
-        if (open_.empty()) {
-          if (!IsSpace(Peek())) return false;
-          ++i_;
-        } else if (!ContentChar()) {
-          return false;
-        }
-        continue;
-      }
-      bool ok;
-      if (Starts("<!--")) {
-        ok = SkipPast(4, "-->");
-      } else if (Starts("<![CDATA[")) {
-        ok = !open_.empty() && SkipPast(9, "]]>");
-      } else if (Starts("<?")) {
-        ok = open_.empty() && Declaration();
-      } else if (Starts("</")) {
-        ok = EndTag();
-      } else if (Starts("<!")) {
-        ok = false;
-      } else {
-        ok = StartTag();
-        sawElement = true;
-      }
-      if (!ok) return false;
-    }
-    return sawElement && open_.empty();
-  }
-
- private:
-  static bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-  static bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-  static bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-  static bool IsHexDigit(unsigned char c) {
-    return IsDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-  }
-
-  unsigned char Peek(std::size_t k = 0) const {
-    return i_ + k < s_.size() ? static_cast<unsigned char>(s_[i_ + k]) : 0;
-  }
-  bool Starts(const char* lit) const { return s_.compare(i_, std::strlen(lit), lit) == 0; }
-  bool SkipSpace() {
-    const std::size_t from = i_;
-    while (IsSpace(Peek())) ++i_;
-    return i_ != from;
-  }
-
-  // One character of valid UTF-8, not NUL and none of the three sequences that
-  // TinyXML takes for byte-order marks.
-  bool Char() {
-    const unsigned char b = Peek();
-    int extra;
-    if (b == 0) return false;
-    if (b < 0x80) {
-      extra = 0;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      extra = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      extra = 2;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      extra = 3;
-    } else {
-      return false;
-    }
-    for (int k = 1; k <= extra; ++k) {
-      if ((Peek(k) & 0xC0) != 0x80) return false;
-    }
-    if (b == 0xEF && (Starts("\xEF\xBB\xBF") || Starts("\xEF\xBF\xBE") || Starts("\xEF\xBF\xBF")))
-      return false;
-    i_ += 1 + extra;
-    return true;
-  }
-
-  bool NameChar(bool first) {
-    const unsigned char c = Peek();
-    if (c >= 0x80) return Char();
-    if (!(IsAsciiLetter(c) || c == '_' ||
-          (!first && (IsDigit(c) || c == '-' || c == '.' || c == ':')))) {
-      return false;
-    }
-    ++i_;
-    return true;
-  }
-  bool Name() {
-    if (!NameChar(true)) return false;
-    while (i_ < s_.size() && NameChar(false)) {
-    }
-    return true;
-  }
-
-  bool Reference() {
-    ++i_;  // '&'
-    if (Peek() == '#') {
-      ++i_;
-      const bool hex = Peek() == 'x';
-      if (hex) ++i_;
-      const std::size_t from = i_;
-      while (hex ? IsHexDigit(Peek()) : IsDigit(Peek())) ++i_;
-      if (i_ == from || i_ - from > 8) return false;
-    } else {
-      static const char* const kNames[] = {"amp", "lt", "gt", "quot", "apos"};
-      bool known = false;
-      for (const char* name : kNames) {
-        if (Starts(name)) {
-          i_ += std::strlen(name);
-          known = true;
-          break;
-        }
-      }
-      if (!known) return false;
-    }
-    if (Peek() != ';') return false;
-    ++i_;
-    return true;
-  }
-
-  bool ContentChar() { return Peek() == '&' ? Reference() : Char(); }
-
-  bool SkipPast(std::size_t prefix, const char* end) {
-    i_ += prefix;
-    while (i_ < s_.size()) {
-      if (Starts(end)) {
-        i_ += std::strlen(end);
-        return true;
-      }
-      if (!Char()) return false;
-    }
-    return false;
-  }
-
-  bool Attribute() {
-    if (!Name()) return false;
-    SkipSpace();
-    if (Peek() != '=') return false;
-    ++i_;
-    SkipSpace();
-    const unsigned char quote = Peek();
-    if (quote != '"' && quote != '\'') return false;
-    ++i_;
-    while (Peek() != quote) {
-      if (Peek() == '<' || !ContentChar()) return false;
-    }
-    ++i_;
-    return true;
-  }
-
-  bool StartTag() {
-    ++i_;  // '<'
-    const std::size_t nameStart = i_;
-    if (!Name()) return false;
-    const std::size_t nameEnd = i_;
-    for (;;) {
-      const bool spaced = SkipSpace();
-      if (Starts("/>")) {
-        i_ += 2;
-        return true;
-      }
-      if (Peek() == '>') {
-        ++i_;
-        if (open_.size() >= static_cast<std::size_t>(kMaxDepth)) return false;
-        open_.push_back({nameStart, nameEnd - nameStart});
-        return true;
-      }
-      if (!spaced || !Attribute()) return false;
-    }
-  }
-
-  bool EndTag() {
-    if (open_.empty()) return false;
-    i_ += 2;
-    const auto [start, length] = open_.back();
-    if (s_.compare(i_, length, s_, start, length) != 0) return false;
-    i_ += length;
-    SkipSpace();
-    if (Peek() != '>') return false;
-    ++i_;
-    open_.pop_back();
-    return true;
-  }
-
-  // "<?xml" with only version, encoding and standalone attributes.
-  bool Declaration() {
-    i_ += 2;
-    static const char kXml[] = "xml";
-    for (int k = 0; k < 3; ++k) {
-      if ((Peek(k) | 0x20) != static_cast<unsigned char>(kXml[k])) return false;
-    }
-    i_ += 3;
-    for (;;) {
-      const bool spaced = SkipSpace();
-      if (Starts("?>")) {
-        i_ += 2;
-        return true;
-      }
-      if (!spaced || !KnownDeclarationAttribute() || !Attribute()) return false;
-    }
-  }
-  bool KnownDeclarationAttribute() const {
-    static const char* const kNames[] = {"version", "encoding", "standalone"};
-    for (const char* name : kNames) {
-      const std::size_t n = std::strlen(name);
-      if (i_ + n > s_.size()) continue;
-      bool same = true;
-      for (std::size_t k = 0; k < n && same; ++k) same = (Peek(k) | 0x20) == name[k];
-      if (same) return true;
-    }
-    return false;
-  }
-
-  const std::string& s_;
-  std::size_t i_ = 0;
-  std::vector<std::pair<std::size_t, std::size_t>> open_;  // names of the open elements
-};
 
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
@@ -273,6 +48,83 @@ void NormaliseLineEnds(std::string& s) {
     }
   }
   s.resize(w);
+}
+
+// The code page of a declared encoding: ISO-8859-n, windows-125n or cp125n and
+// US-ASCII by name; any other name byte for byte as ISO-8859-1, which is how
+// the parser itself reads it.
+UINT CodePageOf(const std::string& declared) {
+  std::string name;
+  for (char c : declared) {
+    if (c != '-' && c != '_' && c != ' ')
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  const auto numberAfter = [&name](const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    if (name.compare(0, n, prefix) != 0 || name.size() == n || name.size() > n + 4) return 0;
+    int value = 0;
+    for (std::size_t i = n; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return 0;
+      value = value * 10 + (name[i] - '0');
+    }
+    return value;
+  };
+  const int iso = numberAfter("iso8859");
+  if (iso >= 1 && iso <= 15) return 28590 + iso;
+  for (const char* prefix : {"windows", "cp"}) {
+    const int windows = numberAfter(prefix);
+    if (windows >= 1250 && windows <= 1258) return windows;
+  }
+  if (name == "usascii" || name == "ascii") return 20127;
+  return 28591;
+}
+
+std::string Recoded(const std::string& bytes, UINT codePage) {
+  std::wstring wide = CodePage::ToWide(bytes, codePage);
+  if (wide.empty()) {
+    for (char c : bytes) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  }
+  return Utf8::Encode(wide);
+}
+
+void Recode(TiXmlNode& node, UINT codePage) {
+  for (TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling()) {
+    if (!child->ToDeclaration()) child->SetValue(Recoded(child->ValueTStr(), codePage));
+    if (TiXmlElement* element = child->ToElement()) {
+      for (TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next()) {
+        a->SetName(Recoded(a->NameTStr(), codePage));
+        a->SetValue(Recoded(a->ValueStr(), codePage));
+      }
+    }
+    Recode(*child, codePage);
+  }
+}
+
+// A document that the parser read in its single-byte mode, with every text in
+// UTF-8 and a declaration that says so.
+void ToUtf8(TiXmlDocument& doc, UINT codePage) {
+  Recode(doc, codePage);
+  for (TiXmlNode* node = doc.FirstChild(); node; node = node->NextSibling()) {
+    if (const TiXmlDeclaration* declaration = node->ToDeclaration()) {
+      doc.ReplaceChild(
+          node, TiXmlDeclaration(declaration->Version(), "utf-8", declaration->Standalone()));
+      break;
+    }
+  }
+}
+
+Read ParseAs(std::string text, TiXmlDocument& doc, bool utf8) {
+  if (text.size() > kMaxBytes) return Read::kFailed;
+  NormaliseLineEnds(text);
+  // TinyXML may step up to four bytes past a character's first byte.
+  text.append(8, '\0');
+  const ParseShape shape =
+      ProbeParse(text.c_str(), {kMaxDepth, kMaxNodes, kMaxAttributeCompares}, utf8);
+  if (shape.exceeded) return Read::kFailed;
+  doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
+  if (doc.Error()) return Read::kFailed;
+  if (shape.legacy) ToUtf8(doc, CodePageOf(shape.encoding));
+  return shape.unread ? Read::kPartly : Read::kWhole;
 }
 
 bool WriteAtomically(const std::wstring& path, const std::function<bool(FILE*)>& write) {
@@ -338,22 +190,14 @@ std::wstring MakeXmlName(const std::wstring& name) {
   return out;
 }
 
-bool IsWellFormed(const std::string& text) { return Checker(text).Run(); }
-
-bool Load(const std::wstring& path, TiXmlDocument& doc) {
+Read Load(const std::wstring& path, TiXmlDocument& doc) {
   std::string text;
-  return ReadAll(path, text) && Parse(std::move(text), doc);
+  return ReadAll(path, text) ? Parse(std::move(text), doc) : Read::kFailed;
 }
 
-bool Parse(std::string text, TiXmlDocument& doc) {
-  if (text.size() > kMaxBytes) return false;
-  NormaliseLineEnds(text);
-  if (!IsWellFormed(text)) return false;
-  // TinyXML may step up to four bytes past a character's first byte.
-  text.append(8, '\0');
-  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-  return !doc.Error();
-}
+Read Parse(std::string text, TiXmlDocument& doc) { return ParseAs(std::move(text), doc, false); }
+
+Read ParseUtf8(std::string text, TiXmlDocument& doc) { return ParseAs(std::move(text), doc, true); }
 
 bool Save(const std::wstring& path, const TiXmlDocument& doc) {
   return WriteAtomically(path, [&doc](FILE* f) { return doc.SaveFile(f); });

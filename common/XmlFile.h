@@ -3,25 +3,32 @@
 
 class TiXmlDocument;
 
-// Settings and language files are untrusted input. Load reads a file only when
-// it is plainly well-formed UTF-8 XML of modest size and nesting, so that the
-// recursive parser never meets input that could exhaust the stack or lead it
-// past the end of its buffer; Save replaces a file only once the new content
-// is completely on disk.
+// Settings and language files are untrusted input. Load hands a file to
+// TinyXML unless the parser would come to harm on it: a file larger than
+// kMaxBytes, or one on which the parser would nest deeper than kMaxDepth
+// elements, keep more than kMaxNodes nodes or spend too long on repeated
+// attributes. Save replaces a file only once the new content is completely on
+// disk.
 namespace XmlFile {
 
 constexpr std::size_t kMaxBytes = 32u << 20;
 constexpr int kMaxDepth = 100;
+constexpr std::size_t kMaxNodes = 1u << 20;
+constexpr std::size_t kMaxAttributeCompares = 1u << 24;
 
-// Parses the file into doc (which should be empty); false when the file cannot
-// be read, is too large, is not well-formed or TinyXML rejects it.
-bool Load(const std::wstring& path, TiXmlDocument& doc);
+enum class Read {
+  kFailed,  // unreadable, refused, or not parsed
+  kPartly,  // parsed, but the parser left part of the text unread
+  kWhole,
+};
+
+// Parses the file into doc (which should be empty). A document declared in
+// another encoding than UTF-8 is turned into UTF-8, declaration included.
+Read Load(const std::wstring& path, TiXmlDocument& doc);
 // The same for bytes already in memory.
-bool Parse(std::string text, TiXmlDocument& doc);
-
-// True when text (line ends already normalised to LF) is well-formed XML in
-// UTF-8 nested at most kMaxDepth elements deep.
-bool IsWellFormed(const std::string& text);
+Read Parse(std::string text, TiXmlDocument& doc);
+// The same for text known to be UTF-8, whatever it declares.
+Read ParseUtf8(std::string text, TiXmlDocument& doc);
 
 // Writes the document, or the given text, to a temporary file beside path and
 // moves it over path. The file is written in text mode (CR LF line ends).

@@ -6,6 +6,7 @@
 
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
+#include "common/XmlFile.h"
 #include "tinyxml.h"
 #include "wizard/Version.h"
 #include "wizard/WizardInfo.h"
@@ -91,8 +92,7 @@ bool ParseUpdateParameters(const std::string& body, Parameters& out) {
   out.silentIgnore.clear();
   if (body.compare(0, 5, "<?xml") != 0) return false;
   TiXmlDocument document;
-  document.Parse(body.c_str(), nullptr, TIXML_ENCODING_UTF8);
-  if (document.Error()) return false;
+  if (XmlFile::ParseUtf8(body, document) == XmlFile::Read::kFailed) return false;
   const TiXmlElement* root = document.RootElement();
   if (!root || root->ValueStr() != "tavrin") return false;
   const char* version = NonEmpty(*root, "version");

@@ -149,8 +149,6 @@ TEST_F(LocalizerTest, BrokenOrForeignFilesAreNoLanguageFiles) {
       binary,
       LanguageFolders::LanguageFile("OTHERAPP", {{"CANCEL", "Annulla"}}),
       std::string("\xFF\xFE<\0T\0/\0>\0", 10),
-      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><" + Utf8::Encode(lang_.app()) +
-          "><STRINGS><CANCEL name=\"Annull\xE9\"/></STRINGS></" + Utf8::Encode(lang_.app()) + ">",
   };
   for (const std::string& bytes : cases) {
     lang_.Put(1040, L".xml", bytes);
@@ -163,6 +161,35 @@ TEST_F(LocalizerTest, BrokenOrForeignFilesAreNoLanguageFiles) {
   lang_.PutLanguage(1040, {{"CANCEL", huge}});
   ASSERT_TRUE(Localizer::LoadLanguageFile(L"1040", lang_.app()));
   EXPECT_EQ(huge.size(), Localizer::Translate(L"Cancel{CANCEL}").size());
+}
+
+// A file the parser reads is a language file, whatever its encoding, DOCTYPE
+// or processing instructions, and whatever characters its texts hold.
+TEST_F(LocalizerTest, FilesTheParserReadsAreLoaded) {
+  const std::string app = Utf8::Encode(lang_.app());
+  const struct {
+    std::string file;
+    std::wstring shown;
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><" + app +
+           "><STRINGS><CANCEL name=\"Annull\xE9\"/></STRINGS></" + app + ">",
+       L"Annull\x00e9"},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><" + app +
+           "><STRINGS><CANCEL name=\"\x80 5\"/></STRINGS></" + app + ">",
+       L"\x20ac 5"},
+      {"<?xml version=\"1.0\"?>\n<!DOCTYPE " + app + " SYSTEM \"t.dtd\">\n<?translator Ann?>\n<" +
+           app + "><?pi x?><STRINGS><CANCEL name=\"Annulla\"/></STRINGS></" + app + ">",
+       L"Annulla"},
+      {"<" + app +
+           "><STRINGS><CANCEL name=\"\xEF\xBB\xBF\xEF\xBF\xBE\xEF\xBF\xBF!\"/></STRINGS></" + app +
+           ">",
+       L"\xfeff\xfffe\xffff!"},
+  };
+  for (const auto& c : cases) {
+    lang_.Put(1040, L".xml", c.file);
+    EXPECT_TRUE(Localizer::LoadLanguageFile(L"1040", lang_.app())) << c.file;
+    EXPECT_EQ(c.shown, Localizer::Translate(L"Cancel{CANCEL}")) << c.file;
+  }
 }
 
 TEST_F(LocalizerTest, TheRegistryValueChoosesTheLanguage) {

@@ -62,14 +62,26 @@ TEST_F(SettingsFileTest, NothingIsStoredBeforeTheBackendIsSelected) {
   EXPECT_FALSE(FileExists(path_));
 }
 
+// Every string comes back as it was stored, whatever code points it holds,
+// and takes no other value with it.
 TEST_F(SettingsFileTest, ValuesRoundTripThroughTheFile) {
+  std::wstring controls;
+  for (wchar_t c = 0; c < 32; ++c) controls += c;
   const std::wstring strings[] = {
       L"",
       L"C:\\Users\\Ann\\Music\\Rock.mp3",
       L"<a href=\"x\">&amp; 'q'</a>",
       L"  spaced  ",
-      L"line\nbreak\ttab",
-      L"Caf\x00e9 \x65e5\x672c \xd83c\xdfb5",
+      L"Caf\x00e9 na\x00efve \x00ff",
+      L"\x65e5\x672c\x8a9e\xac00",
+      L"\xd83c\xdfb5 \xd83d\xde00",
+      L"\xfeff"
+      L"bom",
+      L"x\xfffe",
+      L"\xffff",
+      L"\xfeff\xfffe\xffff",
+      controls,
+      L"lone \xd800 high, lone \xdc00 low, reversed \xdc00\xd800",
       L"&#x41; stays as typed",
       std::wstring(5000, L'x'),
   };
@@ -102,7 +114,7 @@ TEST_F(SettingsFileTest, ValuesAreNestedElementsWithTypeAndValue) {
   EXPECT_FALSE(Settings::SetString(L"a\\\\b", L"v", false));
 
   TiXmlDocument doc;
-  ASSERT_TRUE(XmlFile::Load(path_, doc));
+  ASSERT_EQ(XmlFile::Read::kWhole, XmlFile::Load(path_, doc));
   TiXmlHandle root(doc.FirstChildElement("metaset"));
   TiXmlHandle user =
       root.FirstChildElement("users").FirstChildElement(Utf8::Encode(Settings::GetUserKeyName()));
@@ -265,9 +277,6 @@ TEST_F(SettingsStoreTest, UnreadableFilesAreSetAsideAndReplaced) {
   for (int i = 0; i < 150; ++i) deepClosed += "</a>";
   deepClosed += "</metaset>";
   const std::string utf16("\xFF\xFE<\0m\0e\0t\0a\0s\0e\0t\0/\0>\0", 22);
-  const std::string latin1 =
-      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><metaset><global/><users><U>"
-      "<Name type=\"string\" value=\"Caf\xE9\"/></U></users></metaset>";
   const std::string cases[] = {
       "",
       good.substr(0, good.size() / 2),
@@ -275,9 +284,8 @@ TEST_F(SettingsStoreTest, UnreadableFilesAreSetAsideAndReplaced) {
       deep,
       deepClosed,
       utf16,
-      latin1,
       kDecl + "<metaset><users><U><x type=\"string\" value=\"\xE0\"/></U></users></metaset>",
-      kDecl + "<metaset><!DOCTYPE x [<!ENTITY e \"<a>\">]></metaset>",
+      kDecl + "<metaset><users><U><a b='1' b='2'/></U></users></metaset>",
       kDecl + "<metaset>" + std::string(1, '\0') + "</metaset>",
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -291,6 +299,58 @@ TEST_F(SettingsStoreTest, UnreadableFilesAreSetAsideAndReplaced) {
     Settings::XmlStore reread(path, L"U");
     EXPECT_TRUE(reread.GetInt(L"Quality", n)) << i;
     EXPECT_EQ(4, n) << i;
+  }
+}
+
+// Files that the parser reads keep every value, whatever their encoding,
+// DOCTYPE or processing instructions; one whose end the parser does not read
+// is kept aside before it is rewritten.
+TEST_F(SettingsStoreTest, FilesTheParserReadsKeepTheirValues) {
+  const std::string users =
+      "<users><U><Quality type=\"int\" value=\"9\"/>"
+      "<mruBackup><file type=\"int\" value=\"1\"/><file0 type=\"string\" value=\"";
+  const std::string rest = "\"/></mruBackup></U></users>";
+  const std::string utf8 = "C:\\Caf\xC3\xA9\xEF\xBF\xBE.mp3";
+  const struct {
+    std::string content;
+    bool keptAside;
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><metaset>" + users + "C:\\Caf\xE9.mp3" +
+           rest + "</metaset>",
+       false},
+      {kDecl + "<!DOCTYPE metaset SYSTEM \"metaset.dtd\">\n<metaset>" + users + utf8 + rest +
+           "</metaset>",
+       false},
+      {kDecl + "<?editor keep this?>\n<metaset><?pi x?>" + users + utf8 + rest + "</metaset>",
+       false},
+      {kDecl + "<metaset>" + users + utf8 + rest + "</metaset>\nnotes typed by hand<x/>", true},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::wstring path = File(cases[i].content);
+    DeleteFileW((path + L".bad").c_str());
+    const std::wstring expected =
+        i == 0 ? std::wstring(L"C:\\Caf\x00e9.mp3") : std::wstring(L"C:\\Caf\x00e9\xfffe.mp3");
+    {
+      Settings::XmlStore store(path, L"U");
+      ASSERT_TRUE(store.SetString(L"WriteEngine", L"e", false)) << i;
+    }
+    EXPECT_EQ(cases[i].keptAside, FileExists(path + L".bad")) << i;
+    if (cases[i].keptAside) {
+      EXPECT_EQ(cases[i].content, ReadBytes(path + L".bad"));
+    }
+    // Rewritten in UTF-8, with a declaration that says so.
+    const std::string saved = ReadBytes(path);
+    EXPECT_NE(std::string::npos, saved.find("encoding=\"utf-8\"")) << saved;
+    EXPECT_NE(std::string::npos, saved.find("Caf\xC3\xA9")) << saved;
+
+    Settings::XmlStore reread(path, L"U");
+    int n = 0;
+    std::wstring s;
+    EXPECT_TRUE(reread.GetInt(L"Quality", n)) << i;
+    EXPECT_EQ(9, n) << i;
+    EXPECT_TRUE(reread.GetString(L"mruBackup\\file0", s)) << i;
+    EXPECT_EQ(expected, s) << i;
+    EXPECT_TRUE(reread.GetString(L"WriteEngine", s)) << i;
   }
 }
 

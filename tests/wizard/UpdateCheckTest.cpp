@@ -45,6 +45,11 @@ TEST(UpdateParameters, RefusesFilesThatAreNotWhole) {
     UpdateCheck::Parameters p;
     EXPECT_FALSE(UpdateCheck::ParseUpdateParameters(body, p)) << body;
   }
+  // A reply nested deeper than the parser's stack would take.
+  std::string deep = head + "<tavrin version=\"1\" adserver=\"a\" click=\"c\">";
+  for (int i = 0; i < 80000; ++i) deep += "<a>";
+  UpdateCheck::Parameters p;
+  EXPECT_FALSE(UpdateCheck::ParseUpdateParameters(deep, p));
 }
 
 TEST(UpdateParameters, VersionCodesCompareWithTheProgramsVersion) {

@@ -153,6 +153,17 @@ class Wizard : public ::testing::Test {
       ASSERT_TRUE(Go(sheet_, kNext, road[i])) << "to " << road[i];
   }
 
+  // Backs the disc in drive E up into file, from the welcome page to the
+  // last one.
+  void BackUpTheDiscTo(const std::wstring& file) {
+    ChooseOperation(IDC_OP_BACKUP);
+    ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+    GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+    Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE});
+    TypePath(IDC_DEST_FILE, file);
+    Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
+  }
+
   PROCESS_INFORMATION process_ = {};
   HWND sheet_ = nullptr;
   std::string earlier_;
@@ -232,12 +243,7 @@ TEST_F(Wizard, FinishSavesTheSettings) {
   VirtualDriveSetup drives;
   drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
   Start();
-  ChooseOperation(IDC_OP_BACKUP);
-  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
-  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
-  Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE});
-  TypePath(IDC_DEST_FILE, dir_ / L"finish.mp3");
-  Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
+  ASSERT_NO_FATAL_FAILURE(BackUpTheDiscTo(dir_ / L"finish.mp3"));
   EXPECT_NE(std::wstring::npos, PageText(IDC_RESULT).find(L"finish.mp3"));
   ASSERT_TRUE(Press(sheet_, kFinish));
   EXPECT_EQ(1u, ExitCode());
@@ -246,6 +252,32 @@ TEST_F(Wizard, FinishSavesTheSettings) {
   EXPECT_NE(std::string::npos, settings.find("<NameFormat type=\"int\" value=\"0\"")) << settings;
   for (const char* list : {"mruBackup", "mruExport", "mruPics", "mruDiscImage"})
     EXPECT_NE(std::string::npos, settings.find(std::string("<") + list + ">")) << list;
+}
+
+// A backup file whose name holds a byte-order mark, both noncharacters and a
+// character beyond 16 bits: the next start offers it as the recent one.
+TEST_F(Wizard, TheNextRunOffersARecentFileWhateverItsName) {
+  const std::wstring backup = dir_ / L"disc \xfeff\xfffe\xffff \xd83c\xdfb5.mp3";
+  DeleteFileW((SettingsFile() + L".bad").c_str());
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
+  Start();
+  ASSERT_NO_FATAL_FAILURE(BackUpTheDiscTo(backup));
+  ASSERT_TRUE(Press(sheet_, kFinish));
+  ASSERT_EQ(1u, ExitCode());
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
+  process_ = {};
+
+  Start();
+  ChooseOperation(IDC_OP_EXTRACT);
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
+  // Browse, then the recent file, chosen and read: the way to its tracks is open.
+  EXPECT_EQ(2, SendMessageW(GetDlgItem(CurrentPage(sheet_), IDC_BACKUP_FILE), CB_GETCOUNT, 0, 0));
+  EXPECT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTTRACKS)) << ReadFile(SettingsFile());
+  EXPECT_EQ("", ReadFile(SettingsFile() + L".bad"));
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
 }
 
 TEST_F(Wizard, HelpOpensEachPagesTopicAndTheButtonsPopUps) {
