@@ -66,6 +66,52 @@ std::vector<LONG> Longs(SAFEARRAY* a, VARTYPE type) {
   return out;
 }
 
+// A stream whose Seek or Stat fails; everything else is the inner stream's.
+class FailingStream : public IStream {
+ public:
+  FailingStream(ComPtr<IStream> inner, HRESULT seek, HRESULT stat)
+      : inner_(std::move(inner)), seek_(seek), stat_(stat) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream
+               ? static_cast<IStream*>(this)
+               : nullptr;
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE Read(void* to, ULONG n, ULONG* got) override {
+    return inner_->Read(to, n, got);
+  }
+  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER at, DWORD from, ULARGE_INTEGER* pos) override {
+    return FAILED(seek_) ? seek_ : inner_->Seek(at, from, pos);
+  }
+  HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
+                                   ULARGE_INTEGER*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* st, DWORD flags) override {
+    return FAILED(stat_) ? stat_ : inner_->Stat(st, flags);
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+ private:
+  ComPtr<IStream> inner_;
+  HRESULT seek_, stat_;
+};
+
 class RawFmtTest : public ComApartment {
  protected:
   // Describes the drive and sets it on a new writer.
@@ -426,6 +472,41 @@ TEST_F(RawFmtTest, AWrittenDiscIsNotPreparedForAWrite) {
   EXPECT_TRUE(Has(log, "call=ReleaseExclusiveAccess"));
   EXPECT_NE(Lines(log, "call=SetModePage").back().find("SetModePage 0532010408"),
             std::string::npos);
+}
+
+// A write that fails before the burn (the drive refusing the raw write
+// parameters, a stream that cannot seek or tell its size) returns that
+// failure, burns nothing, leaves the writer able to write, and releasing the
+// medium gives the drive back its own write parameters and its exclusive access.
+TEST_F(RawFmtTest, WriteFailingBeforeTheBurnLeavesNothingBehind) {
+  struct Row {
+    const char* keys;
+    HRESULT seek, stat, expected;
+  } rows[] = {
+      {"failcall = SetModePage C0AA0202", S_OK, S_OK, HRESULT(0xC0AA0202)},
+      {"", STG_E_INVALIDFUNCTION, S_OK, STG_E_INVALIDFUNCTION},
+      {"", S_OK, STG_E_ACCESSDENIED, STG_E_ACCESSDENIED},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.keys << std::hex << r.seek << " " << r.stat);
+    ComPtr<IDiscFormat2RawCD> w =
+        WriterOn("medium = cdr\nleadin = 99:50:00\neventevery = 100000\n" + std::string(r.keys));
+    ASSERT_EQ(w->PrepareMedia(), S_OK);
+    w->put_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_PQ_ONLY);
+    FailingStream failing(PatternStream(600, false), r.seek, r.stat);
+    EXPECT_EQ(w->WriteMedia(&failing), r.expected);
+    if (r.keys[0] == '\0') {
+      // The same writer then burns the disc with one sink on its engine.
+      ComPtr<IStream> good = PatternStream(600, false);
+      EXPECT_EQ(w->WriteMedia(good.Get()), S_OK);
+    }
+    EXPECT_EQ(w->ReleaseMedia(), S_OK);
+    const auto log = drive.TakeLog();
+    EXPECT_EQ(Has(log, "call=engine WriteSection start=-900 count=1500 sinks=1"),
+              r.keys[0] == '\0');
+    EXPECT_TRUE(Has(log, "call=ReleaseExclusiveAccess"));
+    EXPECT_NE(Lines(log, "SetModePage").back().find("SetModePage 0532010408"), std::string::npos);
+  }
 }
 
 TEST_F(RawFmtTest, CancelFromAProgressEventEndsTheWrite) {
