@@ -202,9 +202,6 @@ void RecorderData::Record() {
   if (recorders.empty()) return;
   recorder_ = recorders.front();
   HRESULT hr = S_OK;
-  // A stop before a step that changes the disc ends the job there, so that a
-  // Cancel never starts an erase or a write; an erase under way is not broken off.
-  bool stopped = Stopping();
   try {
     // The audio is opened and its first sectors decoded before anything touches
     // the disc: a backup that cannot give them leaves a rewritable disc as it was.
@@ -216,6 +213,9 @@ void RecorderData::Record() {
       hr = STG_E_READFAULT;
       Fail(kErrWrite, hr);
     }
+    // A stop before a step that changes the disc ends the job there, so that a
+    // Cancel never starts an erase or a write; an erase under way is not broken off.
+    bool stopped = Stopping();
     if (SUCCEEDED(hr) && eraseFirst_ && !stopped) Erase(hr);
 
     if (SUCCEEDED(hr)) {
