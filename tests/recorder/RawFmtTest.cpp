@@ -66,49 +66,21 @@ std::vector<LONG> Longs(SAFEARRAY* a, VARTYPE type) {
   return out;
 }
 
-// A stream whose Seek or Stat fails; everything else is the inner stream's.
-class FailingStream : public IStream {
+// A disc's raw stream whose Seek or Stat fails.
+class FailingStream : public Recorder::RawStream {
  public:
-  FailingStream(ComPtr<IStream> inner, HRESULT seek, HRESULT stat)
-      : inner_(std::move(inner)), seek_(seek), stat_(stat) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream
-               ? static_cast<IStream*>(this)
-               : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE Read(void* to, ULONG n, ULONG* got) override {
-    return inner_->Read(to, n, got);
-  }
-  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+  FailingStream(int32_t end, HRESULT seek, HRESULT stat)
+      : RawStream(std::make_unique<PatternReader>(end), false, L"TAVRINStream", 0, nullptr),
+        seek_(seek),
+        stat_(stat) {}
   HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER at, DWORD from, ULARGE_INTEGER* pos) override {
-    return FAILED(seek_) ? seek_ : inner_->Seek(at, from, pos);
-  }
-  HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
-                                   ULARGE_INTEGER*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-    return E_NOTIMPL;
+    return FAILED(seek_) ? seek_ : RawStream::Seek(at, from, pos);
   }
   HRESULT STDMETHODCALLTYPE Stat(STATSTG* st, DWORD flags) override {
-    return FAILED(stat_) ? stat_ : inner_->Stat(st, flags);
+    return FAILED(stat_) ? stat_ : RawStream::Stat(st, flags);
   }
-  HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
  private:
-  ComPtr<IStream> inner_;
   HRESULT seek_, stat_;
 };
 
@@ -493,8 +465,9 @@ TEST_F(RawFmtTest, WriteFailingBeforeTheBurnLeavesNothingBehind) {
         WriterOn("medium = cdr\nleadin = 99:50:00\neventevery = 100000\n" + std::string(r.keys));
     ASSERT_EQ(w->PrepareMedia(), S_OK);
     w->put_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_PQ_ONLY);
-    FailingStream failing(PatternStream(600, false), r.seek, r.stat);
-    EXPECT_EQ(w->WriteMedia(&failing), r.expected);
+    ComPtr<IStream> failing;
+    *failing.Put() = new FailingStream(600, r.seek, r.stat);
+    EXPECT_EQ(w->WriteMedia(failing.Get()), r.expected);
     if (r.keys[0] == '\0') {
       // The same writer then burns the disc with one sink on its engine.
       ComPtr<IStream> good = PatternStream(600, false);

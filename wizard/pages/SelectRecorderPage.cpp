@@ -30,6 +30,23 @@ HICON ShellIcon(const std::wstring& path) {
   return icon ? icon : ShellUtils::GetLargeIcon(path);
 }
 
+// Overwrite or Abort, asked over the page; true for Overwrite. The texts are
+// translated; the title and the button are literals.
+bool AskToOverwrite(HWND owner, const wchar_t* title, const std::wstring& instruction,
+                    const wchar_t* overwrite, const std::wstring& messageBoxText) {
+  TaskDialogDesc question;
+  question.title = Localizer::Translate(title);
+  question.mainInstruction = instruction;
+  question.mainIcon = 0xFFFF;
+  question.flags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_COMMAND_LINKS;
+  question.buttons = {{kOverwrite, Localizer::Translate(overwrite)},
+                      {kAbort, Localizer::Translate(
+                                   L"Abort\nLets you chose another destination{TASK_DISC_ABORT}")}};
+  question.messageBoxText = messageBoxText;
+  question.messageBoxType = MB_YESNO | MB_ICONEXCLAMATION;
+  return ShowTaskDialog(owner, question) == kOverwrite;
+}
+
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -336,22 +353,15 @@ bool CWizardSelectRecorderPage::CommitTarget() {
   bool erase = false;
   if (!info.blank) {
     if (!info.erasable || !info.rewritable) return false;
-    TaskDialogDesc question;
-    question.title = Localizer::Translate(L"Medium contains data !{CONTAINS_DATA}");
-    question.mainInstruction = Localizer::Translate(
-        L"Selecting Overwrite will erase the current content of the disc.{ERASE_BEFORE_WRITE}");
-    question.mainIcon = 0xFFFF;
-    question.flags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_COMMAND_LINKS;
-    question.buttons = {
-        {kOverwrite, Localizer::Translate(L"Overwrite\nErases the current content of the "
-                                          L"disc.{TASK_DISC_OVERWRITE}")},
-        {kAbort,
-         Localizer::Translate(L"Abort\nLets you chose another destination{TASK_DISC_ABORT}")}};
-    question.messageBoxText = Localizer::Translate(
-        L"Do you want to overwrite this disc ?\nSelect 'Yes' to erase the current content of the "
-        L"disc or 'No' to chose another destination.{MBERASE_BEFORE_WRITE}");
-    question.messageBoxType = MB_YESNO | MB_ICONEXCLAMATION;
-    if (ShowTaskDialog(Window(), question) != kOverwrite) return false;
+    if (!AskToOverwrite(
+            Window(), L"Medium contains data !{CONTAINS_DATA}",
+            Localizer::Translate(L"Selecting Overwrite will erase the current content of the "
+                                 L"disc.{ERASE_BEFORE_WRITE}"),
+            L"Overwrite\nErases the current content of the disc.{TASK_DISC_OVERWRITE}",
+            Localizer::Translate(L"Do you want to overwrite this disc ?\nSelect 'Yes' to erase "
+                                 L"the current content of the disc or 'No' to chose another "
+                                 L"destination.{MBERASE_BEFORE_WRITE}")))
+      return false;
     erase = true;
   }
   state.restoreTarget = letter;
@@ -366,27 +376,19 @@ bool CWizardSelectRecorderPage::MayReplaceImageFiles(const std::wstring& cuePath
   for (const std::wstring& path : {cuePath, ImageRecorderData::BinPathFor(cuePath)})
     if (IsFile(path)) existing += L"\n" + path;
   if (existing.empty()) return true;
-  TaskDialogDesc question;
-  question.title = Localizer::Translate(L"The disc image exists already !{IMAGE_EXISTS}");
-  question.mainInstruction = TextFormat::Fill(
-      Localizer::Translate(
-          L"Overwrite will replace these files once the new disc image is complete:%s"
-          L"{ASK_OVERWRITE_IMAGE}"),
-      {existing});
-  question.mainIcon = 0xFFFF;
-  question.flags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_COMMAND_LINKS;
-  question.buttons = {
-      {kOverwrite, Localizer::Translate(L"Overwrite\nReplaces the files of the disc image."
-                                        L"{TASK_IMAGE_OVERWRITE}")},
-      {kAbort,
-       Localizer::Translate(L"Abort\nLets you chose another destination{TASK_DISC_ABORT}")}};
-  question.messageBoxText = TextFormat::Fill(
-      Localizer::Translate(L"Do you want to replace these files of the disc image ?%s\nSelect "
-                           L"'Yes' to replace them once the new disc image is complete or 'No' "
-                           L"to chose another destination.{MBASK_OVERWRITE_IMAGE}"),
-      {existing});
-  question.messageBoxType = MB_YESNO | MB_ICONEXCLAMATION;
-  return ShowTaskDialog(Window(), question) == kOverwrite;
+  return AskToOverwrite(
+      Window(), L"The disc image exists already !{IMAGE_EXISTS}",
+      TextFormat::Fill(
+          Localizer::Translate(
+              L"Overwrite will replace these files once the new disc image is complete:%s"
+              L"{ASK_OVERWRITE_IMAGE}"),
+          {existing}),
+      L"Overwrite\nReplaces the files of the disc image.{TASK_IMAGE_OVERWRITE}",
+      TextFormat::Fill(
+          Localizer::Translate(L"Do you want to replace these files of the disc image ?%s\nSelect "
+                               L"'Yes' to replace them once the new disc image is complete or "
+                               L"'No' to chose another destination.{MBASK_OVERWRITE_IMAGE}"),
+          {existing}));
 }
 
 void CWizardSelectRecorderPage::EmptyRecorderList() {
