@@ -243,21 +243,23 @@ TEST_F(SelectRecorderPage, PlatformWriterLimitHoldsForRecordersOnly) {
 TEST_F(SelectRecorderPage, DiscFitsUpToTheLastPossibleLeadOut) {
   drives_.Describe(Drive("E", "medium = cdr\ncapacity = 79:59:74\n"));
   const int last = 79 * 4500 + 59 * 75 + 74 - 150;
+  info_->discs = {Disc(1, last), Disc(2, last + 1)};  // Back leads to the select-discs page
   struct Row {
-    int leadOut;
+    int32_t disc;
     const wchar_t* status;
     DWORD buttons;
-  } rows[] = {{last, L"valid empty recordable CD", PSWIZB_BACK | PSWIZB_NEXT},
-              {last + 1, L"disc too small", PSWIZB_BACK}};
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.leadOut);
-    info_->discs = {Disc(1, r.leadOut)};
-    RunSheet([&](HWND sheet) {
+  } rows[] = {{0, L"valid empty recordable CD", PSWIZB_BACK | PSWIZB_NEXT},
+              {1, L"disc too small", PSWIZB_BACK}};
+  RunSheet([&](HWND sheet) {
+    for (const Row& r : rows) {
+      SCOPED_TRACE(r.disc);
+      info_->discQueue = {r.disc};
       ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
       EXPECT_TRUE(Pick(CurrentPage(sheet), kE, r.status));
       EXPECT_TRUE(WaitForButtons(sheet, r.buttons));
-    });
-  }
+      ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97SELDISCS));
+    }
+  });
 }
 
 // A CD-RW, blank or written, is for recorders that write CD-RW: the choice
