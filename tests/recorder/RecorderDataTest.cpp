@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/Settings.h"
@@ -422,16 +423,34 @@ TEST_F(RecorderJobTest, UnreadableAudioLeavesTheRewritableDiscUnerased) {
   }
 }
 
-// A Cancel never starts an erase or a write that it would then break off.
+// A job whose stop flag a test can watch, to cancel while its worker is held.
+class WatchedRecorderData : public RecorderData {
+ public:
+  using ThreadedJob::Stopping;
+};
+
+// A Cancel never starts an erase or a write that it would then break off. The
+// worker is held in its search for the recorder until the Cancel has set the
+// stop flag.
 TEST_F(RecorderJobTest, CancelBeforeTheWriteWritesNothing) {
+  const std::wstring event = L"TavrinRecorderJobTestGo" + std::to_wstring(GetCurrentProcessId());
   for (bool erase : {false, true}) {
     SCOPED_TRACE(erase);
-    drive_.Describe(WriterDrive(std::string(kBlankCdr) + "medium = cdrw\n"));
+    const HANDLE go = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
+    ASSERT_TRUE(go);
+    drive_.Describe(WriterDrive(std::string(kBlankCdr) + "medium = cdrw\nholdcall = " +
+                                "InitializeDiscRecorder " + Utf8::Encode(event) + "\n"));
     Info()->eraseFirst = erase;
-    RecorderData job;
+    WatchedRecorderData job;
     JobNotifications page;
     ASSERT_EQ(job.Start(page.window(), *info_), erase ? 320 : 300);
-    EXPECT_FALSE(job.Finish());
+    bool finished = true;
+    std::thread cancel([&] { finished = job.Finish(); });
+    EXPECT_TRUE(page.PumpUntil([&] { return job.Stopping(); }));
+    SetEvent(go);
+    cancel.join();
+    CloseHandle(go);
+    EXPECT_FALSE(finished);
     page.Drain();
     EXPECT_EQ(page.Count(JOB_DONE), 1);
     EXPECT_EQ(job.Message(), L"");

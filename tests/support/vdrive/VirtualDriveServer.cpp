@@ -282,6 +282,13 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
   HRESULT STDMETHODCALLTYPE InitializeDiscRecorder(BSTR id) override {
     if (!id) return E_POINTER;
     if (!id_.empty()) return E_UNEXPECTED;  // initialised once
+    std::wstring hold;
+    {
+      std::lock_guard<std::mutex> lock(g_lock);
+      if (const VirtualDisc::Drive* d = FindDrive(id))
+        hold = ScriptedHold(*d, "InitializeDiscRecorder");
+    }
+    WaitForRelease(hold);
     std::lock_guard<std::mutex> lock(g_lock);
     for (const auto& d : Current().drives)
       if (d.id == id) {
