@@ -41,7 +41,8 @@ struct CdTextPack {
 std::vector<unsigned char> BuildCdText(const DiscInfo& texts, const RawToc::Bytes& toc);
 // The character code that can write the most characters of the artists and titles.
 unsigned char ChooseCdTextCharCode(const DiscInfo& texts);
-// The text in the code with its terminator; characters without a code are left out.
+// The text in the code with its terminator (in a double-byte code, and a zero
+// that keeps the byte count even); characters without a code are left out.
 std::vector<unsigned char> EncodeCdText(unsigned char code, const std::wstring& text);
 // Appends the packs of one pack type that carry the encoded texts.
 void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsigned block,

@@ -48,8 +48,11 @@ class RawStream : public IStream {
   HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD flags) override;
   HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
- private:
+ protected:
+  // Only the last Release deletes a stream.
   virtual ~RawStream() = default;
+
+ private:
   HRESULT NextSector();
 
   LONG references_ = 1;

@@ -202,21 +202,22 @@ void RecorderData::Record() {
   if (recorders.empty()) return;
   recorder_ = recorders.front();
   HRESULT hr = S_OK;
-  // A stop before a step that changes the disc ends the job there, so that a
-  // Cancel never starts an erase or a write; an erase under way is not broken off.
-  bool stopped = Stopping();
   try {
-    if (eraseFirst_ && !stopped) Erase(hr);
-
+    // The audio is opened and its first sectors decoded before anything touches
+    // the disc: a backup that cannot give them leaves a rewritable disc as it was.
     const BackupDisc& disc = discs_[discIndex_];
     std::unique_ptr<Recorder::MainChannelReader> source = Recorder::CreateMainChannelReader(
         backupPath_, static_cast<int32_t>(static_cast<std::streamoff>(disc.audioStart)),
         disc.audioSize, disc.toc, cdTextBytes_);
-    if (SUCCEEDED(hr) && !source) {
-      // Nothing may be written of a disc whose audio cannot be given.
+    if (!source) {
       hr = STG_E_READFAULT;
       Fail(kErrWrite, hr);
     }
+    // A stop before a step that changes the disc ends the job there, so that a
+    // Cancel never starts an erase or a write; an erase under way is not broken off.
+    bool stopped = Stopping();
+    if (SUCCEEDED(hr) && eraseFirst_ && !stopped) Erase(hr);
+
     if (SUCCEEDED(hr)) {
       auto* stream = new Recorder::RawStream(std::move(source), cdText_, kStreamName, 0, &hr);
       if (SUCCEEDED(hr)) hr = stream->QueryInterface(IID_IStream, stream_.PutVoid());

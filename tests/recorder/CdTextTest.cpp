@@ -96,6 +96,22 @@ TEST(CdText, CharacterPositionsAndTracksOfPacks) {
                     EncodeCdText(kCharMsJis, L"\x3042\x3044\x3046\x3048\x304A\x304B\x304D"));
   ASSERT_EQ(wide.size(), 2u);
   EXPECT_EQ(wide[1].id4, 0x80 | 2 << 4 | 6);
+
+  // Mixed widths: a two-byte character and an aligning terminator cross pack
+  // boundaries and still count to their own text.
+  std::vector<CdTextPack> mixed;
+  Bytes texts = EncodeCdText(kCharMsJis, L"ABCDEFGHIJK\x65E5");
+  const Bytes next = EncodeCdText(kCharMsJis, L"\x66F2xyzuvwx");
+  texts.insert(texts.end(), next.begin(), next.end());
+  ASSERT_EQ(texts.size(), 16u + 12u);
+  AppendCdTextPacks(mixed, kPackTitle, 0, kCharMsJis, texts);
+  ASSERT_EQ(mixed.size(), 3u);
+  EXPECT_EQ(mixed[0].payload[11], 0x93);
+  EXPECT_EQ(mixed[1].payload[0], 0xFA);
+  EXPECT_EQ(mixed[1].track, 0);
+  EXPECT_EQ(mixed[1].id4, 0x80 | 11);
+  EXPECT_EQ(mixed[2].track, 1);  // from the second text's eighth character on
+  EXPECT_EQ(mixed[2].id4, 0x80 | 7);
 }
 
 TEST(CdText, CharacterCodesAndTheirChoice) {
@@ -128,12 +144,14 @@ TEST(CdText, CharacterCodesAndTheirChoice) {
   EXPECT_EQ(EncodeCdText(kCharMsJis,
                          L"\x3042"
                          L"A\x00A5\x203E\\\x301C\x2212\xFF61~"),
-            (Bytes{0x82, 0xA0, 0x00, 0x41, 0x00, 0x5C, 0x00, 0x7E, 0x81, 0x5F, 0x81, 0x60, 0x81,
-                   0x7C, 0x00, 0xA1, 0, 0}));
+            (Bytes{0x82, 0xA0, 0x41, 0x5C, 0x7E, 0x81, 0x5F, 0x81, 0x60, 0x81, 0x7C, 0x00, 0xA1, 0,
+                   0, 0}));
+  // Below 0x80 one byte, as Shift-JIS and EUC write it; an odd count gets a third zero.
   EXPECT_EQ(EncodeCdText(kCharKorean,
                          L"\xD55C"
                          L"a"),
-            (Bytes{0xC7, 0xD1, 0x00, 0x61, 0, 0}));
+            (Bytes{0xC7, 0xD1, 0x61, 0, 0, 0}));
+  EXPECT_EQ(EncodeCdText(kCharKorean, L"ab"), (Bytes{0x61, 0x62, 0, 0}));
   EXPECT_EQ(EncodeCdText(kCharMandarin, L"\x4E2D\x20AC"), (Bytes{0xD6, 0xD0, 0x00, 0x80, 0, 0}));
   EXPECT_TRUE(EncodeCdText(0x01, L"abc").empty());
 }
@@ -230,6 +248,16 @@ TEST(LeadInCdTextFiles, DiscsOfAllKinds) {
   cases.push_back(
       {"mandarin", Texts({{L"\x6B4C\x624B\x4EEC", L"\x8FD9\x662F\x6211\x4EEC\x7684\x6B4C"},
                           {L"\x6B4C\x624B\x4EEC", L"\x7231"}})});
+  // Latin letters inside double-byte texts
+  cases.push_back({"mixed-japanese", Texts({{L"\x6B4C\x624B", L"A\x65E5\x672C"},
+                                            {L"Band B",
+                                             L"\x66F2"
+                                             L"B"},
+                                            {L"\x6B4C\x624B", L"Live 2024 \x6771\x4EAC"}})});
+  cases.push_back({"mixed-korean", Texts({{L"\xAC00\xC218 K", L"Seoul \xD55C\xAD6D"},
+                                          {L"\xAC00\xC218", L"\xC0AC\xB791 2"}})});
+  cases.push_back({"mixed-mandarin", Texts({{L"\x6B4C\x624B\x4EEC", L"A\x8FD9\x662F"},
+                                            {L"DJ \x4EEC", L"\x7231 Love"}})});
   std::vector<std::pair<std::wstring, std::wstring>> cut;
   for (int t = 0; t <= 99; ++t)
     cut.push_back({L"Performer number " + std::to_wstring(t) + L" with a long name",

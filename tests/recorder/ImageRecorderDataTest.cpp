@@ -172,6 +172,25 @@ TEST(ImageRecorderData, WritesImagesOtherToolsRead) {
   }
 }
 
+// Files of the image's names that the user agreed to replace are replaced by
+// complete ones, and nothing else is left in the folder.
+TEST(ImageRecorderData, ReplacesExistingFilesOnceComplete) {
+  TempDir dir;
+  const Backup backup(dir, {0, 300}, 300);
+  const std::wstring cue = dir / L"disc.cue";
+  ASSERT_TRUE(WriteBytes(cue, {Bytes{'o', 'l', 'd'}}));
+  ASSERT_TRUE(WriteBytes(dir / L"disc.bin", {Bytes(300 * 2352 + 7, 0x55)}));
+  JobRun run;
+  RunJob(run, cue, backup);
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
+  const Bytes bin = ReadFileBytes(dir / L"disc.bin");
+  ASSERT_EQ(bin.size(), 300u * 2352);
+  EXPECT_NE(bin, Bytes(bin.size(), 0x55));
+  const Bytes sheet = ReadFileBytes(cue);
+  EXPECT_EQ(std::string(sheet.begin(), sheet.end()).rfind("REM cue sheet created by", 0), 0u);
+}
+
 // Cancelling ends the job at once, while it decodes or while it pads the
 // image, and leaves the folder as it was, the files of the names it would have
 // written included.

@@ -66,6 +66,24 @@ std::vector<LONG> Longs(SAFEARRAY* a, VARTYPE type) {
   return out;
 }
 
+// A disc's raw stream whose Seek or Stat fails.
+class FailingStream : public Recorder::RawStream {
+ public:
+  FailingStream(int32_t end, HRESULT seek, HRESULT stat)
+      : RawStream(std::make_unique<PatternReader>(end), false, L"TAVRINStream", 0, nullptr),
+        seek_(seek),
+        stat_(stat) {}
+  HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER at, DWORD from, ULARGE_INTEGER* pos) override {
+    return FAILED(seek_) ? seek_ : RawStream::Seek(at, from, pos);
+  }
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* st, DWORD flags) override {
+    return FAILED(stat_) ? stat_ : RawStream::Stat(st, flags);
+  }
+
+ private:
+  HRESULT seek_, stat_;
+};
+
 class RawFmtTest : public ComApartment {
  protected:
   // Describes the drive and sets it on a new writer.
@@ -426,6 +444,42 @@ TEST_F(RawFmtTest, AWrittenDiscIsNotPreparedForAWrite) {
   EXPECT_TRUE(Has(log, "call=ReleaseExclusiveAccess"));
   EXPECT_NE(Lines(log, "call=SetModePage").back().find("SetModePage 0532010408"),
             std::string::npos);
+}
+
+// A write that fails before the burn (the drive refusing the raw write
+// parameters, a stream that cannot seek or tell its size) returns that
+// failure, burns nothing, leaves the writer able to write, and releasing the
+// medium gives the drive back its own write parameters and its exclusive access.
+TEST_F(RawFmtTest, WriteFailingBeforeTheBurnLeavesNothingBehind) {
+  struct Row {
+    const char* keys;
+    HRESULT seek, stat, expected;
+  } rows[] = {
+      {"failcall = SetModePage C0AA0202", S_OK, S_OK, HRESULT(0xC0AA0202)},
+      {"", STG_E_INVALIDFUNCTION, S_OK, STG_E_INVALIDFUNCTION},
+      {"", S_OK, STG_E_ACCESSDENIED, STG_E_ACCESSDENIED},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.keys << std::hex << r.seek << " " << r.stat);
+    ComPtr<IDiscFormat2RawCD> w =
+        WriterOn("medium = cdr\nleadin = 99:50:00\neventevery = 100000\n" + std::string(r.keys));
+    ASSERT_EQ(w->PrepareMedia(), S_OK);
+    w->put_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_PQ_ONLY);
+    ComPtr<IStream> failing;
+    *failing.Put() = new FailingStream(600, r.seek, r.stat);
+    EXPECT_EQ(w->WriteMedia(failing.Get()), r.expected);
+    if (r.keys[0] == '\0') {
+      // The same writer then burns the disc with one sink on its engine.
+      ComPtr<IStream> good = PatternStream(600, false);
+      EXPECT_EQ(w->WriteMedia(good.Get()), S_OK);
+    }
+    EXPECT_EQ(w->ReleaseMedia(), S_OK);
+    const auto log = drive.TakeLog();
+    EXPECT_EQ(Has(log, "call=engine WriteSection start=-900 count=1500 sinks=1"),
+              r.keys[0] == '\0');
+    EXPECT_TRUE(Has(log, "call=ReleaseExclusiveAccess"));
+    EXPECT_NE(Lines(log, "SetModePage").back().find("SetModePage 0532010408"), std::string::npos);
+  }
 }
 
 TEST_F(RawFmtTest, CancelFromAProgressEventEndsTheWrite) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/Settings.h"
@@ -318,6 +319,9 @@ TEST_F(RecorderJobTest, FailuresGiveTheStepAndTheServiceText) {
       {"mastering = 41", false, 1, L"Windows Recording engine error (Unsupported Recorder)", true},
       {"medium = none", false, 1, L"Windows Recording engine error (Unsupported Medium)", true},
       {"mastering = 48", false, 2, L"Windows Recording engine error (Invalid Sector Type): ", true},
+      // The writer's own write parameters refused as the write starts
+      {"failcall = SetModePage C0AA0202", false, 1,
+       L"Windows Recording engine error (Write failed)" + noDisc, true},
       {"writefail = 1000 C0AA0300", false, 1,
        L"Windows Recording engine error (Write failed): The virtual drive lost streaming while "
        L"writing.\r\n",
@@ -354,6 +358,25 @@ TEST_F(RecorderJobTest, FailuresGiveTheStepAndTheServiceText) {
   }
 }
 
+// A medium that cannot be released after a good write: the job is not a
+// success, has no text of its own, and the disc still comes out.
+TEST_F(RecorderJobTest, ReleaseFailingAfterTheWriteIsNoSuccess) {
+  for (const wchar_t* engine : {L"", L"MsftDiscFormat2RawCD"}) {
+    SCOPED_TRACE(Utf8::Encode(engine));
+    drive_.Describe(
+        WriterDrive(std::string(kBlankCdr) + "failcall = ReleaseExclusiveAccess C0AA0202\n"));
+    Info()->writeEngine = engine;
+    RecorderData job;
+    JobNotifications page;
+    const auto log = Run(job, 300, page);
+    EXPECT_FALSE(job.Finish());
+    EXPECT_EQ(job.Message(), L"");
+    EXPECT_TRUE(Has(log, "call=burn start=-900 count=8250 bytes=2368 written=8250 hr=00000000"));
+    EXPECT_TRUE(Has(log, "call=ReleaseExclusiveAccess hr=C0AA0202"));
+    EXPECT_GT(IndexOf(log, "call=EjectMedia"), IndexOf(log, "call=ReleaseExclusiveAccess"));
+  }
+}
+
 TEST_F(RecorderJobTest, NoRecorderOrNoAudioEndsWithoutWriting) {
   drive_.Describe(WriterDrive(kBlankCdr));
   Info()->restoreTarget = 'Q' - 'A' + 1;  // no recorder there
@@ -374,16 +397,60 @@ TEST_F(RecorderJobTest, NoRecorderOrNoAudioEndsWithoutWriting) {
   EXPECT_TRUE(Has(log, "call=EjectMedia"));
 }
 
-// A Cancel never starts an erase or a write that it would then break off.
-TEST_F(RecorderJobTest, CancelBeforeTheWriteWritesNothing) {
-  for (bool erase : {false, true}) {
-    SCOPED_TRACE(erase);
-    drive_.Describe(WriterDrive(std::string(kBlankCdr) + "medium = cdrw\n"));
-    Info()->eraseFirst = erase;
+// A backup whose audio cannot be decoded, or that is gone, ends the job before
+// a rewritable disc is erased.
+TEST_F(RecorderJobTest, UnreadableAudioLeavesTheRewritableDiscUnerased) {
+  Bytes bytes = ReadFileBytes(*backup_);
+  const BackupDisc& disc = (*discs_)[0];
+  const std::size_t start = std::size_t(std::streamoff(disc.audioStart));
+  std::fill(bytes.begin() + start, bytes.begin() + start + disc.audioSize, 0);
+  const std::wstring undecodable = drive_.dir() / L"undecodable.mp3";
+  ASSERT_TRUE(WriteFileBytes(undecodable, bytes));
+  for (const std::wstring& path : {undecodable, drive_.dir() / L"missing.mp3"}) {
+    SCOPED_TRACE(Utf8::Encode(path));
+    drive_.Describe(WriterDrive(std::string(kBlankCdr) + "medium = cdrw\nstatus = complete\n"));
+    Info()->backupPath = path;
+    Info()->eraseFirst = true;
     RecorderData job;
     JobNotifications page;
-    ASSERT_EQ(job.Start(page.window(), *info_), erase ? 320 : 300);
+    const auto log = Run(job, 320, page);
     EXPECT_FALSE(job.Finish());
+    EXPECT_TRUE(StartsWith(job.Message(), L"Windows Recording engine error (Write failed)"))
+        << Utf8::Encode(job.Message());
+    EXPECT_FALSE(Has(log, "EraseMedia"));
+    EXPECT_FALSE(Has(log, "AcquireExclusiveAccess"));
+    EXPECT_TRUE(Has(log, "call=EjectMedia"));
+  }
+}
+
+// A job whose stop flag a test can watch, to cancel while its worker is held.
+class WatchedRecorderData : public RecorderData {
+ public:
+  using ThreadedJob::Stopping;
+};
+
+// A Cancel never starts an erase or a write that it would then break off. The
+// worker is held in its search for the recorder until the Cancel has set the
+// stop flag.
+TEST_F(RecorderJobTest, CancelBeforeTheWriteWritesNothing) {
+  const std::wstring event = L"TavrinRecorderJobTestGo" + std::to_wstring(GetCurrentProcessId());
+  for (bool erase : {false, true}) {
+    SCOPED_TRACE(erase);
+    const HANDLE go = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
+    ASSERT_TRUE(go);
+    drive_.Describe(WriterDrive(std::string(kBlankCdr) + "medium = cdrw\nholdcall = " +
+                                "InitializeDiscRecorder " + Utf8::Encode(event) + "\n"));
+    Info()->eraseFirst = erase;
+    WatchedRecorderData job;
+    JobNotifications page;
+    ASSERT_EQ(job.Start(page.window(), *info_), erase ? 320 : 300);
+    bool finished = true;
+    std::thread cancel([&] { finished = job.Finish(); });
+    EXPECT_TRUE(page.PumpUntil([&] { return job.Stopping(); }));
+    SetEvent(go);
+    cancel.join();
+    CloseHandle(go);
+    EXPECT_FALSE(finished);
     page.Drain();
     EXPECT_EQ(page.Count(JOB_DONE), 1);
     EXPECT_EQ(job.Message(), L"");

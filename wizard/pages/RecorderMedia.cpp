@@ -113,15 +113,18 @@ int Probe(const ComPtr<IDiscRecorder2>& recorder, RecorderInfo (&infos)[kLetters
   return letter;
 }
 
-int StateOf(const RecorderInfo& info) { return info.blank ? 3 : info.erasable ? 2 : 0; }
+int StateOf(const RecorderInfo& info) {
+  // An erasable disc, blank or written, is of use only to a recorder that writes CD-RW.
+  if (info.erasable && !info.rewritable) return 0;
+  return info.blank ? 3 : info.erasable ? 2 : 0;
+}
 
 Verdict Judge(const RecorderInfo& info, uint32_t leadOut, const std::wstring& writeEngine) {
   if (writeEngine == kPlatformWriter && leadOut > kPlatformWriterLimit)
     return {false,
             L"Due to a limitation of the Windows-Recording engine you cannot burn discs with more "
             L"than 74 minutes.{IMAPI_LIMIT}"};
-  // An erasable disc is of use only to a recorder that writes CD-RW.
-  if (!info.blank && !(info.erasable && info.rewritable))
+  if (StateOf(info) == 0)
     return {false, info.noMedium ? L"No or invalid disc{NO_MEDIA}"
                                  : L"TAVRIN cannot record to this disc{INCOMPATIBLE_MEDIA}"};
   // The capacity counts the frames before LBA 0, the lead-out address does not.

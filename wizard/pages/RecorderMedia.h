@@ -33,7 +33,9 @@ extern const wchar_t kPlatformWriter[];
 int Probe(const ComPtr<IDiscRecorder2>& recorder, RecorderInfo (&infos)[kLetters],
           std::wstring& root);
 
-// 3 blank, 2 erasable, 0 neither.
+// 3 blank, 2 erasable, 0 neither or an erasable disc in a recorder that
+// cannot write CD-RW: the ranking of the automatic choice and the rule of the
+// status line alike.
 int StateOf(const RecorderInfo& info);
 
 // Whether the medium takes a disc whose lead-out starts at leadOut, and the

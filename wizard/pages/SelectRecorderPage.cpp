@@ -9,6 +9,7 @@
 #include "engine/backup/BackupNames.h"
 #include "engine/cd/CdDevice.h"
 #include "engine/cd/RawToc.h"
+#include "recorder/ImageRecorderData.h"
 #include "wizard/TaskDialog.h"
 #include "wizard/pages/ComboBoxEx.h"
 #include "wizard/resources/resource.h"
@@ -27,6 +28,28 @@ const int kAbort = 7;
 HICON ShellIcon(const std::wstring& path) {
   HICON icon = ShellUtils::GetSmallIcon(path);
   return icon ? icon : ShellUtils::GetLargeIcon(path);
+}
+
+// Overwrite or Abort, asked over the page; true for Overwrite. The texts are
+// translated; the title and the button are literals.
+bool AskToOverwrite(HWND owner, const wchar_t* title, const std::wstring& instruction,
+                    const wchar_t* overwrite, const std::wstring& messageBoxText) {
+  TaskDialogDesc question;
+  question.title = Localizer::Translate(title);
+  question.mainInstruction = instruction;
+  question.mainIcon = 0xFFFF;
+  question.flags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_COMMAND_LINKS;
+  question.buttons = {{kOverwrite, Localizer::Translate(overwrite)},
+                      {kAbort, Localizer::Translate(
+                                   L"Abort\nLets you chose another destination{TASK_DISC_ABORT}")}};
+  question.messageBoxText = messageBoxText;
+  question.messageBoxType = MB_YESNO | MB_ICONEXCLAMATION;
+  return ShowTaskDialog(owner, question) == kOverwrite;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -295,7 +318,8 @@ void CWizardSelectRecorderPage::OnImagePathSelect() {
   dialog.nMaxFile = MAX_PATH;
   dialog.lpstrInitialDir = imageFolder_.c_str();
   dialog.lpstrDefExt = extension.c_str();
-  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+  // Next asks about every file of the image that exists, the .bin too.
+  dialog.Flags = OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameW(&dialog)) {
     ComboBoxEx::Select(imagePaths_, 1);
     return;
@@ -311,7 +335,9 @@ bool CWizardSelectRecorderPage::CommitTarget() {
   const int letter = SelectedLetter();
   if (letter < 0) return false;
   if (letter == kDiscImage) {
-    state.imagePath = state.folderAliases.FromAlias(ComboBoxEx::Text(imagePaths_, MAX_PATH));
+    const std::wstring cue = state.folderAliases.FromAlias(ComboBoxEx::Text(imagePaths_, MAX_PATH));
+    if (!MayReplaceImageFiles(cue)) return false;
+    state.imagePath = cue;
     state.restoreTarget = 0;
     state.eraseFirst = false;
     state.cdTextCapable = true;
@@ -327,22 +353,15 @@ bool CWizardSelectRecorderPage::CommitTarget() {
   bool erase = false;
   if (!info.blank) {
     if (!info.erasable || !info.rewritable) return false;
-    TaskDialogDesc question;
-    question.title = Localizer::Translate(L"Medium contains data !{CONTAINS_DATA}");
-    question.mainInstruction = Localizer::Translate(
-        L"Selecting Overwrite will erase the current content of the disc.{ERASE_BEFORE_WRITE}");
-    question.mainIcon = 0xFFFF;
-    question.flags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_COMMAND_LINKS;
-    question.buttons = {
-        {kOverwrite, Localizer::Translate(L"Overwrite\nErases the current content of the "
-                                          L"disc.{TASK_DISC_OVERWRITE}")},
-        {kAbort,
-         Localizer::Translate(L"Abort\nLets you chose another destination{TASK_DISC_ABORT}")}};
-    question.messageBoxText = Localizer::Translate(
-        L"Do you want to overwrite this disc ?\nSelect 'Yes' to erase the current content of the "
-        L"disc or 'No' to chose another destination.{MBERASE_BEFORE_WRITE}");
-    question.messageBoxType = MB_YESNO | MB_ICONEXCLAMATION;
-    if (ShowTaskDialog(Window(), question) != kOverwrite) return false;
+    if (!AskToOverwrite(
+            Window(), L"Medium contains data !{CONTAINS_DATA}",
+            Localizer::Translate(L"Selecting Overwrite will erase the current content of the "
+                                 L"disc.{ERASE_BEFORE_WRITE}"),
+            L"Overwrite\nErases the current content of the disc.{TASK_DISC_OVERWRITE}",
+            Localizer::Translate(L"Do you want to overwrite this disc ?\nSelect 'Yes' to erase "
+                                 L"the current content of the disc or 'No' to chose another "
+                                 L"destination.{MBERASE_BEFORE_WRITE}")))
+      return false;
     erase = true;
   }
   state.restoreTarget = letter;
@@ -350,6 +369,26 @@ bool CWizardSelectRecorderPage::CommitTarget() {
   state.cdTextCapable = info.rawSubchannel;
   state.imagePath.clear();
   return true;
+}
+
+bool CWizardSelectRecorderPage::MayReplaceImageFiles(const std::wstring& cuePath) {
+  std::wstring existing;
+  for (const std::wstring& path : {cuePath, ImageRecorderData::BinPathFor(cuePath)})
+    if (IsFile(path)) existing += L"\n" + path;
+  if (existing.empty()) return true;
+  return AskToOverwrite(
+      Window(), L"The disc image exists already !{IMAGE_EXISTS}",
+      TextFormat::Fill(
+          Localizer::Translate(
+              L"Overwrite will replace these files once the new disc image is complete:%s"
+              L"{ASK_OVERWRITE_IMAGE}"),
+          {existing}),
+      L"Overwrite\nReplaces the files of the disc image.{TASK_IMAGE_OVERWRITE}",
+      TextFormat::Fill(
+          Localizer::Translate(L"Do you want to replace these files of the disc image ?%s\nSelect "
+                               L"'Yes' to replace them once the new disc image is complete or "
+                               L"'No' to chose another destination.{MBASK_OVERWRITE_IMAGE}"),
+          {existing}));
 }
 
 void CWizardSelectRecorderPage::EmptyRecorderList() {

@@ -43,6 +43,9 @@ class CWizardSelectRecorderPage : public CWizardPageBase {
   void OnEject();
   void OnImagePathSelect();
   bool CommitTarget();
+  // True when no file of the disc image exists, or the user lets the job
+  // replace those that do.
+  bool MayReplaceImageFiles(const std::wstring& cuePath);
   void EmptyRecorderList();
   void ShowImagePath(bool show) const;
   int SelectedLetter() const;

@@ -142,6 +142,21 @@ HRESULT ScriptedFailure(const VirtualDisc::Drive& drive, const char* call) {
   return static_cast<HRESULT>(found->second.result);
 }
 
+std::wstring ScriptedHold(const VirtualDisc::Drive& drive, const char* call) {
+  const auto found = drive.writer.holdCalls.find(call);
+  return found == drive.writer.holdCalls.end()
+             ? std::wstring()
+             : std::wstring(found->second.begin(), found->second.end());
+}
+
+void WaitForRelease(const std::wstring& event) {
+  if (event.empty()) return;
+  const HANDLE h = OpenEventW(SYNCHRONIZE, FALSE, event.c_str());
+  if (!h) return;
+  WaitForSingleObject(h, 60000);
+  CloseHandle(h);
+}
+
 void LogCall(const std::wstring& id, const std::string& text, HRESULT hr) {
   const std::wstring path = Env(L"TAVRIN_VDRIVE_LOG");
   if (path.empty()) return;

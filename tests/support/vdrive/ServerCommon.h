@@ -49,6 +49,11 @@ const VirtualDisc::Drive* FindDrive(const std::wstring& id);
 DriveState& StateOf(const VirtualDisc::Drive& drive);
 // Under g_lock: the result that the description scripts for a call, S_OK when none.
 HRESULT ScriptedFailure(const VirtualDisc::Drive& drive, const char* call);
+// Under g_lock: the event that the description makes a call wait for, empty when none.
+std::wstring ScriptedHold(const VirtualDisc::Drive& drive, const char* call);
+// Not under g_lock: waits until the test sets the named event (at most a minute,
+// so a test that never sets it fails instead of hanging).
+void WaitForRelease(const std::wstring& event);
 
 // One line per pass-through command.
 void Log(const std::wstring& id, const BYTE* cdb, ULONG cdbSize, ULONG timeout, ULONG bufSize,

@@ -234,6 +234,11 @@ bool Parse(const std::string& text, Description& out, std::string& error) {
       if (name.empty() || !ParseHexNumber(hr, v)) return fail("bad failcall");
       if (!times.empty() && (!ParseInt(times, n) || n < 0)) return fail("bad failcall count");
       drive->writer.failCalls[name] = {v, times.empty() ? 0u : uint32_t(n)};
+    } else if (key == "holdcall") {
+      std::string name, event;
+      words >> name >> event;
+      if (name.empty() || event.empty()) return fail("bad holdcall");
+      drive->writer.holdCalls[name] = event;
     } else if (key == "writefail") {
       std::string at, hr;
       words >> at >> hr;

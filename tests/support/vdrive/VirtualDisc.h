@@ -55,8 +55,9 @@ struct Writer {
     uint32_t result = 0;
     uint32_t times = 0;  // 0: every call
   };
-  std::map<std::string, FailCall> failCalls;  // calls of this name fail with the HRESULT
-  int64_t failAtSector = -1;                  // a write fails on reaching this many sectors
+  std::map<std::string, FailCall> failCalls;     // calls of this name fail with the HRESULT
+  std::map<std::string, std::string> holdCalls;  // calls of this name wait for the named event
+  int64_t failAtSector = -1;                     // a write fails on reaching this many sectors
   uint32_t failAtResult = 0;
   uint32_t sectorsPerEvent = 500;
   uint32_t eventDelayMs = 0;

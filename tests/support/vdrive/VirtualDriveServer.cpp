@@ -272,15 +272,23 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
   HRESULT STDMETHODCALLTYPE ReleaseExclusiveAccess() override {
     std::lock_guard<std::mutex> lock(g_lock);
     const VirtualDisc::Drive* d = Find();
-    if (d) StateOf(*d).exclusiveOwner.clear();
-    LogCall(id_, "ReleaseExclusiveAccess", d ? S_OK : E_UNEXPECTED);
-    return d ? S_OK : E_UNEXPECTED;
+    const HRESULT hr = d ? ScriptedFailure(*d, "ReleaseExclusiveAccess") : E_UNEXPECTED;
+    if (hr == S_OK) StateOf(*d).exclusiveOwner.clear();
+    LogCall(id_, "ReleaseExclusiveAccess", hr);
+    return hr;
   }
   HRESULT STDMETHODCALLTYPE DisableMcn() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE EnableMcn() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE InitializeDiscRecorder(BSTR id) override {
     if (!id) return E_POINTER;
     if (!id_.empty()) return E_UNEXPECTED;  // initialised once
+    std::wstring hold;
+    {
+      std::lock_guard<std::mutex> lock(g_lock);
+      if (const VirtualDisc::Drive* d = FindDrive(id))
+        hold = ScriptedHold(*d, "InitializeDiscRecorder");
+    }
+    WaitForRelease(hold);
     std::lock_guard<std::mutex> lock(g_lock);
     for (const auto& d : Current().drives)
       if (d.id == id) {

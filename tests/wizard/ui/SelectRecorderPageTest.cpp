@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Utf8.h"
 #include "tests/engine/TocBuilder.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
@@ -51,6 +52,18 @@ LPARAM SelectedData(HWND combo) {
   return ComboBoxEx::ItemData(combo, ComboBoxEx::Selection(combo));
 }
 
+BOOL CALLBACK AddControlText(HWND child, LPARAM texts) {
+  *reinterpret_cast<std::wstring*>(texts) += Text(child) + L"\n";
+  return TRUE;
+}
+
+// The texts of a dialog's controls, one a line.
+std::wstring ControlTexts(HWND dialog) {
+  std::wstring all;
+  EnumChildWindows(dialog, AddControlText, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
 class SelectRecorderPage : public ::testing::Test {
  protected:
   Environment environment_{L"SelectRecorderPageTest"};
@@ -79,6 +92,19 @@ class SelectRecorderPage : public ::testing::Test {
   }
   static std::wstring ImagePath(HWND page) {
     return Text(ComboEdit(GetDlgItem(page, IDC_IMAGE_PATH)));
+  }
+  // Names the disc image in the save dialog; an empty name cancels it.
+  static void SaveAs(HWND sheet, HWND page, const std::wstring& name) {
+    Choose(page, IDC_IMAGE_PATH, 0);
+    HWND dialog = WaitForDialogOver(sheet);
+    ASSERT_NE(nullptr, dialog);
+    if (name.empty()) {
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+      SetDlgItemTextW(dialog, 0x47C, name.c_str());
+      PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
   }
 };
 
@@ -212,11 +238,117 @@ TEST_F(SelectRecorderPage, PlatformWriterLimitHoldsForRecordersOnly) {
   });
 }
 
+// A disc fits while its lead-out starts no later than the medium's last
+// possible lead-out start, 150 frames before LBA 0 counted.
+TEST_F(SelectRecorderPage, DiscFitsUpToTheLastPossibleLeadOut) {
+  drives_.Describe(Drive("E", "medium = cdr\ncapacity = 79:59:74\n"));
+  const int last = 79 * 4500 + 59 * 75 + 74 - 150;
+  info_->discs = {Disc(1, last), Disc(2, last + 1)};  // Back leads to the select-discs page
+  struct Row {
+    int32_t disc;
+    const wchar_t* status;
+    DWORD buttons;
+  } rows[] = {{0, L"valid empty recordable CD", PSWIZB_BACK | PSWIZB_NEXT},
+              {1, L"disc too small", PSWIZB_BACK}};
+  RunSheet([&](HWND sheet) {
+    for (const Row& r : rows) {
+      SCOPED_TRACE(r.disc);
+      info_->discQueue = {r.disc};
+      ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+      EXPECT_TRUE(Pick(CurrentPage(sheet), kE, r.status));
+      EXPECT_TRUE(WaitForButtons(sheet, r.buttons));
+      ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97SELDISCS));
+    }
+  });
+}
+
+// A CD-RW, blank or written, is for recorders that write CD-RW: the choice
+// passes over it elsewhere, and the status line and the buttons refuse it.
+TEST_F(SelectRecorderPage, ErasableDiscsOnlyInRecordersThatWriteCdRw) {
+  drives_.Describe(Drive("E",
+                         "medium = cdrw\nstatus = complete\nmastering = 5B\n"
+                         "capacity = 79:00:00 atip\n") +
+                   Drive("F", "medium = cdrw\nstatus = complete\ncapacity = 79:00:00 atip\n") +
+                   Drive("G", "medium = cdrw\ncapacity = 79:59:74\n"));
+  RunSheet([&](HWND sheet) {
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+    HWND page = CurrentPage(sheet);
+    EXPECT_EQ(kE, SelectedData(GetDlgItem(page, IDC_RECORDERS)));
+    EXPECT_EQ(L"overwritable disc", Text(GetDlgItem(page, IDC_MEDIA_STATUS)));
+    for (int letter : {kF, kG}) {
+      ASSERT_TRUE(Pick(page, letter, L"TAVRIN cannot record to this disc")) << letter;
+      EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK)) << letter;
+    }
+  });
+}
+
+// Next asks before any existing file of the disc image is replaced, the .bin
+// as well as the .cue, however the path was given; "No" stays and leaves the
+// files as they are.
+TEST_F(SelectRecorderPage, AsksBeforeReplacingAnyFileOfTheImage) {
+  TempDir dir;
+  const std::vector<unsigned char> old = {'o', 'l', 'd', 0, 0xFF};
+  struct Row {
+    const wchar_t* name;
+    bool cue, bin, typed;
+  } rows[] = {
+      {L"bin-typed", false, true, true},  {L"cue-typed", true, false, true},
+      {L"both-typed", true, true, true},  {L"bin-saved", false, true, false},
+      {L"cue-saved", true, false, false}, {L"both-saved", true, true, false},
+  };
+  RunSheet([&](HWND sheet) {
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+    HWND page = CurrentPage(sheet);
+    for (const Row& r : rows) {
+      SCOPED_TRACE(testing::Message() << r.name);
+      const std::wstring cue = dir / (std::wstring(r.name) + L".cue");
+      const std::wstring bin = dir / (std::wstring(r.name) + L".bin");
+      for (const auto& [exists, path] : {std::make_pair(r.cue, cue), std::make_pair(r.bin, bin)}) {
+        if (exists) {
+          ASSERT_TRUE(WriteFileBytes(path, old));
+        }
+      }
+      ASSERT_TRUE(Pick(page, 0, L""));
+      if (r.typed) {
+        HWND paths = GetDlgItem(page, IDC_IMAGE_PATH);
+        SendMessageW(paths, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SetWindowTextW(ComboEdit(paths), cue.c_str());
+      } else {
+        SaveAs(sheet, page, cue);  // the save dialog itself asks nothing
+        ASSERT_TRUE(WaitFor([&] { return ImagePath(page) == cue; }));
+      }
+      for (int answer : {IDNO, IDYES}) {
+        ASSERT_TRUE(Press(sheet, kNext));
+        HWND question = WaitForDialogOver(sheet, L"The disc image exists already !");
+        ASSERT_NE(nullptr, question);
+        const std::wstring texts = ControlTexts(question);
+        EXPECT_EQ(r.cue, texts.find(cue) != std::wstring::npos) << Utf8::Encode(texts);
+        EXPECT_EQ(r.bin, texts.find(bin) != std::wstring::npos) << Utf8::Encode(texts);
+        PostMessageW(question, TDM_CLICK_BUTTON, answer, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(question); }));
+        // The page never touches the files; the job replaces them once its own are complete.
+        for (const auto& [exists, path] :
+             {std::make_pair(r.cue, cue), std::make_pair(r.bin, bin)}) {
+          EXPECT_EQ(exists, GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+          if (exists) {
+            EXPECT_EQ(old, ReadFileBytes(path));
+          }
+        }
+        if (answer == IDNO) {
+          EXPECT_EQ(IDD_WIZ97_SELECTRECORDER, CurrentPageId(sheet));
+        }
+      }
+      ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_PROGRESS));
+      EXPECT_EQ(cue, info_->imagePath);
+      ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTRECORDER));
+    }
+  });
+}
+
 // Three discs chosen and two still queued; the image files are named through
 // the save dialog or typed.
 TEST_F(SelectRecorderPage, CountsTheDiscsAndNamesTheirImageFiles) {
   TempDir dir;
-  WriteFileBytes(dir / L"exists.cue", {'x'});
   info_->discs = {Disc(1, 20000), Disc(2, 20000), Disc(3, 20000)};
   info_->discQueue = {1, 2};
   info_->discsChosen = 3;
@@ -228,38 +360,16 @@ TEST_F(SelectRecorderPage, CountsTheDiscsAndNamesTheirImageFiles) {
     EXPECT_EQ(0, SelectedData(GetDlgItem(page, IDC_RECORDERS)));  // no recorder here
     EXPECT_EQ(L"My Documents\\Artist 2 - Album 2 (2 of 3).cue", ImagePath(page));
 
-    auto save = [&](const std::wstring& name, bool replace) {
-      Choose(page, IDC_IMAGE_PATH, 0);
-      HWND dialog = WaitForDialogOver(sheet);
-      ASSERT_NE(nullptr, dialog);
-      if (name.empty()) {
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-      } else {
-        SetDlgItemTextW(dialog, 0x47C, name.c_str());
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-      }
-      if (replace) {
-        HWND ask = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-          for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !ask;
-               w = FindWindowExW(nullptr, w, L"#32770", nullptr))
-            if (GetWindow(w, GW_OWNER) == dialog && IsWindowVisible(w)) ask = w;
-          return ask != nullptr;
-        }));
-        PostMessageW(ask, WM_COMMAND, IDYES, 0);
-      }
-      ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-    };
     HWND paths = GetDlgItem(page, IDC_IMAGE_PATH);
-    save(L"", false);
+    SaveAs(sheet, page, L"");
     EXPECT_TRUE(WaitFor([&] { return SendMessageW(paths, CB_GETCURSEL, 0, 0) == 1; }));
-    save(dir / L"mine", false);
+    SaveAs(sheet, page, dir / L"mine");
     EXPECT_TRUE(WaitFor([&] { return ImagePath(page) == dir / L"mine.cue"; }));
-    save(dir / L"exists.cue", true);
-    EXPECT_TRUE(WaitFor([&] { return ImagePath(page) == dir / L"exists.cue"; }));
+    SaveAs(sheet, page, dir / L"other.cue");
+    EXPECT_TRUE(WaitFor([&] { return ImagePath(page) == dir / L"other.cue"; }));
     EXPECT_EQ(4, SendMessageW(paths, CB_GETCOUNT, 0, 0));
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
-    EXPECT_EQ(dir / L"exists.cue", info_->imagePath);
+    EXPECT_EQ(dir / L"other.cue", info_->imagePath);
 
     // The progress page comes back for the next disc of the queue.
     info_->discQueue.erase(info_->discQueue.begin());
