@@ -14,9 +14,12 @@ mkdir -p "$tmp/acm"
 cp "$bin/mp3_encode_benchmark.exe" "$bin/l3codecp.acm" "$tmp/acm/"
 "$wine_run" --prepare
 
+# The prefix's drive Z: is the host's root (the host's winepath starts the 32-bit
+# loader, which not every kernel runs).
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 product() {  # folder quality
-  (cd "$1" && "$wine_run" ./mp3_encode_benchmark.exe "$(winepath -w "$tmp/in.raw")" "$2" \
-    "$(winepath -w "$tmp/out.mp3")" | tr -d '\r' | awk '{ printf "%.1f", $1 / $2 }')
+  (cd "$1" && "$wine_run" ./mp3_encode_benchmark.exe "$(winpath "$tmp/in.raw")" "$2" \
+    "$(winpath "$tmp/out.mp3")" | tr -d '\r' | awk '{ printf "%.1f", $1 / $2 }')
 }
 host() {  # lame options
   local t0 t1
