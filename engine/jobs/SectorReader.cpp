@@ -59,7 +59,7 @@ bool SectorReader::ReadBlock(unsigned char* buffer, int32_t lba, int count) {
       std::memset(buffer, 0, std::size_t(count) * kSectorBytes);
       return true;
     case Region::SessionGap:
-      ReadTolerant(buffer, lba, count);
+      ReadGap(buffer, lba, count, end);
       return true;
     case Region::Audio:
       break;
@@ -98,15 +98,13 @@ void SectorReader::RetryRead(unsigned char* buffer, int32_t lba, int count) {
   }
 }
 
-// Between two sessions the drive may refuse what it finds: one try per sector,
-// and what it refuses is silence.
-void SectorReader::ReadTolerant(unsigned char* buffer, int32_t lba, int count) {
-  if (read_(buffer, lba, count) == 0) {
+// Between two sessions the drive may refuse what it finds: one try per block,
+// and the first refusal makes the block and the rest of the gap silence.
+void SectorReader::ReadGap(unsigned char* buffer, int32_t lba, int count, int32_t gapEnd) {
+  if (lba >= silentUntil_ && read_(buffer, lba, count) == 0) {
     consecutiveErrors_ = 0;
     return;
   }
-  for (int s = 0; s < count; ++s) {
-    unsigned char* sector = buffer + std::size_t(s) * kSectorBytes;
-    if (read_(sector, lba + s, 1) != 0) std::memset(sector, 0, kSectorBytes);
-  }
+  std::memset(buffer, 0, std::size_t(count) * kSectorBytes);
+  silentUntil_ = gapEnd;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 // Reads a disc's sectors for the ripper block by block, retrying what the drive
@@ -12,7 +13,9 @@
 // data tracks are never read as audio, and a sector that cannot be read is
 // zero-filled (digital silence). Within the lead-out and lead-in between two
 // sessions (the sectors before a data track that follows audio) a refused
-// sector is expected and is not a read error.
+// read is expected and is not a read error: from the first one on, the rest of
+// that gap is silence without asking the drive, since a drive may take its
+// full timeout over each refusal there.
 class SectorReader {
  public:
   static const int kSectorBytes = 2352;
@@ -48,11 +51,12 @@ class SectorReader {
 
   Region RegionAt(int32_t lba, int32_t* end) const;
   void RetryRead(unsigned char* buffer, int32_t lba, int count);
-  void ReadTolerant(unsigned char* buffer, int32_t lba, int count);
+  void ReadGap(unsigned char* buffer, int32_t lba, int count, int32_t gapEnd);
 
   ReadFunction read_;
   std::vector<Span> spans_;  // session gaps and data tracks; the rest is audio
   unsigned readErrors_ = 0;
   unsigned consecutiveErrors_ = 0;
   unsigned unreadable_ = 0;
+  int32_t silentUntil_ = std::numeric_limits<int32_t>::min();  // the gap's end once refused
 };

@@ -91,8 +91,7 @@ bool lameenc_encoder_impl::filter(const char_type*& srcBegin, const char_type* s
       srcBegin += remaining;
       fill_ = remaining;
     } else {
-      const std::size_t limit = std::max<std::size_t>(kBlockBytes, inputChunkSize_);
-      const std::size_t n = std::min(remaining, limit) / kBlockBytes * kBlockBytes;
+      const std::size_t n = std::min(remaining, chunkBytes()) / kBlockBytes * kBlockBytes;
       if (!EncodeStep(srcBegin, static_cast<unsigned>(n))) return Failed(flush);
       srcBegin += n;
     }
@@ -111,6 +110,10 @@ bool lameenc_encoder_impl::filter(const char_type*& srcBegin, const char_type* s
     if (!FinishStep()) return Failed(flush);
   }
   return !HandOn(destBegin, destEnd);
+}
+
+std::size_t lameenc_encoder_impl::chunkBytes() const {
+  return std::max<std::size_t>(kBlockBytes, inputChunkSize_) / kBlockBytes * kBlockBytes;
 }
 
 void lameenc_encoder_impl::close() {

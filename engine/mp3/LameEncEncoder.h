@@ -30,6 +30,9 @@ class lameenc_encoder_impl {
               char_type* destEnd, bool flush);
   void close();
 
+  // The most PCM one encoder call takes: whole blocks, at least one.
+  std::size_t chunkBytes() const;
+
  private:
   static std::unique_ptr<Encoders::MP3EncoderLame> DefaultEncoder();
   bool HandOn(char_type*& destBegin, char_type* destEnd);
@@ -51,6 +54,9 @@ class lameenc_encoder_impl {
 }  // namespace detail
 
 // The MP3 encoding output filter: raw CD audio in, MPEG-1 Layer III out.
+//
+// A chain gives it a buffer of one encoder chunk, unless told otherwise: the
+// chain then hands on whole chunks, which are encoded straight from its buffer.
 template <typename Alloc = std::allocator<unsigned char> >
 struct basic_lameenc_encoder : symmetric_filter<detail::lameenc_encoder_impl, Alloc> {
  private:
@@ -58,14 +64,19 @@ struct basic_lameenc_encoder : symmetric_filter<detail::lameenc_encoder_impl, Al
 
  public:
   typedef typename base_type::char_type char_type;
-  typedef typename base_type::category category;
+  struct category : base_type::category, optimally_buffered_tag {};
 
   explicit basic_lameenc_encoder(int quality,
                                  std::streamsize bufferSize = default_device_buffer_size)
-      : base_type(bufferSize, quality) {}
+      : base_type(bufferSize, quality), chunkBytes_(this->filter().chunkBytes()) {}
   basic_lameenc_encoder(int quality, std::streamsize bufferSize,
                         detail::lameenc_encoder_impl::EncoderMaker makeEncoder)
-      : base_type(bufferSize, quality, makeEncoder) {}
+      : base_type(bufferSize, quality, makeEncoder), chunkBytes_(this->filter().chunkBytes()) {}
+
+  std::streamsize optimal_buffer_size() const { return chunkBytes_; }
+
+ private:
+  std::streamsize chunkBytes_;
 };
 typedef basic_lameenc_encoder<> lameenc_encoder;
 

@@ -169,23 +169,32 @@ TEST_F(RipperOutput, FiveMinuteDiscAt320) {
 }
 
 // Enhanced CD: the audio session, then a data track in a second session. The
-// drive refuses the lead-out and lead-in between them and CD-DA reads of data.
+// drive refuses the lead-out and lead-in between them, each time after a long
+// wait, and CD-DA reads of data. The gap costs one refused read, not one per
+// block or sector: the rip ends in seconds, not hours.
 TEST_F(RipperOutput, EnhancedCdKeepsTheTocLayout) {
   Disc disc;
   disc.tracks = {{0, 350}, {1500, 450}, {15000, 0}};
   disc.dataTracks = "  d";
   disc.leadOut = 16500;
-  disc.extra = "fail = 3600-14999\n";  // the session gap from the lead-out of session 1
+  // The session gap from the lead-out of session 1, refused after 3 s a read.
+  disc.extra = "fail = 3600-14999\nslow = 3600-14999 3000\n";
   disc.silent = {{3600, 15000}};
   Insert(disc);
   const std::wstring path = OutPath(L"enhanced");
   Target(path);
+  drive_.TakeLog();
+  const DWORD start = GetTickCount();
   ExpectSuccess(Run(), path);
+  EXPECT_LT(GetTickCount() - start, 60000u);
+  int gapReads = 0;
   for (const std::string& line : drive_.TakeLog()) {
     if (line.find("cdb=BE") == std::string::npos) continue;
     const int32_t lba = std::stoi(line.substr(line.find("cdb=BE") + 8, 8), nullptr, 16);
     EXPECT_LT(lba, 15000) << "a data sector was read as audio: " << line;
+    gapReads += lba >= 3600;
   }
+  EXPECT_EQ(1, gapReads);
   Expect(L"enhanced", {disc}, {});
 }
 

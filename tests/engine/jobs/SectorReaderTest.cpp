@@ -119,36 +119,50 @@ TEST(SectorReader, SpreadErrorsPassTheTotalLimitAfter200) {
   EXPECT_EQ(203u, reader.readErrors());
 }
 
-// Enhanced CD: two audio tracks, then a data track in a second session.
-TEST(SectorReader, DataTracksAndTheSessionGapAreSilenceWithoutErrors) {
+// Enhanced CD: two audio tracks, then a data track in a second session. The
+// drive reads the gap up to a point (the session's lead-out) and refuses the
+// rest: the first refused block and everything after it in the gap is silence,
+// and the drive is not asked again before the data track.
+TEST(SectorReader, TheSessionGapEndsAtItsFirstRefusalAndDataTracksAreNeverRead) {
   const int32_t data = 30000, leadOut = 40000, gap = data - SectorReader::kSessionGap;
   auto toc = MakeToc({0, 10000, data, leadOut});
   toc[4 + 8 * 2 + 1] = 0x14;  // track 3 is data
-  FakeDrive drive;
-  for (int32_t s = gap + 6; s < data; ++s) drive.failures[s] = -1;  // the lead-out onwards
-  SectorReader reader = drive.Reader(toc);
+  struct Case {
+    const char* name;
+    int32_t refusedFrom;  // first sector of the gap the drive refuses, as an offset
+    int tries;            // how often it refuses each (-1: always)
+    int32_t silentFrom;   // first sector of the gap that ends as silence
+    std::size_t gapReads;
+  } cases[] = {
+      {"refused from the start", 0, -1, 0, 1},
+      {"a readable lead-out, then refusals", 30, -1, 24, 3},
+      {"refusals that a retry would get past", 30, 1, 24, 3},
+      {"the whole gap reads", SectorReader::kSessionGap, -1, SectorReader::kSessionGap, 950},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDrive drive;
+    for (int32_t s = gap + c.refusedFrom; s < data; ++s) drive.failures[s] = c.tries;
+    SectorReader reader = drive.Reader(toc);
+    EXPECT_EQ(5, reader.BlockLength(gap - 5, 12));
+    EXPECT_EQ(3, reader.BlockLength(data - 3, 12));
+    EXPECT_EQ(7, reader.BlockLength(leadOut - 7, 12));
 
-  EXPECT_EQ(12, reader.BlockLength(0, 12));
-  EXPECT_EQ(5, reader.BlockLength(gap - 5, 12));
-  EXPECT_EQ(12, reader.BlockLength(gap, 12));
-  EXPECT_EQ(3, reader.BlockLength(data - 3, 12));
-  EXPECT_EQ(12, reader.BlockLength(data, 12));
-  EXPECT_EQ(7, reader.BlockLength(leadOut - 7, 12));
-
-  auto buffer = Block(12);
-  ASSERT_TRUE(reader.ReadBlock(buffer.data(), gap, 12));
-  for (int i = 0; i < 12; ++i)
-    EXPECT_TRUE(SectorIs(buffer, i, i < 6 ? static_cast<unsigned char>(gap + i) : 0)) << i;
-  for (int32_t lba = gap + 12; lba < data; lba += reader.BlockLength(lba, 12))
-    ASSERT_TRUE(reader.ReadBlock(buffer.data(), lba, reader.BlockLength(lba, 12)));
-  const std::size_t readsBeforeData = drive.log.size();
-  for (int32_t lba = data; lba < leadOut; lba += 12) {
-    ASSERT_TRUE(reader.ReadBlock(buffer.data(), lba, reader.BlockLength(lba, 12)));
-    EXPECT_TRUE(SectorIs(buffer, 0, 0));
+    auto buffer = Block(12);
+    for (int32_t lba = gap; lba < leadOut; lba += reader.BlockLength(lba, 12)) {
+      const int n = reader.BlockLength(lba, 12);
+      ASSERT_TRUE(reader.ReadBlock(buffer.data(), lba, n));
+      for (int i = 0; i < n; ++i) {
+        const bool silent = lba + i >= gap + c.silentFrom;
+        ASSERT_TRUE(SectorIs(buffer, i, silent ? 0 : static_cast<unsigned char>(lba + i)))
+            << lba + i;
+      }
+    }
+    EXPECT_EQ(c.gapReads, drive.log.size());  // nothing at or after the data track
+    EXPECT_EQ(0u, reader.readErrors());
+    EXPECT_EQ(0u, reader.consecutiveErrors());
+    EXPECT_EQ(0u, reader.unreadableSectors());
   }
-  EXPECT_EQ(readsBeforeData, drive.log.size());  // the data track is never read
-  EXPECT_EQ(0u, reader.readErrors());
-  EXPECT_EQ(0u, reader.unreadableSectors());
 }
 
 }  // namespace

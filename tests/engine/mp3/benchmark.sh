@@ -14,9 +14,12 @@ mkdir -p "$tmp/acm"
 cp "$bin/mp3_encode_benchmark.exe" "$bin/l3codecp.acm" "$tmp/acm/"
 "$wine_run" --prepare
 
+# The prefix's drive Z: is the host's root (the host's winepath starts the 32-bit
+# loader, which not every kernel runs).
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 product() {  # folder quality
-  (cd "$1" && "$wine_run" ./mp3_encode_benchmark.exe "$(winepath -w "$tmp/in.raw")" "$2" \
-    "$(winepath -w "$tmp/out.mp3")" | tr -d '\r' | awk '{ printf "%.1f", $1 / $2 }')
+  (cd "$1" && "$wine_run" ./mp3_encode_benchmark.exe "$(winpath "$tmp/in.raw")" "$2" \
+    "$(winpath "$tmp/out.mp3")" | tr -d '\r' | awk '{ printf "%.1f", $1 / $2 }')
 }
 host() {  # lame options
   local t0 t1
@@ -26,9 +29,22 @@ host() {  # lame options
   awk -v s=$seconds -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", s / (b - a) }'
 }
 
-printf '%s s of PCM (sweep, then pink noise); seconds of audio encoded per second\n' $seconds
-printf '%-40s %12s %12s\n' "" "128 kbit/s" "320 kbit/s"
-printf '%-40s %12s %12s\n' "filter, lame_enc.dll (ABR 128 / CBR 320)" "$(product "$bin" 102)" "$(product "$bin" 255)"
-printf '%-40s %12s %12s\n' "host lame (--abr 128 / -b 320)" "$(host --abr 128)" "$(host -b 320)"
-printf '%-40s %12s %12s\n' "filter, ACM codec stand-in (CBR)" "$(product "$tmp/acm" 0)" "$(product "$tmp/acm" 255)"
-printf '%-40s %12s %12s\n' "host lame (-b 128 / -b 320)" "$(host -b 128)" "$(host -b 320)"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+row() {  # label, figures at 128 and 320, the host's figures they stand beside
+  printf '%-42s %10s %10s %8s %8s\n' "$1" "$2" "$3" "$(ratio "$2" "$4")" "$(ratio "$3" "$5")"
+}
+
+# Each product figure stands beside the host's on the same settings, taken
+# right after it, so that both see the same load on the machine.
+dll128=$(product "$bin" 102) abr128=$(host --abr 128)
+dll320=$(product "$bin" 255) cbr320=$(host -b 320)
+acm128=$(product "$tmp/acm" 0) cbr128=$(host -b 128)
+acm320=$(product "$tmp/acm" 255) acmhost320=$(host -b 320)
+
+printf '%s s of PCM (sweep, then pink noise); seconds of audio encoded per second,\n' $seconds
+printf 'and the ratio to the host lame on the same settings\n'
+printf '%-42s %10s %10s %8s %8s\n' "" "128 kbit/s" "320 kbit/s" "x host" "x host"
+row "filter, lame_enc.dll (ABR 128 / CBR 320)" "$dll128" "$dll320" "$abr128" "$cbr320"
+row "host lame (--abr 128 / -b 320)" "$abr128" "$cbr320" "$abr128" "$cbr320"
+row "filter, ACM codec stand-in (CBR)" "$acm128" "$acm320" "$cbr128" "$acmhost320"
+row "host lame (-b 128 / -b 320)" "$cbr128" "$acmhost320" "$cbr128" "$acmhost320"
