@@ -143,7 +143,7 @@ void CWizardSelectSourceDrivePage::Refresh(const std::vector<CdDevice::DriveEntr
     const int slot = DiscLookup::SlotOf(drives[j].letter);
     CdDevice::DriveEntry& entry = lookup_.Slot(slot);
     entry = drives[j];
-    if (entry.icon) ImageList_ReplaceIcon(images_, slot, entry.icon);
+    if (entry.icon) ImageList_ReplaceIcon(images_, slot, entry.icon.get());
     COMBOBOXEXITEMW item = {};
     item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_LPARAM;
     item.iItem = static_cast<INT_PTR>(j);
