@@ -1,6 +1,7 @@
 #include "wizard/pages/SelectSourceDrivePage.h"
 
 #include "common/Localizer.h"
+#include "wizard/UpdateCheck.h"
 #include "wizard/dbhost/SelectCandDlg.h"
 #include "wizard/jobs/Action.h"
 #include "wizard/resources/resource.h"
@@ -31,6 +32,7 @@ BOOL CWizardSelectSourceDrivePage::OnInitDialog() {
   HICON placeholder = LoadIconW(nullptr, IDI_WINLOGO);
   for (int i = 0; i < DiscLookup::kSlots; ++i) ImageList_AddIcon(images_, placeholder);
   SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+  UpdateCheck::ProbeDatabaseHost();
   lookup_.Start(Window());
   return TRUE;
 }
