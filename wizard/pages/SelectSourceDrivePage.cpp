@@ -191,7 +191,8 @@ void CWizardSelectSourceDrivePage::UpdatePage() {
   if (!entry || entry->state != DiscLookup::StateDone) {
     const std::wstring unknown = Localizer::Translate(kUnknown);
     SetLabels(unknown, unknown);
-    info->disc.revision = -1;
+    // The wizard state's texts may be another disc's, whose revision stays.
+    if (discToc_ == selected->toc) info->disc.revision = -1;
     if (entry) entry->disc.revision = -1;
     lookup_.Queue(DiscLookup::SlotOf(selected->letter));
   } else {
