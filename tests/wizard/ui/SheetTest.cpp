@@ -114,26 +114,33 @@ TEST(WizardSheet, OneDiscRestoreGoesStraightToTheRecorderAndOnToTheEnd) {
   ASSERT_EQ(1u, BackupFiles::Write(path, {{L"Artist", L"Only"}}).size());
   CWizardInfo info;
   info->resultMessage = L"left from before";
-  RunSheet(info, [&](HWND sheet) {
-    GoToOperation(sheet, IDC_OP_RESTORE);
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
-    TypeBackupFile(sheet, path);
-    // No disc-image file was chosen: the job fails, the queue stays empty and
-    // the progress page offers Back and Next, on to the end with the job's text.
-    for (int page : {IDD_WIZ97_SELECTRECORDER, IDD_WIZ97_PROGRESS})
-      ASSERT_TRUE(Go(sheet, kNext, page));
-    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
-    EXPECT_TRUE(info->discQueue.empty());
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_COMPLETE));
-    EXPECT_NE(L"left from before", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
-    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_FINISH));
-    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
-    EXPECT_EQ(BST_CHECKED,
-              SendMessageW(GetDlgItem(CurrentPage(sheet), IDC_OP_RESTORE), BM_GETCHECK, 0, 0));
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
-    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTMP3));
-  });
+  // The restore fails with a text of its own.
+  auto failing = [](const CWizardInfo&) {
+    return std::make_unique<ScriptedJob>(false, true, L"The restore failed here");
+  };
+  RunSheet(
+      info,
+      [&](HWND sheet) {
+        GoToOperation(sheet, IDC_OP_RESTORE);
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+        TypeBackupFile(sheet, path);
+        // The job fails: the queue stays empty and the progress page offers Back
+        // and Next, on to the end with the job's text.
+        for (int page : {IDD_WIZ97_SELECTRECORDER, IDD_WIZ97_PROGRESS})
+          ASSERT_TRUE(Go(sheet, kNext, page));
+        EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+        EXPECT_TRUE(info->discQueue.empty());
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_COMPLETE));
+        EXPECT_EQ(L"The restore failed here", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
+        EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_FINISH));
+        ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
+        EXPECT_EQ(BST_CHECKED,
+                  SendMessageW(GetDlgItem(CurrentPage(sheet), IDC_OP_RESTORE), BM_GETCHECK, 0, 0));
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+        ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTMP3));
+      },
+      failing);
   EXPECT_EQ(OpRestore, info->operation);
 }
 
