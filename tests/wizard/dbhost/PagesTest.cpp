@@ -280,14 +280,20 @@ TEST(SourceDrivePage, NoMatchOrADeclinedChoiceLeadsToTheEditorAndANewDiscStartsE
   });
 }
 
-TEST(SourceDrivePage, AnotherDiscLeavesTheRevisionOfTheTextsAlone) {
-  VirtualDriveSetup drives;
+// Drive E with the band's three tracks (revision 4 in the database), F with
+// the pair's two; the band's query begins with `first`.
+void BandAndPair(VirtualDriveSetup& drives, ScriptedDb& db, const std::string& first = "") {
   drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}) +
                   VirtualDisc::ToneDisc("VD-F", 'F', {60, 60}));
-  ScriptedDb db;
   db.Script("configure 0\nsubmit 0\n" +
-            Disc(3, "match Album|Band|rock|00000003|0\n", "Band", "Album") +
+            Disc(3, first + "match Album|Band|rock|00000003|0\n", "Band", "Album") +
             Disc(2, "match Duo|Pair|folk|00000002|0\n", "Pair", "Duo"));
+}
+
+TEST(SourceDrivePage, AnotherDiscLeavesTheRevisionOfTheTextsAlone) {
+  VirtualDriveSetup drives;
+  ScriptedDb db;
+  BandAndPair(drives, db);
   CWizardInfo info;
   RunSheet(info, [&](HWND sheet) {
     HWND page = CurrentPage(sheet);
@@ -311,12 +317,8 @@ TEST(SourceDrivePage, AnotherDiscLeavesTheRevisionOfTheTextsAlone) {
 
 TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission) {
   VirtualDriveSetup drives;
-  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}) +
-                  VirtualDisc::ToneDisc("VD-F", 'F', {60, 60}));
   ScriptedDb db;
-  db.Script("configure 0\nsubmit 0\n" +
-            Disc(3, "delay 1500\nmatch Album|Band|rock|00000003|0\n", "Band", "Album") +
-            Disc(2, "match Duo|Pair|folk|00000002|0\n", "Pair", "Duo"));
+  BandAndPair(drives, db, "delay 1500\n");
   CWizardInfo info;
   RunSheet(info, [&](HWND sheet) {
     HWND page = CurrentPage(sheet);

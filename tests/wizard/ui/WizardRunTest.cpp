@@ -169,6 +169,15 @@ class Wizard : public ::testing::Test {
     SendMessageW(sheet_, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume));
   }
 
+  // Starts the program and a backup of the disc in the drive, on to the track
+  // editor, which comes since nothing knows the disc.
+  void BackUpToTheTrackEditor() {
+    Start();
+    ChooseOperation(IDC_OP_BACKUP);
+    ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+    GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  }
+
   // Walks forward through the pages and back again.
   void Walk(const std::vector<int>& road) {
     for (std::size_t i = 1; i < road.size(); ++i)
@@ -334,10 +343,7 @@ std::wstring TypedBackupPath() {
 TEST_F(Wizard, TheBackupCarriesTheTextsTypedIntoTheTrackEditor) {
   VirtualDriveSetup drives;
   drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
-  Start();
-  ChooseOperation(IDC_OP_BACKUP);
-  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
-  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  ASSERT_NO_FATAL_FAILURE(BackUpToTheTrackEditor());
   EXPECT_EQ(L"Track 2", PageText(IDC_TRACK_TITLE + 1));
   ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
   EXPECT_TRUE(WaitForLabels(L"Unknown", L"Unknown"));
@@ -359,10 +365,7 @@ TEST_F(Wizard, TheBackupCarriesTheTextsTypedIntoTheTrackEditor) {
 TEST_F(Wizard, FinishSavesTheSettings) {
   VirtualDriveSetup drives;
   drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
-  Start();
-  ChooseOperation(IDC_OP_BACKUP);
-  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
-  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  ASSERT_NO_FATAL_FAILURE(BackUpToTheTrackEditor());
   Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE});
   TypePath(IDC_DEST_FILE, dir_ / L"finish.mp3");
   Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
