@@ -329,7 +329,7 @@ TEST_F(Wizard, TheRecorderPageSeesDiscsComeAndGo) {
 }
 
 // Where the walk leaves its backup for the host's check of its tag
-// (check-typed-backup.sh).
+// (check-typed-backup.py).
 std::wstring TypedBackupPath() {
   CreateDirectoryW((Folder() + L"typed-walk").c_str(), nullptr);
   const std::wstring path = Folder() + L"typed-walk\\typed.mp3";
