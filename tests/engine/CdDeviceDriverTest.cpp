@@ -168,12 +168,12 @@ fail = 3000-3003
   };
   HICON icon = nullptr;
   {
-    CdDevice::DriveEntry copy = CdDevice::GetDriveList()[0];
+    CdDevice::DriveEntry copy = CdDevice::GetDriveList()[1];
     icon = copy.icon.get();
     EXPECT_TRUE(iconAlive(icon));
   }
   EXPECT_FALSE(iconAlive(icon));
-  EXPECT_TRUE(iconAlive(list[0].icon.get()));
+  EXPECT_TRUE(iconAlive(list[1].icon.get()));
 
   CdDevice::DriveHandle* drive = CdDevice::OpenDrive(L'D');
   ASSERT_NE(drive, nullptr);
