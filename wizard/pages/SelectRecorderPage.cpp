@@ -16,7 +16,6 @@
 
 namespace {
 
-const UINT_PTR kRefreshTimer = 0x12346;
 const UINT kRefreshMs = 2000;
 const int kIconSize = 32;
 const int kAppend = -1;

@@ -8,7 +8,6 @@
 
 namespace {
 
-const UINT_PTR kRefreshTimer = 0x12345;
 const UINT kRefreshDelay = 2000;
 const wchar_t kUnknown[] = L"Unknown{UNKNOWN}";
 

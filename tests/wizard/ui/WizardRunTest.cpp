@@ -17,6 +17,8 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/ui/SheetDriver.h"
+#include "wizard/pages/SelectRecorderPage.h"
+#include "wizard/pages/SelectSourceDrivePage.h"
 #include "wizard/resources/resource.h"
 
 using namespace SheetDriver;
@@ -114,7 +116,14 @@ class Wizard : public ::testing::Test {
     return code;
   }
 
-  std::wstring PageText(int control) { return Text(GetDlgItem(CurrentPage(sheet_), control)); }
+  // A control's text of the page shown, asked of the control: GetWindowText
+  // reads only the caption of another process's window, never an edit's text.
+  std::wstring PageText(int control) {
+    wchar_t text[1024] = L"";
+    SendMessageW(GetDlgItem(CurrentPage(sheet_), control), WM_GETTEXT, 1024,
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+  }
 
   void ChooseOperation(int button) {
     ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTOP));
@@ -161,6 +170,10 @@ class Wizard : public ::testing::Test {
     SendMessageW(GetDlgItem(CurrentPage(sheet_), control), WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(text.c_str()));
   }
+
+  // The shown page's refresh after its activation or a volume change, taken
+  // at once: the page then sees a changed drive only when the sheet tells it.
+  void TakeRefresh(UINT_PTR timer) { SendMessageW(CurrentPage(sheet_), WM_TIMER, timer, 0); }
 
   // What the system tells the program's window when a disc goes into a drive
   // or comes out; handled before the call returns.
@@ -281,11 +294,16 @@ TEST_F(Wizard, TheSourceDrivePageProbesTheDatabaseHostAndSeesDiscsComeAndGo) {
   // While the request waits the page follows the drive: the sheet hands it
   // the volume's arrival and removal.
   EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK));
+  const UINT_PTR refresh = CWizardSelectSourceDrivePage::kRefreshTimer;
+  TakeRefresh(refresh);
   drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
+  EXPECT_EQ(L"", PageText(IDC_DISC_ARTIST));
   Volume(DBT_DEVICEARRIVAL, L'E');
   EXPECT_EQ(L"Unknown", PageText(IDC_DISC_ARTIST));
   EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK | PSWIZB_NEXT));
+  TakeRefresh(refresh);
   drives.Describe(EmptyDrive('E'));
+  EXPECT_EQ(L"Unknown", PageText(IDC_DISC_ARTIST));
   Volume(DBT_DEVICEREMOVECOMPLETE, L'E');
   EXPECT_EQ(L"", PageText(IDC_DISC_ARTIST));
   EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK));
@@ -306,6 +324,10 @@ TEST_F(Wizard, TheRecorderPageSeesDiscsComeAndGo) {
   ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
   TypeBackupFile();
   ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTRECORDER));
+  // The refresh after the activation would choose the disc image again.
+  const UINT_PTR refresh = CWizardSelectRecorderPage::kRefreshTimer;
+  TakeRefresh(refresh);
+  // The virtual recorder writes raw (its default), so no message says otherwise.
   HWND recorders = GetDlgItem(CurrentPage(sheet_), IDC_RECORDERS);
   ASSERT_EQ(2, SendMessageW(recorders, CB_GETCOUNT, 0, 0));
   SendMessageW(recorders, CB_SETCURSEL, 1, 0);
@@ -316,10 +338,13 @@ TEST_F(Wizard, TheRecorderPageSeesDiscsComeAndGo) {
   // The sheet hands the page the volume's arrival and removal; without a
   // disc to write the choice goes back to the disc image.
   drives.Describe(EmptyDrive('E') + "medium = cdr\ncapacity = 79:59:74\n");
+  EXPECT_EQ(L"No or invalid disc", PageText(IDC_MEDIA_STATUS));
   Volume(DBT_DEVICEARRIVAL, L'E');
   EXPECT_EQ(L"valid empty recordable CD", PageText(IDC_MEDIA_STATUS));
   EXPECT_EQ(1, SendMessageW(recorders, CB_GETCURSEL, 0, 0));
+  TakeRefresh(refresh);
   drives.Describe(EmptyDrive('E'));
+  EXPECT_EQ(L"valid empty recordable CD", PageText(IDC_MEDIA_STATUS));
   Volume(DBT_DEVICEREMOVECOMPLETE, L'E');
   EXPECT_EQ(0, SendMessageW(recorders, CB_GETCURSEL, 0, 0));
   EXPECT_EQ(L"", PageText(IDC_MEDIA_STATUS));
