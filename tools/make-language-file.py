@@ -10,7 +10,9 @@ literals, and the literals of a dialog without a caption key go into STRINGS.
 
     make-language-file.py --app TAVRIN --lcid 1033 --lang English --output FILE DIR...
 
-The same key with two different English texts is an error.
+The same key with two different English texts is an error, except for "x|{KEY}"
+beside "x{KEY}" (a default extension and the extension itself), which are one
+entry holding "x".
 """
 
 import argparse
@@ -183,6 +185,14 @@ class Catalogue:
 
     @staticmethod
     def _add(table, key, english, where, what):
+        # A default extension is written as a filter list of one, "mp3|{KEY}",
+        # beside the extension itself, "mp3{KEY}": one entry, which holds the
+        # extension, so that both readings of it stay right.
+        if key in table and table[key][0] == english + "|":
+            table[key] = (english, where)
+            return
+        if key in table and table[key][0] + "|" == english:
+            return
         if key in table and table[key][0] != english:
             raise Failure(f"{where}: {what} {key} is {english!r} here but "
                           f"{table[key][0]!r} at {table[key][1]}")

@@ -2,7 +2,8 @@
 
 #include <winhttp.h>
 
-#include <cwctype>
+#include <system_error>
+#include <thread>
 
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
@@ -10,6 +11,7 @@
 #include "tinyxml.h"
 #include "wizard/Version.h"
 #include "wizard/WizardInfo.h"
+#include "wizard/jobs/WorkerScope.h"
 
 namespace UpdateCheck {
 
@@ -166,8 +168,16 @@ Navigation NavigationDecision(const std::wstring& url, const Parameters& params)
 }
 
 void ProbeDatabaseHost() {
-  std::string body;
-  HttpGet(DatabaseHost(), L"/", false, body);
+  const Endpoint host = DatabaseHost();
+  try {
+    std::thread([host] {
+      WorkerScope scope("Database Probe Thread");
+      std::string body;
+      HttpGet(host, L"/", false, body);
+    }).detach();
+  } catch (const std::system_error&) {
+    // Without a thread there is no probe; nothing depends on it.
+  }
 }
 
 }  // namespace UpdateCheck

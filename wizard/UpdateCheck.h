@@ -7,7 +7,7 @@
 
 // The maker's update parameter file, the address of the web banner and the
 // rules for the banner's navigations. Requests run synchronously on the
-// calling thread.
+// calling thread, except the database host's probe.
 namespace UpdateCheck {
 
 // Where the requests go: the maker's web host and the online CD database's
@@ -49,7 +49,9 @@ std::wstring BannerUrl(int width, int height, int32_t operation, const std::wstr
 enum class Navigation { Load, Cancel, OpenExternally };
 Navigation NavigationDecision(const std::wstring& url, const Parameters& params);
 
-// Asks the CD database's web host for its root page and discards the answer.
+// Asks the CD database's web host for its root page and discards the answer,
+// on a thread of its own that nobody waits for: a host that never answers
+// delays nothing. Returns at once.
 void ProbeDatabaseHost();
 
 }  // namespace UpdateCheck

@@ -6,7 +6,9 @@
 // the drive list is first built. COM must be initialised on the calling thread.
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/ComPtr.h"
@@ -27,7 +29,8 @@ struct DriveEntry {
   int kind = KindUnknown;
   wchar_t displayName[64] = {};
   wchar_t typeName[64] = {};
-  HICON icon = nullptr;  // the shell's; not destroyed with the entry
+  // The shell's icon of the drive root, destroyed with the last copy of the entry.
+  std::shared_ptr<std::remove_pointer<HICON>::type> icon;
   int iconHeight = 0;
   std::vector<unsigned char> toc;  // READ TOC format 0 reply (MSF), header included
 };

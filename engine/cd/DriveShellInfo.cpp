@@ -15,10 +15,11 @@ void CopyCut(wchar_t (&to)[64], const std::wstring& from) {
 
 void FillShellInfo(DriveEntry& entry) {
   const wchar_t root[] = {entry.letter, L':', L'\\', 0};
-  entry.icon = ShellUtils::GetSmallIcon(root);
-  if (!entry.icon) entry.icon = ShellUtils::GetLargeIcon(root);
+  HICON icon = ShellUtils::GetSmallIcon(root);
+  if (!icon) icon = ShellUtils::GetLargeIcon(root);
+  if (icon) entry.icon.reset(icon, [](HICON owned) { DestroyIcon(owned); });
   ICONINFO info = {};
-  if (entry.icon && GetIconInfo(entry.icon, &info)) {
+  if (icon && GetIconInfo(icon, &info)) {
     entry.iconHeight = 2 * static_cast<int>(info.yHotspot);
     if (info.hbmMask) DeleteObject(info.hbmMask);
     if (info.hbmColor) DeleteObject(info.hbmColor);

@@ -75,6 +75,9 @@ HRESULT ExtracterData::Scan(const std::wstring& backupPath, int expectedFrames,
 HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& tracks,
                                        const std::vector<std::wstring>& paths,
                                        const std::vector<int>& discs, bool mp3) {
+  // A refused start leaves no range of an earlier extraction behind: the
+  // page takes a range of 0 for a job that did not start.
+  range_ = 0;
   if (scanStates_.count(backupPath_) == 0) return E_INVALIDARG;
   if (tracks.empty() || tracks.size() != paths.size() || tracks.size() != discs.size())
     return E_INVALIDARG;
@@ -100,7 +103,6 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
   mp3_ = mp3;
   scanSteps_ = state->expectedFrames / 1000;
   const int extractSteps = static_cast<int>(std::min<uint64_t>(total / 100, 0x3FFFFFFF));
-  // The page takes a range of 0 for a job that did not start.
   range_ = std::max(1, scanSteps_ + extractSteps);
 
   if (state->error) {

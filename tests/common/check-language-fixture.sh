@@ -14,6 +14,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 [ "$(q 'string(/LOCFIXTURE/STRINGS/JOINED/@name)')" = 'First part, second part' ] ||
   fail "joined literals"
 [ "$(q 'string(/LOCFIXTURE/STRINGS/SOURCE_UNICODE/@name)')" = 'Straße' ] || fail "UTF-8"
+# A default extension beside the extension itself is one entry: the extension.
+[ "$(q 'string(/LOCFIXTURE/STRINGS/DEFAULT_EXTENSION/@name)')" = txt ] || fail "default extension"
 # Dialogs: the caption's element holds the controls; a caption path nests.
 [ "$(q 'string(/LOCFIXTURE/IDD_FIXTURE/@name)')" = 'Fixture dialog' ] || fail "caption"
 [ "$(q 'count(/LOCFIXTURE/IDD_FIXTURE/*)')" = 7 ] || fail "controls of the dialog"

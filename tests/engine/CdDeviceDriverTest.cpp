@@ -158,6 +158,23 @@ fail = 3000-3003
   EXPECT_EQ(CdDevice::GetDriveList().size(), 2u);
   EXPECT_TRUE(vdrive_.TakeLog().empty());
 
+  // A drive's icon lives as long as a copy of its entry, and no longer.
+  auto iconAlive = [](HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return false;
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    return true;
+  };
+  HICON icon = nullptr;
+  {
+    CdDevice::DriveEntry copy = CdDevice::GetDriveList()[1];
+    icon = copy.icon.get();
+    EXPECT_TRUE(iconAlive(icon));
+  }
+  EXPECT_FALSE(iconAlive(icon));
+  EXPECT_TRUE(iconAlive(list[1].icon.get()));
+
   CdDevice::DriveHandle* drive = CdDevice::OpenDrive(L'D');
   ASSERT_NE(drive, nullptr);
   EXPECT_EQ(CdDevice::OpenDrive(L'E'), nullptr);  // IMAPI2's drive is not reachable now

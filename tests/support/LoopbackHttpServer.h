@@ -2,10 +2,12 @@
 // A small HTTP server on 127.0.0.1 for tests in this process: every request
 // gets the one reply set beforehand; the request lines and user agents are
 // kept. It stops when destroyed, and by itself after a minute at the latest.
+// Held, it answers nothing and keeps the connection open until destroyed.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,6 +36,11 @@ class LoopbackHttpServer {
     thread_ = std::thread([this] { Serve(); });
   }
   ~LoopbackHttpServer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    released_.notify_all();
     closesocket(listener_);  // ends the accept
     thread_.join();
     WSACleanup();
@@ -46,6 +53,10 @@ class LoopbackHttpServer {
     std::lock_guard<std::mutex> lock(mutex_);
     status_ = status;
     body_ = body;
+  }
+  void Hold() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ = true;
   }
   std::vector<Request> requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -84,8 +95,12 @@ class LoopbackHttpServer {
       seen.userAgent = request.substr(agent + 12, request.find("\r\n", agent) - agent - 12);
     std::string reply;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_lock<std::mutex> lock(mutex_);
       requests_.push_back(seen);
+      if (held_) {
+        released_.wait(lock, [this] { return stopping_; });
+        return;
+      }
       reply = "HTTP/1.1 " + std::to_string(status_) +
               " X\r\nContent-Length: " + std::to_string(body_.size()) +
               "\r\nConnection: close\r\n\r\n" + body_;
@@ -97,6 +112,9 @@ class LoopbackHttpServer {
   unsigned short port_ = 0;
   std::thread thread_;
   mutable std::mutex mutex_;
+  std::condition_variable released_;
+  bool held_ = false;
+  bool stopping_ = false;
   int status_ = 404;
   std::string body_ = "<html>not here</html>";
   std::vector<Request> requests_;

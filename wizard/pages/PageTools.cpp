@@ -45,7 +45,7 @@ std::wstring AskForBackupFile(HWND owner, const std::wstring& start, bool save) 
   start.copy(file, MAX_PATH - 1);
   const std::wstring filter =
       Localizer::TranslateFilter(L"MP3 files|*.mp3|all files|*.*|{MP3_FILTER}");
-  const std::wstring extension = Localizer::Translate(L"mp3{FTYPE_MP3}");
+  const std::wstring extension = Localizer::TranslateFilter(L"mp3|{FTYPE_MP3}");
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;

@@ -25,7 +25,7 @@ bool ChoosePictureFile(HWND owner, const std::wstring& folder, bool save, std::w
       save
           ? L"JPEG images|*.jpg;*jpeg|all files|*.*|{JPEG_FILTER}"
           : L"Image files|*.jpg;*jpeg;*.bmp;*.gif;*.tiff;*.tif;*.png|all files|*.*|{IMAGE_FILTER}");
-  const std::wstring extension = Localizer::Translate(L"jpg{FTYPE_JPG}");
+  const std::wstring extension = Localizer::TranslateFilter(L"jpg|{FTYPE_JPG}");
   wchar_t name[MAX_PATH] = L"";
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);

@@ -17,7 +17,6 @@
 
 namespace {
 
-const UINT_PTR kRefreshTimer = 0x12346;
 const UINT kRefreshMs = 2000;
 const int kIconSize = 32;
 const int kAppend = -1;
@@ -305,8 +304,7 @@ void CWizardSelectRecorderPage::OnImagePathSelect() {
   if (ComboBoxEx::Selection(imagePaths_) != 0) return;
   const std::wstring filter =
       Localizer::TranslateFilter(L"Disc Image files|*.cue|all files|*.*|{DISCIMAGE_FILTER}");
-  // The same key gives the extension of the default name.
-  const std::wstring extension = Localizer::Translate(L"cue{FTYPE_CUE}");
+  const std::wstring extension = Localizer::TranslateFilter(L"cue|{FTYPE_CUE}");
   wchar_t file[MAX_PATH] = L"";
   (imageFolder_ + L"\\" + defaultName_).copy(file, MAX_PATH - 1);
   OPENFILENAMEW dialog = {};

@@ -16,6 +16,10 @@
 // after every activation and volume change.
 class CWizardSelectRecorderPage : public CWizardPageBase {
  public:
+  // The timer of the look at the media two seconds after the page's activation
+  // and each volume change; a WM_TIMER with it looks at once and ends the wait.
+  static constexpr UINT_PTR kRefreshTimer = 0x12346;
+
   explicit CWizardSelectRecorderPage(const CWizardInfo& info);
 
   // A volume arrived or went away.

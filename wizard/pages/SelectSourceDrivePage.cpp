@@ -1,13 +1,13 @@
 #include "wizard/pages/SelectSourceDrivePage.h"
 
 #include "common/Localizer.h"
+#include "wizard/UpdateCheck.h"
 #include "wizard/dbhost/SelectCandDlg.h"
 #include "wizard/jobs/Action.h"
 #include "wizard/resources/resource.h"
 
 namespace {
 
-const UINT_PTR kRefreshTimer = 0x12345;
 const UINT kRefreshDelay = 2000;
 const wchar_t kUnknown[] = L"Unknown{UNKNOWN}";
 
@@ -31,6 +31,7 @@ BOOL CWizardSelectSourceDrivePage::OnInitDialog() {
   HICON placeholder = LoadIconW(nullptr, IDI_WINLOGO);
   for (int i = 0; i < DiscLookup::kSlots; ++i) ImageList_AddIcon(images_, placeholder);
   SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+  UpdateCheck::ProbeDatabaseHost();
   lookup_.Start(Window());
   return TRUE;
 }
@@ -143,7 +144,7 @@ void CWizardSelectSourceDrivePage::Refresh(const std::vector<CdDevice::DriveEntr
     const int slot = DiscLookup::SlotOf(drives[j].letter);
     CdDevice::DriveEntry& entry = lookup_.Slot(slot);
     entry = drives[j];
-    if (entry.icon) ImageList_ReplaceIcon(images_, slot, entry.icon);
+    if (entry.icon) ImageList_ReplaceIcon(images_, slot, entry.icon.get());
     COMBOBOXEXITEMW item = {};
     item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE | CBEIF_LPARAM;
     item.iItem = static_cast<INT_PTR>(j);
@@ -189,7 +190,8 @@ void CWizardSelectSourceDrivePage::UpdatePage() {
   if (!entry || entry->state != DiscLookup::StateDone) {
     const std::wstring unknown = Localizer::Translate(kUnknown);
     SetLabels(unknown, unknown);
-    info->disc.revision = -1;
+    // The wizard state's texts may be another disc's, whose revision stays.
+    if (discToc_ == selected->toc) info->disc.revision = -1;
     if (entry) entry->disc.revision = -1;
     lookup_.Queue(DiscLookup::SlotOf(selected->letter));
   } else {

@@ -17,6 +17,9 @@
 class CWizardSelectSourceDrivePage : public CWizardPageBase {
  public:
   using Data_t = DiscLookup::Data_t;
+  // The timer of the refresh two seconds after the page's activation and each
+  // volume change; a WM_TIMER with it refreshes at once and ends the wait.
+  static constexpr UINT_PTR kRefreshTimer = 0x12345;
 
   explicit CWizardSelectSourceDrivePage(const CWizardInfo& info);
   ~CWizardSelectSourceDrivePage() override;

@@ -74,8 +74,11 @@ BOOL CWizardTrackEditorPage::OnInitDialog() {
 }
 
 int CWizardTrackEditorPage::OnSetActive() {
+  const CWizardInfo& info = *this;
+  before_ = info->disc;
   SetUpRows();
   ShowDisc();
+  shown_ = Shown();
   SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
   return 0;
 }
@@ -290,15 +293,27 @@ LRESULT CWizardTrackEditorPage::OnMessage(UINT message, WPARAM wParam, LPARAM lP
   return 0;
 }
 
-bool CWizardTrackEditorPage::Commit() {
+std::vector<std::wstring> CWizardTrackEditorPage::Shown() const {
+  std::vector<std::wstring> texts = {
+      Text(IDC_ARTIST, kArtistRoom), Text(IDC_ALBUM, kArtistRoom), Text(IDC_YEAR, kArtistRoom),
+      std::to_wstring(SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETCURSEL, 0, 0))};
+  for (unsigned r = 0; r < rows_; ++r) {
+    texts.push_back(Text(TitleId(r), kArtistRoom));
+    texts.push_back(Text(ArtistId(r), kArtistRoom));
+  }
+  return texts;
+}
+
+std::wstring CWizardTrackEditorPage::TakeTexts() {
   HWND page = Window();
   const LRESULT selected = SendDlgItemMessageW(page, IDC_GENRE, CB_GETCURSEL, 0, 0);
-  if (selected == CB_ERR) return false;
-  const std::wstring key = reinterpret_cast<const wchar_t*>(
-      SendDlgItemMessageW(page, IDC_GENRE, CB_GETITEMDATA, selected, 0));
+  const std::wstring key = selected == CB_ERR
+                               ? std::wstring()
+                               : reinterpret_cast<const wchar_t*>(SendDlgItemMessageW(
+                                     page, IDC_GENRE, CB_GETITEMDATA, selected, 0));
   CWizardInfo& info = *this;
   DiscInfo& disc = info->disc;
-  disc.category = key;
+  if (!key.empty()) disc.category = key;
   const int32_t year = ParseYear(Text(IDC_YEAR, 15));
   disc.tracks.resize(rows_ + 1);
   TrackText& whole = disc.tracks[0];
@@ -311,15 +326,23 @@ bool CWizardTrackEditorPage::Commit() {
     TrackText& track = disc.tracks[n];
     track.artist = Text(ArtistId(n - 1), kTextRoom);
     track.title = Text(TitleId(n - 1), kTextRoom);
-    track.genre = key;
+    if (!key.empty()) track.genre = key;
     track.extendedText.clear();
     track.year = year;
   }
+  return key;
+}
+
+bool CWizardTrackEditorPage::Commit() {
+  if (SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETCURSEL, 0, 0) == CB_ERR) return false;
+  const std::wstring key = TakeTexts();
+  CWizardInfo& info = *this;
+  DiscInfo& disc = info->disc;
   bool complete = true;
   for (const TrackText& entry : disc.tracks)
     complete = complete && !entry.artist.empty() && !entry.title.empty();
   if (complete && info->drive && (disc.source.empty() || ShiftHeld())) {
-    auto session = VOVudoroDession::Create(page, true, L"", info->drive->toc);
+    auto session = VOVudoroDession::Create(Window(), true, L"", info->drive->toc);
     session->SetDiscTracks(key, disc.tracks);
     if (session->SubmitDisc(disc.revision > 0 ? disc.revision + 1 : -1)) disc.source = L"submitted";
   }
@@ -327,3 +350,14 @@ bool CWizardTrackEditorPage::Commit() {
 }
 
 int CWizardTrackEditorPage::OnWizardNext() { return Commit() ? NextPageId(Id()) : -1; }
+
+int CWizardTrackEditorPage::OnWizardBack() {
+  // Unchanged, the page gives back what the wizard state held: the texts it
+  // filled in by itself are nobody's.
+  CWizardInfo& info = *this;
+  if (Shown() == shown_)
+    info->disc = before_;
+  else
+    TakeTexts();
+  return PrevPageId(Id());
+}

@@ -11,7 +11,8 @@
 // album, artist, one genre and one year for the disc, title and artist of
 // every track in rows of edits, four in view at a time. Next takes them into
 // the wizard state and submits complete texts that the database did not
-// deliver (any texts while Shift is held).
+// deliver (any texts while Shift is held). Back keeps the user's edits; texts
+// the page only filled in ("Track n") are not taken for the user's.
 class CWizardTrackEditorPage : public CWizardPageBase {
  public:
   explicit CWizardTrackEditorPage(const CWizardInfo& info);
@@ -23,6 +24,7 @@ class CWizardTrackEditorPage : public CWizardPageBase {
   BOOL OnInitDialog() override;
   int OnSetActive() override;
   int OnWizardNext() override;
+  int OnWizardBack() override;
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
   void SetUpRows();
@@ -33,6 +35,11 @@ class CWizardTrackEditorPage : public CWizardPageBase {
   void PlaceRow(unsigned row, const RECT* slot) const;
   void BringIntoView(unsigned row, HWND edit);
   void CarryDiscArtist();
+  // What the controls show, in a fixed order.
+  std::vector<std::wstring> Shown() const;
+  // The controls' texts into the wizard state (genre and category only when a
+  // genre is chosen); the genre's key, empty when none is.
+  std::wstring TakeTexts();
   bool Commit();
   std::wstring Text(int control, int room) const;
   unsigned MaxTop() const { return rows_ > kRowsInView ? rows_ - kRowsInView : 0; }
@@ -42,4 +49,8 @@ class CWizardTrackEditorPage : public CWizardPageBase {
   unsigned top_ = 0;
   std::wstring previousArtist_;
   std::vector<RowSlot> slots_;
+  // The wizard state's disc before the page filled it in, and what the
+  // controls showed then.
+  DiscInfo before_;
+  std::vector<std::wstring> shown_;
 };

@@ -20,6 +20,8 @@ const LiteralCase kLiteralCases[] = {
     {LR"(raw \n stays{RAW})", L"RAW", L"raw \\n stays"},
     {L"Hello{AFTER} world", L"AFTER", L"Hello"},
     {L"MP3 files|*.mp3|all files|*.*|{FILTER}", L"FILTER", L"MP3 files|*.mp3|all files|*.*|"},
+    {L"txt|{DEFAULT_EXTENSION}", L"DEFAULT_EXTENSION", L"txt"},
+    {L"txt{DEFAULT_EXTENSION}", L"DEFAULT_EXTENSION", L"txt"},
     {L"{ONLY_KEY}", L"ONLY_KEY", L""},
     {L"  spaced  {SPACED}", L"SPACED", L"  spaced  "},
     {L"Narrow text{NARROW}", L"NARROW", L"Narrow text"},

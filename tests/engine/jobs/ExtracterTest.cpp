@@ -171,7 +171,7 @@ TEST_P(ExtracterStart, WritesTheSongsWhicheverEndsFirst) {
 INSTANTIATE_TEST_SUITE_P(Delays, ExtracterStart, testing::Values(0, 1000));
 
 // A second scan of the same file keeps the index, and a second extraction
-// from it begins at once.
+// from it begins at once; a refused start afterwards has no range.
 TEST(Extracter, ExtractsAgainFromTheIndexOfTheFirstScan) {
   const Backup backup({kShortDisc});
   ExtracterData engine;
@@ -187,6 +187,10 @@ TEST(Extracter, ExtractsAgainFromTheIndexOfTheFirstScan) {
     EXPECT_EQ(S_OK, engine.Stop(text));
   }
   EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
+  // A start refused after them reports no range of theirs.
+  ASSERT_GT(engine.ProgressRange(), 0);
+  EXPECT_EQ(E_INVALIDARG, engine.StartExtraction(nullptr, {}, {}, {}, true));
+  EXPECT_EQ(0, engine.ProgressRange());
 }
 
 // A song that cannot be written ends the extraction: the songs before it

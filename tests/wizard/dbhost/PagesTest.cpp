@@ -256,23 +256,69 @@ TEST(SourceDrivePage, NoMatchOrADeclinedChoiceLeadsToTheEditorAndANewDiscStartsE
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(editor, IDC_TRACK_ARTIST + 3)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(editor, IDC_TRACK_SCROLL)));
     EXPECT_EQ(3u, info->disc.tracks.size());
-    // The declined disc is not offered again; the texts the editor set up
-    // for it now stand for the disc.
+    // The declined disc is not offered again. The texts the editor filled in
+    // by itself are nobody's: after Back the disc is still unknown, and Next
+    // leads to the editor again.
     ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
-    EXPECT_TRUE(WaitForLabels(page, L"", L""));
+    EXPECT_TRUE(WaitForLabels(page, L"Unknown", L"Unknown"));
+    EXPECT_TRUE(info->disc.tracks.empty());
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_TRACKEDITOR));
+    EXPECT_EQ(L"Track 2", Text(editor, IDC_TRACK_TITLE + 1));
+    // Edits made before Back are the user's: they stay, and Next passes the
+    // editor by.
+    SetDlgItemTextW(editor, IDC_ARTIST, L"Typed Artist");
+    SetDlgItemTextW(editor, IDC_TRACK_TITLE + 1, L"Typed Song");
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
+    EXPECT_TRUE(WaitForLabels(page, L"Typed Artist", L""));
     ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTDESTFILE));
+    ASSERT_EQ(3u, info->disc.tracks.size());
+    EXPECT_EQ(L"Track 1", info->disc.tracks[1].title);
+    EXPECT_EQ(L"Typed Song", info->disc.tracks[2].title);
+    EXPECT_EQ(L"Typed Artist", info->disc.tracks[2].artist);
     EXPECT_EQ(2u, Count(db, "CreateSession"));
+    EXPECT_EQ(0u, Count(db, "Submit"));
+  });
+}
+
+// Drive E with the band's three tracks (revision 4 in the database), F with
+// the pair's two; the band's query begins with `first`.
+void BandAndPair(VirtualDriveSetup& drives, ScriptedDb& db, const std::string& first = "") {
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}) +
+                  VirtualDisc::ToneDisc("VD-F", 'F', {60, 60}));
+  db.Script("configure 0\nsubmit 0\n" +
+            Disc(3, first + "match Album|Band|rock|00000003|0\n", "Band", "Album") +
+            Disc(2, "match Duo|Pair|folk|00000002|0\n", "Pair", "Duo"));
+}
+
+TEST(SourceDrivePage, AnotherDiscLeavesTheRevisionOfTheTextsAlone) {
+  VirtualDriveSetup drives;
+  ScriptedDb db;
+  BandAndPair(drives, db);
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    HWND page = CurrentPage(sheet);
+    ASSERT_TRUE(WaitForLabels(page, L"Band", L"Album"));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTDESTFILE));
+    EXPECT_EQ(4, info->disc.revision);
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
+    // The other disc is looked up while the state holds the first one's texts.
+    SelectDrive(page, 1);
+    ASSERT_TRUE(WaitForLabels(page, L"Pair", L"Duo"));
+    SelectDrive(page, 0);
+    ASSERT_TRUE(WaitForLabels(page, L"Band", L"Album"));
+    // A forced submission of the first disc's texts is its next revision.
+    CWizardPageBase::KeyState = ShiftDown;
+    EXPECT_EQ(IDD_WIZ97_TRACKEDITOR, PressNextNow(sheet));
+    EXPECT_EQ(IDD_WIZ97_SELECTDESTFILE, PressNextNow(sheet));
+    CWizardPageBase::KeyState = GetAsyncKeyState;
+    EXPECT_EQ(std::vector<std::string>{"Submit 5"}, db.Texts("Submit"));
   });
 }
 
 TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission) {
   VirtualDriveSetup drives;
-  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}) +
-                  VirtualDisc::ToneDisc("VD-F", 'F', {60, 60}));
   ScriptedDb db;
-  db.Script("configure 0\nsubmit 0\n" +
-            Disc(3, "delay 1500\nmatch Album|Band|rock|00000003|0\n", "Band", "Album") +
-            Disc(2, "match Duo|Pair|folk|00000002|0\n", "Pair", "Duo"));
+  BandAndPair(drives, db, "delay 1500\n");
   CWizardInfo info;
   RunSheet(info, [&](HWND sheet) {
     HWND page = CurrentPage(sheet);

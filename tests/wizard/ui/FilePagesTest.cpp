@@ -100,7 +100,7 @@ class DestinationPage : public ripfixture::RipTest {
 
 TEST_F(DestinationPage, OffersTheKnownFoldersAndEstimatesTheSize) {
   info_->quality = 300;
-  const bool firstBackup = info_->mruBackup.GetItems().empty();
+  info_->mruBackup = Settings::MRUList(10, false);  // no backup made before
   RunSheet(info_, [&](HWND sheet) {
     ASSERT_TRUE(JumpTo(sheet, IDD_WIZ97_SELECTDESTFILE));
     HWND combo = Control(sheet, IDC_DEST_FILE);
@@ -109,9 +109,8 @@ TEST_F(DestinationPage, OffersTheKnownFoldersAndEstimatesTheSize) {
                                 L"Desktop"};
     for (int i = 0; i < 5; ++i)
       EXPECT_EQ(std::wstring(folders[i]) + L"\\The Testers - Album.mp3", ItemText(combo, i + 1));
-    if (firstBackup) {
-      EXPECT_EQ(5, SendMessageW(combo, CB_GETCURSEL, 0, 0));
-    }
+    // Without recent backups the newest of the known folders is chosen.
+    EXPECT_EQ(5, SendMessageW(combo, CB_GETCURSEL, 0, 0));
 
     // A stored 300 shows the highest step.
     HWND slider = Control(sheet, IDC_QUALITY);

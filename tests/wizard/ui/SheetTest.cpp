@@ -115,31 +115,38 @@ TEST(WizardSheet, OneDiscRestoreGoesStraightToTheRecorderAndOnToTheEnd) {
   ASSERT_EQ(1u, BackupFiles::Write(path, {{L"Artist", L"Only"}}).size());
   CWizardInfo info;
   info->resultMessage = L"left from before";
-  RunSheet(info, [&](HWND sheet) {
-    GoToOperation(sheet, IDC_OP_RESTORE);
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
-    TypeBackupFile(sheet, path);
-    // The image goes beside the backup: files of its default name in My
-    // Documents, left there by other runs, would be asked about first. The
-    // queue stays empty and the progress page offers Back and Next, on to the
-    // end with the job's text.
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
-    HWND paths = GetDlgItem(CurrentPage(sheet), IDC_IMAGE_PATH);
-    SendMessageW(paths, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SetWindowTextW(PageSheet::ComboEdit(paths), (dir / L"one.cue").c_str());
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
-    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
-    EXPECT_TRUE(info->discQueue.empty());
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_COMPLETE));
-    EXPECT_NE(L"left from before", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
-    EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_FINISH));
-    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
-    EXPECT_EQ(BST_CHECKED,
-              SendMessageW(GetDlgItem(CurrentPage(sheet), IDC_OP_RESTORE), BM_GETCHECK, 0, 0));
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
-    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
-    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTMP3));
-  });
+  // The restore fails with a text of its own.
+  auto failing = [](const CWizardInfo&) {
+    return std::make_unique<ScriptedJob>(false, true, L"The restore failed here");
+  };
+  RunSheet(
+      info,
+      [&](HWND sheet) {
+        GoToOperation(sheet, IDC_OP_RESTORE);
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+        TypeBackupFile(sheet, path);
+        // The image goes beside the backup: files of its default name in My
+        // Documents, left there by other runs, would be asked about first. The
+        // job fails: the queue stays empty and the progress page offers Back
+        // and Next, on to the end with the job's text.
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+        HWND paths = GetDlgItem(CurrentPage(sheet), IDC_IMAGE_PATH);
+        SendMessageW(paths, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SetWindowTextW(PageSheet::ComboEdit(paths), (dir / L"one.cue").c_str());
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
+        EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
+        EXPECT_TRUE(info->discQueue.empty());
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_COMPLETE));
+        EXPECT_EQ(L"The restore failed here", Text(GetDlgItem(CurrentPage(sheet), IDC_RESULT)));
+        EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_FINISH));
+        ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTOP));
+        EXPECT_EQ(BST_CHECKED,
+                  SendMessageW(GetDlgItem(CurrentPage(sheet), IDC_OP_RESTORE), BM_GETCHECK, 0, 0));
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTMP3));
+        ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+        ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTMP3));
+      },
+      failing);
   EXPECT_EQ(OpRestore, info->operation);
 }
 

@@ -1,6 +1,8 @@
 // Starts the program beside this test and walks its wizard the way a user
 // would, from this separate process.
 #include <gtest/gtest.h>
+#include <winsock2.h>
+#include <dbt.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -11,9 +13,12 @@
 #include <thread>
 
 #include "tests/engine/jobs/BackupMaker.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/ui/SheetDriver.h"
+#include "wizard/pages/SelectRecorderPage.h"
+#include "wizard/pages/SelectSourceDrivePage.h"
 #include "wizard/resources/resource.h"
 
 using namespace SheetDriver;
@@ -111,7 +116,14 @@ class Wizard : public ::testing::Test {
     return code;
   }
 
-  std::wstring PageText(int control) { return Text(GetDlgItem(CurrentPage(sheet_), control)); }
+  // A control's text of the page shown, asked of the control: GetWindowText
+  // reads only the caption of another process's window, never an edit's text.
+  std::wstring PageText(int control) {
+    wchar_t text[1024] = L"";
+    SendMessageW(GetDlgItem(CurrentPage(sheet_), control), WM_GETTEXT, 1024,
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+  }
 
   void ChooseOperation(int button) {
     ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTOP));
@@ -147,6 +159,37 @@ class Wizard : public ::testing::Test {
         << page;
   }
 
+  // The source-drive page's artist and title of the disc.
+  bool WaitForLabels(const std::wstring& artist, const std::wstring& title) {
+    return WaitFor(
+        [&] { return PageText(IDC_DISC_ARTIST) == artist && PageText(IDC_DISC_TITLE) == title; });
+  }
+
+  // Types a text into a control of the page shown.
+  void TypeText(int control, const std::wstring& text) {
+    SendMessageW(GetDlgItem(CurrentPage(sheet_), control), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  }
+
+  // The shown page's refresh after its activation or a volume change, taken
+  // at once: the page then sees a changed drive only when the sheet tells it.
+  void TakeRefresh(UINT_PTR timer) { SendMessageW(CurrentPage(sheet_), WM_TIMER, timer, 0); }
+
+  // What the system tells the program's window when a disc goes into a drive
+  // or comes out; handled before the call returns.
+  void Volume(WPARAM event, wchar_t letter) {
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << (letter - L'A'), 0};
+    SendMessageW(sheet_, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume));
+  }
+
+  // Starts a backup of the disc in the drive, on to the track editor, which
+  // comes since nothing knows the disc.
+  void BackUpToTheTrackEditor() {
+    ChooseOperation(IDC_OP_BACKUP);
+    ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+    GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  }
+
   // Walks forward through the pages and back again.
   void Walk(const std::vector<int>& road) {
     for (std::size_t i = 1; i < road.size(); ++i)
@@ -156,9 +199,7 @@ class Wizard : public ::testing::Test {
   // Backs the disc in drive E up into file, from the welcome page to the
   // last one.
   void BackUpTheDiscTo(const std::wstring& file) {
-    ChooseOperation(IDC_OP_BACKUP);
-    ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
-    GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+    ASSERT_NO_FATAL_FAILURE(BackUpToTheTrackEditor());
     Walk({IDD_WIZ97_TRACKEDITOR, IDD_WIZ97_SELECTDESTFILE});
     TypePath(IDC_DEST_FILE, file);
     Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
@@ -237,6 +278,122 @@ TEST_F(Wizard, WalksEachOperationsPagesAndCancelSavesNothing) {
   for (const char* value :
        {"Quality", "NameFormat", "mruBackup", "mruExport", "mruPics", "mruDiscImage"})
     EXPECT_EQ(std::string::npos, settings.find(value)) << value << " in\n" << settings;
+}
+
+// A drive without a disc: the recorder's description without a medium.
+std::string EmptyDrive(char letter) {
+  return std::string("[drive]\nid = VD-") + letter + "\nvolumes = " + letter + ":\\\n";
+}
+
+TEST_F(Wizard, TheSourceDrivePageProbesTheDatabaseHostAndSeesDiscsComeAndGo) {
+  LoopbackHttpServer server;
+  server.Hold();  // the database host takes the request and never answers
+  SetEnvironmentVariableW(L"TAVRIN_TEST_HTTP_PORT", std::to_wstring(server.port()).c_str());
+  VirtualDriveSetup drives;
+  drives.Describe(EmptyDrive('E'));
+  Start();
+  SetEnvironmentVariableW(L"TAVRIN_TEST_HTTP_PORT", nullptr);
+  ChooseOperation(IDC_OP_BACKUP);
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTSOURCEDRIVE));
+  ASSERT_TRUE(WaitFor([&] { return server.requests().size() == 1; }));
+  EXPECT_EQ("GET / HTTP/1.1", server.requests()[0].line);
+  EXPECT_EQ("Velmora Hollick/1.1 TAVRIN/1.0.117.0", server.requests()[0].userAgent);
+
+  // While the request waits the page follows the drive: the sheet hands it
+  // the volume's arrival and removal.
+  EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK));
+  const UINT_PTR refresh = CWizardSelectSourceDrivePage::kRefreshTimer;
+  TakeRefresh(refresh);
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
+  EXPECT_EQ(L"", PageText(IDC_DISC_ARTIST));
+  Volume(DBT_DEVICEARRIVAL, L'E');
+  EXPECT_EQ(L"Unknown", PageText(IDC_DISC_ARTIST));
+  EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK | PSWIZB_NEXT));
+  TakeRefresh(refresh);
+  drives.Describe(EmptyDrive('E'));
+  EXPECT_EQ(L"Unknown", PageText(IDC_DISC_ARTIST));
+  Volume(DBT_DEVICEREMOVECOMPLETE, L'E');
+  EXPECT_EQ(L"", PageText(IDC_DISC_ARTIST));
+  EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK));
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
+  Volume(DBT_DEVICEARRIVAL, L'E');
+  GoOnceLookedUp(IDD_WIZ97_TRACKEDITOR);
+  EXPECT_EQ(1u, server.requests().size());
+
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
+}
+
+TEST_F(Wizard, TheRecorderPageSeesDiscsComeAndGo) {
+  VirtualDriveSetup drives;
+  drives.Describe(EmptyDrive('E'));
+  Start();
+  ChooseOperation(IDC_OP_RESTORE);
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTMP3));
+  TypeBackupFile();
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTRECORDER));
+  // The refresh after the activation would choose the disc image again.
+  const UINT_PTR refresh = CWizardSelectRecorderPage::kRefreshTimer;
+  TakeRefresh(refresh);
+  // The virtual recorder writes raw (its default), so no message says otherwise.
+  HWND recorders = GetDlgItem(CurrentPage(sheet_), IDC_RECORDERS);
+  ASSERT_EQ(2, SendMessageW(recorders, CB_GETCOUNT, 0, 0));
+  SendMessageW(recorders, CB_SETCURSEL, 1, 0);
+  SendMessageW(CurrentPage(sheet_), WM_COMMAND, MAKEWPARAM(IDC_RECORDERS, CBN_SELENDOK),
+               reinterpret_cast<LPARAM>(recorders));
+  EXPECT_EQ(L"No or invalid disc", PageText(IDC_MEDIA_STATUS));
+
+  // The sheet hands the page the volume's arrival and removal; without a
+  // disc to write the choice goes back to the disc image.
+  drives.Describe(EmptyDrive('E') + "medium = cdr\ncapacity = 79:59:74\n");
+  EXPECT_EQ(L"No or invalid disc", PageText(IDC_MEDIA_STATUS));
+  Volume(DBT_DEVICEARRIVAL, L'E');
+  EXPECT_EQ(L"valid empty recordable CD", PageText(IDC_MEDIA_STATUS));
+  EXPECT_EQ(1, SendMessageW(recorders, CB_GETCURSEL, 0, 0));
+  TakeRefresh(refresh);
+  drives.Describe(EmptyDrive('E'));
+  EXPECT_EQ(L"valid empty recordable CD", PageText(IDC_MEDIA_STATUS));
+  Volume(DBT_DEVICEREMOVECOMPLETE, L'E');
+  EXPECT_EQ(0, SendMessageW(recorders, CB_GETCURSEL, 0, 0));
+  EXPECT_EQ(L"", PageText(IDC_MEDIA_STATUS));
+
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
+}
+
+// Where the walk leaves its backup for the host's check of its tag
+// (check-typed-backup.py).
+std::wstring TypedBackupPath() {
+  CreateDirectoryW((Folder() + L"typed-walk").c_str(), nullptr);
+  const std::wstring path = Folder() + L"typed-walk\\typed.mp3";
+  DeleteFileW(path.c_str());
+  return path;
+}
+
+// The track editor's own filling ("Track n", no artist, no album) is not the
+// user's: Back and Next show the editor again. What the user typed is kept,
+// passes the editor by, and goes into the backup.
+TEST_F(Wizard, TheBackupCarriesTheTextsTypedIntoTheTrackEditor) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60}));
+  Start();
+  ASSERT_NO_FATAL_FAILURE(BackUpToTheTrackEditor());
+  EXPECT_EQ(L"Track 2", PageText(IDC_TRACK_TITLE + 1));
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
+  EXPECT_TRUE(WaitForLabels(L"Unknown", L"Unknown"));
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_TRACKEDITOR));
+
+  TypeText(IDC_ARTIST, L"Typed Artist");
+  TypeText(IDC_ALBUM, L"Typed Album");
+  TypeText(IDC_TRACK_TITLE + 1, L"Second Song");
+  ASSERT_TRUE(Go(sheet_, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
+  EXPECT_TRUE(WaitForLabels(L"Typed Artist", L"Typed Album"));
+  ASSERT_TRUE(Go(sheet_, kNext, IDD_WIZ97_SELECTDESTFILE));
+  TypePath(IDC_DEST_FILE, TypedBackupPath());
+  Walk({IDD_WIZ97_SELECTDESTFILE, IDD_WIZ97_ADDIMAGE, IDD_WIZ97_PROGRESS, IDD_WIZ97_COMPLETE});
+  EXPECT_TRUE(WaitForButtons(sheet_, PSWIZB_BACK | PSWIZB_FINISH));
+  ASSERT_TRUE(Press(sheet_, kCancel));
+  EXPECT_EQ(0u, ExitCode());
 }
 
 TEST_F(Wizard, FinishSavesTheSettings) {
