@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "tests/wizard/FixtureFiles.h"
+#include "wizard/coverart/Dib.h"
+#include "wizard/coverart/ImageUtils.h"
+#include "wizard/coverart/Picture.h"
 
 namespace DibTable {
 
@@ -34,9 +37,9 @@ inline std::vector<unsigned char> PackedDib(const std::string& name) {
   return bmp;
 }
 
-// Pictures coming back from JPEG quality 80 may differ by this much in a
-// channel; a shifted or striped picture differs by far more.
-constexpr int kJpegTolerance = 24;
+// The picture's size in every layout.
+constexpr int kWidth = 35;
+constexpr int kHeight = 21;
 
 }  // namespace DibTable
 
@@ -61,3 +64,23 @@ inline int MaxDifference(const std::vector<unsigned char>& a, const std::vector<
   for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
   return worst;
 }
+
+namespace DibTable {
+
+// The pixels ImageMagick read from a table file after the program's own JPEG
+// encoding and decoding: what a cover made from that layout shows, pixel for
+// pixel, when the layout was read right.
+inline std::vector<unsigned char> AsCover(const std::string& name) {
+  const std::vector<unsigned char> rgb = File(name + ".rgb");
+  const SharedBytes dib = DibLayout::Make24(kWidth, kHeight);
+  const uint32_t stride = DibLayout::Stride24(kWidth);
+  for (int y = 0; y < kHeight && rgb.size() == size_t(kWidth) * kHeight * 3; ++y) {
+    unsigned char* row = dib->data() + sizeof(BITMAPINFOHEADER) + (kHeight - 1 - y) * stride;
+    for (int x = 0; x < kWidth; ++x)
+      for (int c = 0; c < 3; ++c) row[x * 3 + c] = rgb[(size_t(y) * kWidth + x) * 3 + 2 - c];
+  }
+  const SharedBytes back = DecodePictureToDib(EncodeJpeg(*dib));
+  return back ? TopDownRgb(*back) : std::vector<unsigned char>();
+}
+
+}  // namespace DibTable
