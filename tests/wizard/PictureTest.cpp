@@ -100,6 +100,18 @@ TEST_F(Pictures, EveryFormatDecodesToTheSamePixelsAsImageMagickReads) {
   }
   // A BMP's resolution is kept.
   EXPECT_EQ(Header(*DecodePictureToDib(ReadFile("bmp300dpi.bmp"))).biXPelsPerMeter, 11811);
+  // A file whose pixels start after 64 of the 256 colours its header counts
+  // keeps those 64 (the picture uses no others).
+  const auto bmp8 = ReadFile("bmp8.bmp");
+  ASSERT_EQ(bmp8.size(), 1078u + 23 * 40);
+  std::vector<unsigned char> shortTable = bmp8;
+  shortTable.erase(shortTable.begin() + 54 + 64 * 4, shortTable.begin() + 1078);
+  const uint32_t pixelsAt = 54 + 64 * 4, colorsUsed = 0;
+  std::memcpy(&shortTable[10], &pixelsAt, 4);
+  std::memcpy(&shortTable[46], &colorsUsed, 4);
+  const SharedBytes fromShortTable = DecodePictureToDib(shortTable);
+  ASSERT_NE(fromShortTable, nullptr);
+  EXPECT_EQ(TopDownRgb(*fromShortTable), ReadFile("pal.rgb"));
 }
 
 TEST_F(Pictures, ClipboardDibsOfAnyLayoutBecomePacked24BitDibs) {

@@ -111,12 +111,11 @@ bool ReadHeader(const void* dib, size_t available, HeaderInfo& out) {
   return true;
 }
 
-bool ReadPicture(const void* dib, size_t available, HeaderInfo& out) {
-  if (!ReadHeader(dib, available, out)) return false;
-  const uint16_t bits = out.bits;
-  const uint32_t compression = out.compression;
-  if (out.planes != 1 || out.height == INT32_MIN) return false;
-  const long long width = out.width, height = std::llabs(out.height);
+bool Drawable(const HeaderInfo& in) {
+  const uint16_t bits = in.bits;
+  const uint32_t compression = in.compression;
+  if (in.planes != 1 || in.height == INT32_MIN) return false;
+  const long long width = in.width, height = std::llabs(in.height);
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
       width * height > kMaxPicturePixels)
     return false;
@@ -125,9 +124,13 @@ bool ReadPicture(const void* dib, size_t available, HeaderInfo& out) {
   const bool rle = (compression == kRle8 && bits == 8) || (compression == kRle4 && bits == 4);
   if (!(compression == kRgb || rle || (compression == kBitFields && (bits == 16 || bits == 32))))
     return false;
-  if (rle && (out.height < 0 || out.sizeImage == 0)) return false;  // bottom-up, sized
-  if (bits <= 8 && out.colors > (1u << bits)) return false;
-  return out.pixelsAt + out.pixelBytes <= available;
+  if (rle && (in.height < 0 || in.sizeImage == 0)) return false;  // bottom-up, sized
+  return bits > 8 || in.colors <= (1u << bits);
+}
+
+bool ReadPicture(const void* dib, size_t available, HeaderInfo& out) {
+  return ReadHeader(dib, available, out) && Drawable(out) &&
+         out.pixelsAt + out.pixelBytes <= available;
 }
 
 }  // namespace DibLayout

@@ -45,10 +45,14 @@ struct HeaderInfo {
 // or a profile that overlaps header or table.
 bool ReadHeader(const void* dib, size_t available, HeaderInfo& out);
 
-// ReadHeader for a bitmap that can be drawn: one plane, a depth of 1, 4, 8,
-// 16, 24 or 32 bits with an uncompressed, bit-field or matching RLE layout,
-// sides and pixel count within the picture limits, at most 2^bits colours for
-// 8 bits and less, and every part up to the pixels' end within `available`.
+// Whether the header describes a bitmap that can be drawn: one plane, a depth
+// of 1, 4, 8, 16, 24 or 32 bits with an uncompressed, bit-field or matching
+// (bottom-up, sized) RLE layout, sides and pixel count within the picture
+// limits, and at most 2^bits colours for 8 bits and less.
+bool Drawable(const HeaderInfo& header);
+
+// ReadHeader for a drawable bitmap whose every part, up to the pixels' end,
+// lies within `available`.
 bool ReadPicture(const void* dib, size_t available, HeaderInfo& out);
 
 }  // namespace DibLayout

@@ -91,13 +91,17 @@ SharedBytes DecodeBmp(const std::vector<unsigned char>& bytes) {
   const unsigned char* dib = &bytes[kFileHeaderBytes];
   const size_t dibBytes = bytes.size() - kFileHeaderBytes;
   DibLayout::HeaderInfo layout;
-  if (!DibLayout::ReadPicture(dib, dibBytes, layout)) return nullptr;
+  if (!DibLayout::ReadHeader(dib, dibBytes, layout) || !DibLayout::Drawable(layout)) return nullptr;
   // The file header says where the pixels are; without it they lie as in a
-  // packed bitmap.
+  // packed bitmap. A table cut short by the pixels keeps the entries before them.
   const uint64_t at = pixelsAt ? pixelsAt - uint64_t(kFileHeaderBytes) : layout.pixelsAt;
-  if ((pixelsAt && pixelsAt < kFileHeaderBytes) || at < layout.tableEnd ||
+  if ((pixelsAt && pixelsAt < kFileHeaderBytes) || at < layout.tableAt ||
       at + layout.pixelBytes > dibBytes)
     return nullptr;
+  if (at < layout.tableEnd) {
+    layout.colors = uint32_t((at - layout.tableAt) / layout.entryBytes);
+    layout.tableEnd = at;
+  }
   Info info;
   MakeInfo(layout, dib, info);
   return Render(info, dib + at);
