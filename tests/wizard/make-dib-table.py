@@ -3,7 +3,8 @@
 readers take, and what ImageMagick decodes from each (top-down RGB, 8 bits per
 channel). Every file is a 14-byte file header followed by the packed DIB as a
 clipboard, a drop or a scanner gives it: the pixels lie where a reader of the
-packed block must find them, and bfOffBits points there for ImageMagick.
+packed block must find them, and bfOffBits points there for ImageMagick. The
+script stops when ImageMagick reads another picture than the one written.
 
 Usage: make-dib-table.py <folder>; the names are written to <folder>/dibs.txt.
 """
@@ -98,6 +99,23 @@ def pixel_value(seed, bits, masks, palette):
     return value
 
 
+def colour_of(seed, bits, masks, palette):
+    """The colour a pixel stands for: as stored, 5 or 6 bits widened by
+    repeating their top bits."""
+    if bits <= 8:
+        return palette[seed % len(palette)]
+    value = pixel_value(seed, bits, masks, palette)
+    if bits in (24, 32):
+        return ((value >> 16) & 255, (value >> 8) & 255, value & 255)
+    channels = []
+    for mask in masks or MASKS_555:
+        shift = (mask & -mask).bit_length() - 1
+        width = bin(mask).count("1")
+        c = (value & mask) >> shift
+        channels.append((c << (8 - width)) | (c >> (2 * width - 8)))
+    return tuple(channels)
+
+
 def write_case(folder, name, spec, rng):
     header_size, bits, masks, entries, top_down, profile = spec
     core = header_size == 12
@@ -156,8 +174,13 @@ def write_case(folder, name, spec, rng):
     path = os.path.join(folder, name + ".bmp")
     with open(path, "wb") as f:
         f.write(file_header + dib)
-    subprocess.run(["convert", path, "-depth", "8", "rgb:" + os.path.join(folder, name + ".rgb")],
-                   check=True)
+    rgb = os.path.join(folder, name + ".rgb")
+    subprocess.run(["convert", path, "-depth", "8", "rgb:" + rgb], check=True)
+    # ImageMagick must read what was written, or the table proves nothing.
+    meant = bytes(c for row in image for seed in row for c in colour_of(seed, bits, masks, palette))
+    with open(rgb, "rb") as f:
+        if f.read() != meant:
+            sys.exit(name + ": ImageMagick reads another picture")
 
 
 def main():
