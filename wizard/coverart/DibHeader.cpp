@@ -125,7 +125,8 @@ bool Drawable(const HeaderInfo& in) {
   if (!(compression == kRgb || rle || (compression == kBitFields && (bits == 16 || bits == 32))))
     return false;
   if (rle && (in.height < 0 || in.sizeImage == 0)) return false;  // bottom-up, sized
-  return bits > 8 || in.colors <= (1u << bits);
+  // Deeper bitmaps may carry a table for palette displays, of 256 colours at most.
+  return in.colors <= (bits > 8 ? 256u : 1u << bits);
 }
 
 bool ReadPicture(const void* dib, size_t available, HeaderInfo& out) {

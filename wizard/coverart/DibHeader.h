@@ -48,7 +48,7 @@ bool ReadHeader(const void* dib, size_t available, HeaderInfo& out);
 // Whether the header describes a bitmap that can be drawn: one plane, a depth
 // of 1, 4, 8, 16, 24 or 32 bits with an uncompressed, bit-field or matching
 // (bottom-up, sized) RLE layout, sides and pixel count within the picture
-// limits, and at most 2^bits colours for 8 bits and less.
+// limits, and at most 2^bits colours for 8 bits and less, 256 for more.
 bool Drawable(const HeaderInfo& header);
 
 // ReadHeader for a drawable bitmap whose every part, up to the pixels' end,
