@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "tests/wizard/DibTable.h"
 #include "tests/wizard/FixtureFiles.h"
 #include "wizard/coverart/CoverImage.h"
 #include "wizard/coverart/ImageUtils.h"
@@ -26,27 +27,6 @@ void WriteFile(const std::string& name, const std::vector<unsigned char>& bytes)
 
 const BITMAPINFOHEADER& Header(const std::vector<unsigned char>& dib) {
   return *reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
-}
-
-// The DIB's pixels as top-down RGB, as ImageMagick writes "rgb:".
-std::vector<unsigned char> TopDownRgb(const std::vector<unsigned char>& dib) {
-  const BITMAPINFOHEADER& h = Header(dib);
-  const int w = h.biWidth, rows = std::abs(h.biHeight);
-  const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-  std::vector<unsigned char> rgb;
-  for (int y = 0; y < rows; ++y) {
-    const unsigned char* row =
-        dib.data() + h.biSize + size_t(h.biHeight > 0 ? rows - 1 - y : y) * stride;
-    for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
-  }
-  return rgb;
-}
-
-int MaxDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
-  if (a.size() != b.size()) return 256;
-  int worst = 0;
-  for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
-  return worst;
 }
 
 class Pictures : public ::testing::Test {
@@ -120,6 +100,18 @@ TEST_F(Pictures, EveryFormatDecodesToTheSamePixelsAsImageMagickReads) {
   }
   // A BMP's resolution is kept.
   EXPECT_EQ(Header(*DecodePictureToDib(ReadFile("bmp300dpi.bmp"))).biXPelsPerMeter, 11811);
+  // A file whose pixels start after 64 of the 256 colours its header counts
+  // keeps those 64 (the picture uses no others).
+  const auto bmp8 = ReadFile("bmp8.bmp");
+  ASSERT_EQ(bmp8.size(), 1078u + 23 * 40);
+  std::vector<unsigned char> shortTable = bmp8;
+  shortTable.erase(shortTable.begin() + 54 + 64 * 4, shortTable.begin() + 1078);
+  const uint32_t pixelsAt = 54 + 64 * 4, colorsUsed = 0;
+  std::memcpy(&shortTable[10], &pixelsAt, 4);
+  std::memcpy(&shortTable[46], &colorsUsed, 4);
+  const SharedBytes fromShortTable = DecodePictureToDib(shortTable);
+  ASSERT_NE(fromShortTable, nullptr);
+  EXPECT_EQ(TopDownRgb(*fromShortTable), ReadFile("pal.rgb"));
 }
 
 TEST_F(Pictures, ClipboardDibsOfAnyLayoutBecomePacked24BitDibs) {
@@ -145,6 +137,125 @@ TEST_F(Pictures, ClipboardDibsOfAnyLayoutBecomePacked24BitDibs) {
   // A block shorter than its header says is refused.
   EXPECT_EQ(NormalizeDib(topDown.data(), topDown.size() - 1), nullptr);
   EXPECT_EQ(NormalizeDib(topDown.data(), 39), nullptr);
+}
+
+// Every layout of the table, as a clipboard or a drop hands it over and as a
+// BMP file, gives the pixels ImageMagick reads from the file.
+TEST_F(Pictures, PackedDibsOfEveryLayoutGiveImageMagicksPixels) {
+  const std::vector<std::string> names = DibTable::Names();
+  ASSERT_GE(names.size(), 20u);
+  for (const std::string& name : names) {
+    const std::vector<unsigned char> expected = DibTable::File(name + ".rgb");
+    const std::vector<unsigned char> dib = DibTable::PackedDib(name);
+    const SharedBytes normal = NormalizeDib(dib.data(), dib.size());
+    ASSERT_NE(normal, nullptr) << name;
+    EXPECT_EQ(Header(*normal).biHeight, DibTable::kHeight) << name;
+    EXPECT_EQ(TopDownRgb(*normal), expected) << name;
+    const SharedBytes decoded = DecodePictureToDib(DibTable::File(name + ".bmp"));
+    ASSERT_NE(decoded, nullptr) << name;
+    EXPECT_EQ(TopDownRgb(*decoded), expected) << name;
+    // Prepared as a scanned cover: no border on these mid tones, no stated
+    // resolution, so only the JPEG encoding stands between.
+    const SharedBytes cover = DecodePictureToDib(PrepareScannedImage(dib, 3780));
+    ASSERT_NE(cover, nullptr) << name;
+    EXPECT_EQ(TopDownRgb(*cover), DibTable::AsCover(name)) << name;
+  }
+}
+
+// Bytes placed flush against an inaccessible page: a read past their end
+// faults at once.
+class GuardedBytes {
+ public:
+  explicit GuardedBytes(const std::vector<unsigned char>& bytes) {
+    const size_t page = 4096, pages = (bytes.size() + page - 1) / page + 1;
+    base_ = static_cast<unsigned char*>(
+        VirtualAlloc(nullptr, pages * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    VirtualProtect(base_ + (pages - 1) * page, page, PAGE_NOACCESS, &old);
+    data_ = base_ + (pages - 1) * page - bytes.size();
+    if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
+  }
+  ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
+  GuardedBytes(const GuardedBytes&) = delete;
+  GuardedBytes& operator=(const GuardedBytes&) = delete;
+  const unsigned char* data() const { return data_; }
+
+ private:
+  unsigned char* base_;
+  unsigned char* data_;
+};
+
+// A cut block never reads past its end and gives nothing or the whole
+// picture (a colour profile after the pixels may go); damaged headers give
+// nothing or a picture that holds together.
+TEST_F(Pictures, CutAndDamagedDibsOfEveryLayoutStayInTheirBlock) {
+  std::mt19937 random(14);
+  for (const std::string& name : DibTable::Names()) {
+    const std::vector<unsigned char> dib = DibTable::PackedDib(name);
+    const SharedBytes whole = NormalizeDib(dib.data(), dib.size());
+    ASSERT_NE(whole, nullptr) << name;
+    for (size_t cut = 0; cut < dib.size(); cut += 1 + cut / 8) {
+      GuardedBytes part(std::vector<unsigned char>(dib.begin(), dib.begin() + cut));
+      const SharedBytes normal = NormalizeDib(part.data(), cut);
+      if (normal) {
+        EXPECT_EQ(*normal, *whole) << name << " cut at " << cut;
+      }
+    }
+    // The header, masks and table, damaged.
+    for (int round = 0; round < 60; ++round) {
+      auto bad = dib;
+      const int changes = 1 + int(random() % 4);
+      for (int i = 0; i < changes; ++i) bad[random() % 160] = (unsigned char)random();
+      GuardedBytes guarded(bad);
+      const SharedBytes normal = NormalizeDib(guarded.data(), bad.size());
+      if (normal) {
+        const BITMAPINFOHEADER& h = Header(*normal);
+        EXPECT_EQ(normal->size(),
+                  40 + size_t(h.biHeight) * ((size_t(h.biWidth) * 3 + 3) & ~size_t(3)))
+            << name << " round " << round;
+      }
+    }
+  }
+}
+
+// The resolution JPEG and PNG files state comes with their pixels; GIFs and
+// files that state none or only an aspect ratio give 0.
+TEST_F(Pictures, DecodedPicturesCarryTheResolutionOfTheFile) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    LONG x, y;
+  };
+  const Case cases[] = {
+      {"JFIF 300 dpi", ReadFile("jpeg300dpi.jpg"), 11811, 11811},
+      {"JFIF 118 x 59 per cm", ReadFile("jpegdpcm.jpg"), 11800, 5900},
+      {"JFIF aspect only", ReadFile("jpeg.jpg"), 0, 0},
+      {"Exif per inch, Motorola order", ReadFile("jpegexifinch.jpg"), 11811, 11811},
+      {"Exif per cm, Intel order", ReadFile("jpegexifcm.jpg"), 30000, 30000},
+      {"Exif without a unit", ReadFile("jpegexifnounit.jpg"), 0, 0},
+      {"JFIF before Exif", ReadFile("jpegjfifexif.jpg"), 11811, 11811},
+      {"pHYs 300 dpi", ReadFile("png300dpi.png"), 11811, 11811},
+      {"pHYs aspect only", ReadFile("pngaspect.png"), 0, 0},
+      {"no pHYs", ReadFile("png8.png"), 0, 0},
+      {"GIF", ReadFile("gif.gif"), 0, 0},
+  };
+  for (const Case& c : cases) {
+    const SharedBytes dib = DecodePictureToDib(c.bytes);
+    ASSERT_NE(dib, nullptr) << c.name;
+    EXPECT_EQ(Header(*dib).biXPelsPerMeter, c.x) << c.name;
+    EXPECT_EQ(Header(*dib).biYPelsPerMeter, c.y) << c.name;
+  }
+  // Held Shift prepares a picture as a scanned cover: one stating 300 dpi is
+  // brought to 96 dpi, one stating nothing keeps its pixel size.
+  for (const char* file : {"jpeg300dpi.jpg", "png300dpi.png", "jpeg.jpg", "png8.png"}) {
+    const bool stated = std::strstr(file, "300") != nullptr;
+    const auto jpeg = PrepareScannedImage(*DecodePictureToDib(ReadFile(file)), 3780);
+    const SharedBytes back = DecodePictureToDib(jpeg);
+    ASSERT_NE(back, nullptr) << file;
+    EXPECT_EQ(Header(*back).biWidth, stated ? 37 * 3780 / 11811 : 37) << file;
+    EXPECT_EQ(Header(*back).biHeight, stated ? 23 * 3780 / 11811 : 23) << file;
+    EXPECT_EQ(Header(*back).biXPelsPerMeter, 3780) << file;
+  }
 }
 
 TEST_F(Pictures, CoverPicturesAreKeptAsJpegsAtQuality80) {

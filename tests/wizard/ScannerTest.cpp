@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
+#include "tests/wizard/DibTable.h"
 #include "tests/wizard/FixtureFiles.h"
+#include "wizard/coverart/ImageUtils.h"
 #include "wizard/coverart/Picture.h"
 #include "wizard/coverart/WiaWrap.h"
 
@@ -180,6 +182,48 @@ TEST_F(Scanner, LayoutsDepthsAndBufferSizes) {
     EXPECT_EQ(*got, *want) << c.name;
     EXPECT_NE(scanner_.Log().find(std::string("buffer=") + c.buffer + " "), std::string::npos)
         << c.name;
+  }
+}
+
+// Every layout of the DIB table as a scanned page, as stored and (for
+// bottom-up pages) with the height left open: the page's bitmap and the cover
+// made from it, read as the add-images page reads a scan, show ImageMagick's
+// pixels.
+TEST_F(Scanner, PagesOfEveryDibLayoutKeepTheirPixels) {
+  const std::vector<std::string> names = DibTable::Names();
+  ASSERT_GE(names.size(), 20u);
+  for (const std::string& name : names) {
+    const std::vector<unsigned char> source = DibTable::File(name + ".bmp");
+    ASSERT_GT(source.size(), 54u) << name;
+    const bool core = source[14] == sizeof(BITMAPCOREHEADER);
+    LONG height = 0;
+    std::memcpy(&height, &source[22], sizeof height);
+    for (const char* layout : {"memorybmp", "noheight"}) {
+      const bool stored = std::strcmp(layout, "memorybmp") == 0;
+      if (!stored && (core || height < 0)) continue;  // the scanner turns bottom-up rows only
+      char path[MAX_PATH];
+      GetFullPathNameA((DibTable::kDir + name + ".bmp").c_str(), MAX_PATH, path, nullptr);
+      scanner_.Describe(
+          OneScanner({std::string("page = ") + path + "\nlayout = " + layout + "\n"}));
+      Pages pages;
+      ASSERT_EQ(Scan(pages), S_OK) << name << " " << layout;
+      ASSERT_EQ(pages.count, 1);
+      const std::vector<unsigned char> page = pages.Bytes(0);
+      if (stored) {
+        EXPECT_EQ(page, source) << name;
+      }
+      BITMAPFILEHEADER file;
+      ASSERT_GE(page.size(), sizeof file);
+      std::memcpy(&file, page.data(), sizeof file);
+      ASSERT_LE(file.bfSize, page.size()) << name << " " << layout;
+      const std::vector<unsigned char> dib(page.begin() + sizeof file, page.begin() + file.bfSize);
+      const SharedBytes normal = NormalizeDib(dib.data(), dib.size());
+      ASSERT_NE(normal, nullptr) << name << " " << layout;
+      EXPECT_EQ(TopDownRgb(*normal), DibTable::File(name + ".rgb")) << name << " " << layout;
+      const SharedBytes cover = DecodePictureToDib(PrepareScannedImage(dib, 3780));
+      ASSERT_NE(cover, nullptr) << name << " " << layout;
+      EXPECT_EQ(TopDownRgb(*cover), DibTable::AsCover(name)) << name << " " << layout;
+    }
   }
 }
 

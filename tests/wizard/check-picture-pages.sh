@@ -18,6 +18,7 @@ done
 expect added-0.jpg '%m %wx%h' 'JPEG 37x23'
 expect pasted.jpg '%m %Q %wx%h' 'JPEG 80 6x4'
 expect shift-prepared.jpg '%m %Q %x' 'JPEG 80 96'
+expect shift-jpeg300dpi.jpg '%m %Q %x %wx%h' 'JPEG 80 96 11x7'
 # The first of the two scanned pages.
 expect scanned.jpg '%m %Q %wx%h' 'JPEG 80 123x77'
 for f in front a.b single; do

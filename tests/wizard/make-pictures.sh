@@ -3,6 +3,7 @@
 # picture in every format the decoders take, and the RGB bytes each must
 # decode to (top-down, 8 bits per channel), as ImageMagick reads them.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 rm -rf "$out" && mkdir -p "$out/out"
 cd "$out"
@@ -27,3 +28,16 @@ convert src.png -compress lzw tifflzw.tif
 convert src.png -quality 92 jpeg.jpg
 convert src.png -quality 92 -interlace Plane jpegprog.jpg
 for j in jpeg jpegprog; do convert $j.jpg -depth 8 rgb:$j.rgb; done
+# Stated resolutions: 300 dpi, 118 x 59 dots per cm, a PNG pHYs of 300 dpi
+# (11811 per metre) and one that gives only the aspect ratio.
+convert src.png -quality 92 -density 300 -units PixelsPerInch jpeg300dpi.jpg
+convert src.png -quality 92 -density 118x59 -units PixelsPerCentimeter jpegdpcm.jpg
+convert src.png -density 300 -units PixelsPerInch PNG24:png300dpi.png
+convert src.png -density 72 -units undefined PNG24:pngaspect.png
+# Exif resolutions behind a JFIF segment without one (ImageMagick reads 300 per
+# inch, 300 per cm, and no unit), and behind one with 300 dpi.
+add_exif=$here/add-exif.py
+python3 "$add_exif" jpeg.jpg jpegexifinch.jpg MM 2
+python3 "$add_exif" jpeg.jpg jpegexifcm.jpg II 3
+python3 "$add_exif" jpeg.jpg jpegexifnounit.jpg II 1
+python3 "$add_exif" jpeg300dpi.jpg jpegjfifexif.jpg II 3

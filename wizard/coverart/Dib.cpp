@@ -1,7 +1,8 @@
 #include "wizard/coverart/Dib.h"
 
-#include <cstdlib>
 #include <cstring>
+
+#include "wizard/coverart/DibHeader.h"
 
 namespace DibLayout {
 
@@ -23,14 +24,12 @@ SharedBytes Make24(int width, int height, LONG xPelsPerMeter, LONG yPelsPerMeter
 }
 
 const BITMAPINFOHEADER* Check24(const std::vector<unsigned char>& dib) {
-  if (dib.size() < sizeof(BITMAPINFOHEADER)) return nullptr;
-  const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
-  if (h->biSize != sizeof *h || h->biBitCount != 24 || h->biCompression != BI_RGB ||
-      h->biPlanes != 1 || h->biWidth <= 0 || h->biWidth > kMaxPictureSide || h->biHeight == 0 ||
-      std::llabs(h->biHeight) > kMaxPictureSide)
+  HeaderInfo layout;
+  if (!ReadPicture(dib.data(), dib.size(), layout) ||
+      layout.headerBytes != sizeof(BITMAPINFOHEADER) || layout.bits != 24 ||
+      layout.compression != BI_RGB || layout.pixelsAt != layout.headerBytes)
     return nullptr;
-  const uint64_t rows = uint64_t(std::llabs(h->biHeight)) * Stride24(h->biWidth);
-  return rows <= dib.size() - sizeof *h ? h : nullptr;
+  return reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
 }
 
 }  // namespace DibLayout

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "wizard/coverart/Dib.h"
+#include "wizard/coverart/DibHeader.h"
+#include "wizard/coverart/PictureDensity.h"
 #include <stb/stb_image.h>
 
 namespace {
@@ -28,82 +30,39 @@ struct Info {
   RGBQUAD colors[256];
 };
 
-// Reads a DIB header of any version (core headers converted) into `out` with
-// its colour table or bit-field masks; `tableBytes` is how much the table or
-// masks take after the header in the source. False when the header does not hold up.
-bool ReadHeader(const unsigned char* dib, size_t size, Info& out, size_t& headerBytes,
-                size_t& tableBytes) {
+// The 40-byte header GDI is given for a bitmap of any header version, with
+// its colour table or bit-field masks.
+void MakeInfo(const DibLayout::HeaderInfo& in, const unsigned char* dib, Info& out) {
   std::memset(&out, 0, sizeof out);
-  if (size < 4) return false;
-  headerBytes = Read32(dib);
   BITMAPINFOHEADER& h = out.header;
-  const bool core = headerBytes == sizeof(BITMAPCOREHEADER);
-  if (core) {
-    if (size < headerBytes) return false;
-    BITMAPCOREHEADER c;
-    std::memcpy(&c, dib, sizeof c);
-    h.biWidth = c.bcWidth;
-    h.biHeight = c.bcHeight;
-    h.biPlanes = c.bcPlanes;
-    h.biBitCount = c.bcBitCount;
-  } else {
-    if (headerBytes < sizeof(BITMAPINFOHEADER) || headerBytes > 1024 || size < headerBytes)
-      return false;
-    std::memcpy(&h, dib, sizeof h);
-  }
   h.biSize = sizeof h;
-  const int bpp = h.biBitCount;
-  const bool bitFields = h.biCompression == BI_BITFIELDS;
-  if (h.biPlanes != 1 || h.biHeight == LONG(0x80000000) ||
-      !SideOk(h.biWidth, std::llabs(h.biHeight)))
-    return false;
-  if (!(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32)) return false;
-  const bool rle = h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4;
-  if (!(h.biCompression == BI_RGB || (h.biCompression == BI_RLE8 && bpp == 8) ||
-        (h.biCompression == BI_RLE4 && bpp == 4) || (bitFields && (bpp == 16 || bpp == 32))))
-    return false;
-  if (rle && h.biHeight < 0) return false;  // compressed bitmaps are bottom-up
-  size_t colors = 0;
-  if (bpp <= 8) {
-    if (h.biClrUsed > (1u << bpp)) return false;
-    colors = h.biClrUsed ? h.biClrUsed : (1u << bpp);
-  } else if (h.biClrUsed > 256) {
-    return false;  // an optional table of more than 256 colours
+  h.biWidth = in.width;
+  h.biHeight = in.height;
+  h.biPlanes = 1;
+  h.biBitCount = in.bits;
+  h.biCompression = in.compression;
+  h.biSizeImage = in.rowBytes ? 0 : in.sizeImage;  // only compressed pixels need it
+  h.biXPelsPerMeter = in.xPelsPerMeter;
+  h.biYPelsPerMeter = in.yPelsPerMeter;
+  if (in.compression == BI_BITFIELDS) {
+    std::memcpy(out.colors, in.masks, sizeof in.masks);
+  } else if (in.bits <= 8) {
+    // Tables of deeper bitmaps are only hints for palette displays.
+    h.biClrUsed = in.colors;
+    const unsigned char* table = dib + in.tableAt;
+    for (size_t i = 0; i < in.colors; ++i) {
+      out.colors[i].rgbBlue = table[i * in.entryBytes];
+      out.colors[i].rgbGreen = table[i * in.entryBytes + 1];
+      out.colors[i].rgbRed = table[i * in.entryBytes + 2];
+    }
   }
-  const size_t entry = core ? sizeof(RGBTRIPLE) : sizeof(RGBQUAD);
-  tableBytes = colors * entry;
-  if (bitFields) {
-    // The masks follow a 40-byte header; later headers hold them.
-    const unsigned char* masks = dib + (headerBytes == sizeof h ? headerBytes : 40);
-    if (headerBytes == sizeof h) tableBytes += 12;
-    if (size < 40 + 12) return false;
-    std::memcpy(out.colors, masks, 12);
-    h.biClrUsed = 0;
-    colors = 0;
-  }
-  if (size < headerBytes + tableBytes) return false;
-  const unsigned char* table = dib + headerBytes;
-  for (size_t i = 0; i < colors && bpp <= 8; ++i) {
-    out.colors[i].rgbBlue = table[i * entry];
-    out.colors[i].rgbGreen = table[i * entry + 1];
-    out.colors[i].rgbRed = table[i * entry + 2];
-  }
-  h.biClrUsed = bpp <= 8 ? DWORD(colors) : 0;
-  return true;
 }
 
 // Draws the pixels through GDI into a new 24-bit bottom-up DIB.
-SharedBytes Render(Info& info, const unsigned char* bits, size_t bitsBytes) {
+SharedBytes Render(Info& info, const unsigned char* bits) {
   BITMAPINFOHEADER& h = info.header;
   const int width = h.biWidth;
   const int height = int(std::llabs(h.biHeight));
-  if (h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4) {
-    if (h.biSizeImage == 0 || h.biSizeImage > bitsBytes) return nullptr;
-  } else {
-    const uint64_t stride = (uint64_t(width) * h.biBitCount + 31) / 32 * 4;
-    if (stride * height > bitsBytes) return nullptr;
-    h.biSizeImage = 0;
-  }
   SharedBytes out = DibLayout::Make24(width, height, h.biXPelsPerMeter, h.biYPelsPerMeter);
   BITMAPINFO target = {};
   std::memcpy(&target.bmiHeader, out->data(), sizeof(BITMAPINFOHEADER));
@@ -131,16 +90,24 @@ SharedBytes DecodeBmp(const std::vector<unsigned char>& bytes) {
   const uint32_t pixelsAt = Read32(&bytes[10]);
   const unsigned char* dib = &bytes[kFileHeaderBytes];
   const size_t dibBytes = bytes.size() - kFileHeaderBytes;
+  DibLayout::HeaderInfo layout;
+  if (!DibLayout::ReadHeader(dib, dibBytes, layout) || !DibLayout::Drawable(layout)) return nullptr;
+  // The file header says where the pixels are; without it they lie as in a
+  // packed bitmap. A table cut short by the pixels keeps the entries before them.
+  const uint64_t at = pixelsAt ? pixelsAt - uint64_t(kFileHeaderBytes) : layout.pixelsAt;
+  if ((pixelsAt && pixelsAt < kFileHeaderBytes) || at < layout.tableAt ||
+      at + layout.pixelBytes > dibBytes)
+    return nullptr;
+  if (at < layout.tableEnd) {
+    layout.colors = uint32_t((at - layout.tableAt) / layout.entryBytes);
+    layout.tableEnd = at;
+  }
   Info info;
-  size_t headerBytes = 0, tableBytes = 0;
-  if (!ReadHeader(dib, dibBytes, info, headerBytes, tableBytes)) return nullptr;
-  // The file header says where the pixels are; without it they follow the table.
-  size_t at = pixelsAt ? pixelsAt : kFileHeaderBytes + headerBytes + tableBytes;
-  if (at < kFileHeaderBytes + headerBytes || at >= bytes.size()) return nullptr;
-  return Render(info, &bytes[at], bytes.size() - at);
+  MakeInfo(layout, dib, info);
+  return Render(info, dib + at);
 }
 
-SharedBytes DecodeWithStb(const std::vector<unsigned char>& bytes) {
+SharedBytes DecodeWithStb(const std::vector<unsigned char>& bytes, int format) {
   if (bytes.size() > 0x7FFFFFFF) return nullptr;
   const int length = int(bytes.size());
   int width = 0, height = 0, channels = 0;
@@ -149,7 +116,8 @@ SharedBytes DecodeWithStb(const std::vector<unsigned char>& bytes) {
     return nullptr;
   unsigned char* rgb = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 3);
   if (!rgb) return nullptr;
-  SharedBytes dib = DibLayout::Make24(width, height);
+  const PictureDensity::Density density = PictureDensity::Read(bytes, format);
+  SharedBytes dib = DibLayout::Make24(width, height, density.xPelsPerMeter, density.yPelsPerMeter);
   const uint32_t stride = DibLayout::Stride24(width);
   for (int y = 0; y < height; ++y) {
     const unsigned char* from = rgb + size_t(y) * width * 3;
@@ -198,15 +166,14 @@ SharedBytes DecodePictureToDib(const std::vector<unsigned char>& bytes) {
     case FormatTiff:
       return DecodeTiff(bytes);
     default:
-      return DecodeWithStb(bytes);
+      return DecodeWithStb(bytes, format);
   }
 }
 
 SharedBytes NormalizeDib(const unsigned char* dib, size_t size) {
+  DibLayout::HeaderInfo layout;
+  if (!DibLayout::ReadPicture(dib, size, layout)) return nullptr;
   Info info;
-  size_t headerBytes = 0, tableBytes = 0;
-  if (!dib || !ReadHeader(dib, size, info, headerBytes, tableBytes)) return nullptr;
-  const size_t at = headerBytes + tableBytes;
-  if (at >= size) return nullptr;
-  return Render(info, dib + at, size - at);
+  MakeInfo(layout, dib, info);
+  return Render(info, dib + layout.pixelsAt);
 }

@@ -2,11 +2,11 @@
 #include <windows.h>
 #include <wincodec.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "common/ComPtr.h"
 #include "wizard/coverart/Dib.h"
+#include "wizard/coverart/PictureDensity.h"
 
 SharedBytes DecodeTiff(const std::vector<unsigned char>& bytes);
 
@@ -36,10 +36,8 @@ SharedBytes DecodeTiff(const std::vector<unsigned char>& bytes) {
     return nullptr;
   double dpiX = 0, dpiY = 0;
   frame->GetResolution(&dpiX, &dpiY);
-  auto ppm = [](double dpi) {
-    return dpi > 0 && dpi < 100000 ? LONG(std::lround(dpi / 0.0254)) : 0;
-  };
-  SharedBytes dib = DibLayout::Make24(int(width), int(height), ppm(dpiX), ppm(dpiY));
+  SharedBytes dib = DibLayout::Make24(int(width), int(height), PictureDensity::FromDpi(dpiX),
+                                      PictureDensity::FromDpi(dpiY));
   const UINT stride = DibLayout::Stride24(int(width));
   for (UINT y = 0; y < height; ++y) {
     const WICRect row = {0, INT(y), INT(width), 1};

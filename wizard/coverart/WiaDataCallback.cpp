@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/Localizer.h"
+#include "wizard/coverart/DibHeader.h"
 #include "wizard/coverart/Picture.h"
 #include "wizard/coverart/WiaWrap.h"
 
@@ -46,16 +47,8 @@ HRESULT WithBytes(IStream* stream, Use use) {
 
 // Whether the DIB's header leaves its height to be found from the data.
 bool DibHeightUnknown(const unsigned char* dib, size_t size) {
-  const ULONG header = DibHeaderSize(dib, size);
-  if (!header) return false;
-  if (header == sizeof(BITMAPCOREHEADER)) {
-    WORD height;
-    std::memcpy(&height, dib + offsetof(BITMAPCOREHEADER, bcHeight), sizeof height);
-    return height == 0;
-  }
-  LONG height;
-  std::memcpy(&height, dib + offsetof(BITMAPINFOHEADER, biHeight), sizeof height);
-  return height == 0;
+  DibLayout::HeaderInfo layout;
+  return DibLayout::ReadHeader(dib, size, layout) && layout.height == 0;
 }
 
 }  // namespace

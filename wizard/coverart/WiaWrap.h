@@ -101,7 +101,7 @@ class CDataCallback : public IWiaDataCallback {
 HRESULT GetIntProperty(IWiaPropertyStorage* storage, const PROPSPEC& spec, LONG* value);
 
 // Sizes of a packed DIB (the header's first field is its size) of which
-// `available` bytes can be read. A header size other than 12, 40, 108 or 124,
+// `available` bytes can be read. A header size other than 12, 40, 52, 56, 108 or 124,
 // or a header that does not fit, is no DIB: the functions give 0 or false.
 ULONG DibHeaderSize(const void* dib, size_t available);
 ULONG DibRowBytes(LONG width, WORD bitsPerPixel);

@@ -12,14 +12,17 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/DropTarget.h"
 #include "engine/backup/BackupFormat.h"
 #include "tests/common/DragSource.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/wizard/DibTable.h"
 #include "tests/wizard/ui/SheetDriver.h"
 #include "wizard/coverart/Picture.h"
 #include "wizard/pages/AddImagePage.h"
@@ -420,6 +423,31 @@ TEST_F(AddImagePageTest, ShiftPreparesThePictureAsAScannedCover) {
   });
 }
 
+TEST_F(AddImagePageTest, ShiftBringsJpegAndPngDensitiesTo96Dpi) {
+  // 37 x 23 pixels; the JFIF density or pHYs chunk of 300 dpi makes them
+  // 11 x 7 at 96 dpi, a picture that states no resolution keeps its size.
+  struct Case {
+    const wchar_t* file;
+    std::pair<LONG, LONG> size;
+  };
+  const Case cases[] = {{L"jpeg300dpi.jpg", {11, 7}},   {L"png300dpi.png", {11, 7}},
+                        {L"jpegexifinch.jpg", {11, 7}}, {L"jpeg.jpg", {37, 23}},
+                        {L"pngaspect.png", {37, 23}},   {L"gif.gif", {37, 23}}};
+  Run([&](HWND sheet) {
+    Fake::shift = true;
+    for (const Case& c : cases) AddFile(sheet, Fixture(c.file));
+    const std::vector<CoverImage> pictures = Pictures(info_);
+    ASSERT_EQ(1 + std::size(cases), pictures.size());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      EXPECT_EQ(cases[i].size, SizeOf(*pictures[1 + i].bytes)) << cases[i].file;
+      const SharedBytes dib = DecodePictureToDib(*pictures[1 + i].bytes);
+      ASSERT_NE(dib, nullptr);
+      EXPECT_EQ(3780, reinterpret_cast<const BITMAPINFOHEADER*>(dib->data())->biXPelsPerMeter);
+    }
+    WriteFileBytes(OutFolder() + L"\\shift-jpeg300dpi.jpg", *pictures[1].bytes);
+  });
+}
+
 TEST_F(AddImagePageTest, ClipboardAndScannerPicturesTakeTheDescriptionBoxText) {
   Scanner scanner(ScanPage(L"scan24.bmp") + ScanPage(L"big.bmp"));
   Run([&](HWND sheet) {
@@ -466,6 +494,49 @@ TEST_F(AddImagePageTest, ClipboardAndScannerPicturesTakeTheDescriptionBoxText) {
     CloseClipboard();
     Command(sheet, 32778);
     EXPECT_EQ(3, Count(sheet));
+  });
+}
+
+// The packed DIB of a table layout in a global block, as the clipboard or a
+// drop holds it.
+HGLOBAL DibBlock(const std::string& name) {
+  const std::vector<unsigned char> dib = DibTable::PackedDib(name);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+  if (block) {
+    memcpy(GlobalLock(block), dib.data(), dib.size());
+    GlobalUnlock(block);
+  }
+  return block;
+}
+
+// Every layout of the DIB table, pasted and dropped, becomes a cover with
+// ImageMagick's pixels (after the one JPEG encoding every cover goes through).
+TEST_F(AddImagePageTest, PastedAndDroppedDibsOfEveryLayoutKeepTheirPixels) {
+  const std::vector<std::string> names = DibTable::Names();
+  ASSERT_GE(names.size(), 20u);
+  Run([&](HWND sheet) {
+    for (const std::string& name : names) {
+      ASSERT_TRUE(OpenClipboard(nullptr));
+      EmptyClipboard();
+      SetClipboardData(CF_DIB, DibBlock(name));
+      CloseClipboard();
+      Command(sheet, 32778);
+      // What the drop target hands the page for a dropped bitmap.
+      HGLOBAL dropped = DibBlock(name);
+      SendMessageW(CurrentPage(sheet), WM_DROPFILES, reinterpret_cast<WPARAM>(dropped),
+                   ShellUtils::kDroppedDib);
+      GlobalFree(dropped);
+    }
+    const std::vector<CoverImage> pictures = Pictures(info_);
+    ASSERT_EQ(1 + 2 * names.size(), pictures.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+      const std::vector<unsigned char> expected = DibTable::AsCover(names[i]);
+      for (size_t way = 0; way < 2; ++way) {
+        const SharedBytes dib = DecodePictureToDib(*pictures[1 + 2 * i + way].bytes);
+        ASSERT_NE(dib, nullptr) << names[i];
+        EXPECT_EQ(TopDownRgb(*dib), expected) << names[i] << (way ? " dropped" : " pasted");
+      }
+    }
   });
 }
 
