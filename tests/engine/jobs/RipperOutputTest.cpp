@@ -273,8 +273,9 @@ TEST_F(RipperOutput, DiscsNumberedFromALaterTrackGoAllTheWay) {
 }
 
 // The encoder gets whole MP3 frames: one sector (588 sample frames) is padded
-// with 564 frames of silence, 96 sectors (49 MP3 frames) with none; the host
-// check decodes each disc to the length this gives.
+// with 564 frames of silence, 96 sectors (49 MP3 frames) with none. The host
+// check decodes every disc to its padded frames and the encoder's flush frame:
+// 2 and 50 frames here.
 TEST_F(RipperOutput, DiscsArePaddedToWholeFrames) {
   for (int32_t sectors : {1, 96}) {
     Disc disc;
