@@ -21,7 +21,7 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  g++-mingw-w64-i686-posix cmake ninja-build make dpkg-dev ca-certificates
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build make dpkg-dev ca-certificates
   wine wine32:i386 wine64 fonts-wine
   libgnutls30:i386 libxrender1:i386 libxcursor1:i386 libxrandr2:i386 libxi6:i386
   libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libxxf86vm1:i386
@@ -79,19 +79,30 @@ WINE_LINGER=${WINE_LINGER:-0} "$here/cmake/wine-run.sh" --prepare
 
 [ "$mode" = setup ] && { step "set-up done"; exit 0; }
 
-step "configuring"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
-step "building"
-ninja -C "$here/build"
+# The program is built for 32-bit Windows. Where the kernel runs no 32-bit
+# programs, Wine runs only 64-bit Windows programs: the same sources are then
+# also built for 64-bit Windows, and that build is the one run and tested.
+build() {
+  step "configuring $1"
+  cmake -S "$here" -B "$here/$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$2-w64-mingw32.cmake" >/dev/null
+  step "building $1"
+  ninja -C "$here/$1"
+}
+build build i686
+tested=build
+if [ "$("$here/cmake/wine-run.sh" --arch)" = win64 ]; then
+  build build-x86_64 x86_64
+  tested=build-x86_64
+fi
 
 if [ "$mode" = run ]; then
   step "starting Tavrin"
-  exec "$here/cmake/wine-run.sh" "$here/build/bin/Tavrin.exe"
+  exec "$here/cmake/wine-run.sh" "$here/$tested/bin/Tavrin.exe"
 fi
 
-step "testing"
-cd "$here/build"
+step "testing $tested"
+cd "$here/$tested"
 status=0
 # A test that fails is run again up to twice more: Wine now and then crashes a
 # test program after its last test has passed, or hangs a registration of a

@@ -1,13 +1,32 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the tests' private win32 prefix.
+# Runs a Windows program under Wine in the tests' private prefix.
 # One detached wineserver is kept warm per prefix, so that each test costs
 # milliseconds instead of seconds, and ctest never waits on Wine's daemons.
 #   wine-run.sh --prepare     create the prefix (if needed) and start its server
+#   wine-run.sh --arch        print the prefix's kind: win32, or win64 where the
+#                             kernel runs no 32-bit programs (and so Wine runs
+#                             only 64-bit Windows programs)
+#   wine-run.sh --prefix      print the prefix's folder
 #   wine-run.sh PROGRAM ARGS  run PROGRAM; its exit code is passed through
 set -u
 tmp=${TMPDIR:-/tmp}
-export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$(id -u)-i686}
-export WINEARCH=win32
+if [ -z "${WINEARCH:-}" ]; then
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then WINEARCH=win32; else WINEARCH=win64; fi
+fi
+export WINEARCH
+[ "${1:-}" = "--arch" ] && { echo "$WINEARCH"; exit 0; }
+loader=wine
+server=wineserver
+if [ "$WINEARCH" = win64 ]; then
+  # Debian's wine script would pick the 32-bit loader, which cannot start here.
+  loader=/usr/lib/wine/wine64
+  server=/usr/lib/wine/wineserver64
+  export WINELOADER=$loader WINESERVER=$server
+  export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$(id -u)-x86_64}
+else
+  export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$(id -u)-i686}
+fi
+[ "${1:-}" = "--prefix" ] && { echo "$WINEPREFIX"; exit 0; }
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 linger=${WINE_LINGER:-5}
@@ -18,10 +37,10 @@ flock 9
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i </dev/null >/dev/null 2>&1 9>&-
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+  "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     </dev/null >/dev/null 2>&1 9>&-
-  wineserver -w 9>&-
+  "$server" -w 9>&-
   # Set-up steps of the test tree (stand-in drivers and servers) run again on a new prefix.
   rm -f "$WINEPREFIX".registered-*
 fi
@@ -43,17 +62,17 @@ server_alive() {
 }
 if server_alive && [ "$(cat "$WINEPREFIX.display" 2>/dev/null)" != "$display" ]; then
   # A server stays bound to the display it started with: let it go first.
-  wineserver -w 9>&-
+  "$server" -w 9>&-
 fi
 if ! server_alive; then
   printf '%s' "$display" >"$WINEPREFIX.display"
-  setsid wineserver -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
+  setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
   echo $! >"$pidfile"
-  setsid wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+  setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
 fi
 
 flock -u 9
 exec 9>&-
 
 [ "${1:-}" = "--prepare" ] && exit 0
-exec wine "$@"
+exec "$loader" "$@"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -125,15 +126,26 @@ DWORD DebugChild(DWORD nameAnswer, std::vector<SeenName>& seen, std::vector<std:
       const EXCEPTION_RECORD& rec = ev.u.Exception.ExceptionRecord;
       if (rec.ExceptionCode == 0x406D1388) {
         answer = nameAnswer;
-        if (rec.NumberParameters != 4 || rec.ExceptionInformation[0] != 0x1000 ||
-            rec.ExceptionInformation[3] != 0 || rec.ExceptionFlags != 0) {
+        // The words of the exception hold the naming record as debuggers read it:
+        // type, name, thread id and flags, laid out as in memory (four words on
+        // 32-bit Windows, three on 64-bit).
+        struct {
+          DWORD type;
+          LPCSTR name;
+          DWORD threadId;
+          DWORD flags;
+        } record = {};
+        if (rec.NumberParameters * sizeof(ULONG_PTR) != sizeof(record)) {
           faults.push_back("malformed thread-name record");
+        } else {
+          std::memcpy(&record, rec.ExceptionInformation, sizeof(record));
+          if (record.type != 0x1000 || record.flags != 0 || rec.ExceptionFlags != 0)
+            faults.push_back("malformed thread-name record");
         }
         char name[64] = {};
         SIZE_T got = 0;
-        ReadProcessMemory(pi.hProcess, reinterpret_cast<LPCVOID>(rec.ExceptionInformation[1]), name,
-                          sizeof(name) - 1, &got);
-        seen.push_back({name, static_cast<DWORD>(rec.ExceptionInformation[2])});
+        ReadProcessMemory(pi.hProcess, record.name, name, sizeof(name) - 1, &got);
+        seen.push_back({name, record.threadId});
       } else if (rec.ExceptionCode != EXCEPTION_BREAKPOINT) {
         answer = DBG_EXCEPTION_NOT_HANDLED;
       }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the program's settings file in the test prefix with xmllint.
 set -eu
-prefix=${WINEPREFIX:-${TMPDIR:-/tmp}/wineprefix-$(id -u)-i686}
+prefix=$("$(dirname "$0")/../../cmake/wine-run.sh" --prefix)
 file="$prefix/drive_c/ProgramData/Velmora/TAVRIN.xml"
 xmllint --noout "$file"
 q() { xmllint --xpath "$1" "$file"; }

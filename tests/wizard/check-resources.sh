@@ -2,7 +2,10 @@
 # Reads the program's resources back with the resource compiler and checks
 # what Windows looks for in them: the manifest, the version, icon and pictures.
 set -eu
-rc=$(i686-w64-mingw32-windres -i "$1" -O rc)
+# The resource compiler of the program's own kind of Windows reads it.
+for windres in i686-w64-mingw32-windres x86_64-w64-mingw32-windres; do
+  rc=$($windres -i "$1" -O rc 2>/dev/null) && break
+done
 fail() { echo "FAIL: $*" >&2; exit 1; }
 grep -q 'level=""asInvoker""' <<<"$rc" || fail "execution level"
 grep -q 'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""' <<<"$rc" ||

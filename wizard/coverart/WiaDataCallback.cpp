@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/Localizer.h"
+#include "wizard/coverart/Picture.h"
 #include "wizard/coverart/WiaWrap.h"
 
 namespace WiaWrap {
@@ -10,8 +11,10 @@ namespace WiaWrap {
 namespace {
 
 constexpr ULONG kFileHeader = 14;
-// Page buffers live in one global block of the process.
-constexpr ULONGLONG kLargestPage = 0x7FFFFFFF;
+// Page buffers live in one global block of the process. A page larger than the
+// largest picture taken in (32 bits a pixel, the longest header and a full
+// colour table) could not be used: a device never makes us hold more.
+constexpr ULONGLONG kLargestPage = kFileHeader + 124 + 256 * 4 + ULONGLONG(kMaxPicturePixels) * 4;
 
 // The translated text with %d replaced by the number and %% by %; any other
 // '%' stands as it is, so a translation cannot make it read anything else.
