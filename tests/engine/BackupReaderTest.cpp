@@ -3,6 +3,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
+#include "tests/engine/AllocationWatch.h"
 #include "tests/engine/BackupFiles.h"
 #include "tests/engine/Id3TestData.h"
 #include "tests/engine/SampleDiscs.h"
@@ -256,10 +257,16 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
   };
   ASSERT_EQ(1u, ReadBackup(single).size());
   ASSERT_EQ(2u, ReadBackup(multi).size());
+  // Far more than these files of a few kilobytes need.
+  const std::size_t kMostAllocated = 1u << 20;
   for (const Case& c : cases) {
     EXPECT_TRUE(c.file.size() > 0 || c.what == cases[0].what) << c.what;
     std::vector<BackupDisc> read(1);
+    // The limits refuse a hostile number before it sizes a list: no large
+    // block is asked for, whether or not the machine could give it.
+    const AllocationWatch allocations(kMostAllocated * 64);
     EXPECT_NO_THROW(read = ReadBackup(c.file)) << c.what;
+    EXPECT_LE(allocations.Largest(), kMostAllocated) << c.what;
     EXPECT_TRUE(read.empty()) << c.what;
   }
 }
