@@ -26,6 +26,13 @@ const int64_t kMaxBackupBytes = 0x7FFFFFFF;
 // discs (with their positions in the existing file) without passing the limit.
 bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes);
 
+// A backup holds at most this many discs; the reader refuses a file with more.
+const unsigned kMaxDiscs = 99;
+// Whether one more disc can be appended to a backup holding these discs.
+inline bool HasRoomForDisc(const std::vector<BackupDisc>& discs) {
+  return discs.size() < kMaxDiscs;
+}
+
 const uint16_t kReadOnly = 0x2000;  // frame flag of the structure frames
 const unsigned char kTopLevelOrdered = 0x03;
 const unsigned char kOrdered = 0x01;
@@ -37,7 +44,9 @@ std::vector<TagFrame> MakeTextFrames(const ID3::ID3TagLib& tag, unsigned k, int 
 // The three-letter language of the cue-sheet comment frames.
 std::string CommentLanguage();
 
-// The tag of the whole backup, written once at the start of the file.
+// The tag of the whole backup, written once at the start of the file. Refuses
+// what the reader would refuse: no disc, more than kMaxDiscs, or a disc whose
+// TOC is not usable.
 bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
               const std::wstring& fileName);
 bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,

@@ -13,9 +13,9 @@ namespace {
 
 using ID3::Bytes;
 
-// Disc and track numbers above this are refused before anything grows.
-const unsigned kMaxNumber = 99;
-const std::size_t kMinToc = 20;
+// Track numbers above this are refused before anything grows, as are disc
+// numbers above kMaxDiscs.
+const unsigned kMaxTracks = 99;
 const std::size_t kMinChap = 21;
 const std::size_t kChapFields = 16;
 
@@ -57,20 +57,6 @@ class TextTable {
  private:
   std::wstring values_[5];
 };
-
-uint16_t ReadBE16(const Bytes& d, std::size_t at) {
-  return static_cast<uint16_t>(d[at] << 8 | d[at + 1]);
-}
-
-// A TOC the rest of the program can work with: its length field fits the
-// data, and it holds 1 to 99 tracks.
-bool UsableToc(const Bytes& toc) {
-  if (toc.size() < kMinToc) return false;
-  const unsigned length = ReadBE16(toc, 0);
-  const int32_t tracks = RawToc::TrackCount(toc);
-  return length >= kMinToc - 2 && length + 2u <= toc.size() && tracks >= 1 &&
-         tracks <= int32_t(kMaxNumber);
-}
 
 // The element id (up to the first zero byte among the first `limit` bytes).
 bool ElementId(const Bytes& d, std::size_t limit, std::string& id, std::size_t& zero) {
@@ -189,8 +175,8 @@ bool Reader::Frame(unsigned i) {
 }
 
 void Reader::TopLevelToc(const Bytes& d) {
-  if (topLevelToc_ || d.size() < kMinToc) return;
-  if (ReadBE16(d, 0) != d[3] * 8 + 10 || d[2] != 1) return;
+  // Any first track number: a disc numbered from track 3 is a disc like any other.
+  if (topLevelToc_ || !RawToc::Usable(d)) return;
   scratch_.toc = d;
   topLevelToc_ = true;
 }
@@ -207,7 +193,7 @@ void Reader::TopLevelText(const std::string& id, const Bytes& d) {
 
 bool Reader::Ctoc(const Bytes& d) {
   // A backup holds one table per disc and the top-level one.
-  if (++tables_ > kMaxNumber + 1) return false;
+  if (++tables_ > kMaxDiscs + 1) return false;
   if (d.size() < 2) return true;
   std::string id;
   std::size_t zero = 0;
@@ -235,7 +221,7 @@ bool Reader::Ctoc(const Bytes& d) {
 
 bool Reader::DiscTable(const std::string& id, unsigned count, const Bytes& d, std::size_t rest) {
   unsigned n = 0;
-  if (!ParseDiscElementId(id, n) || n < 1 || n > kMaxNumber) return false;
+  if (!ParseDiscElementId(id, n) || n < 1 || n > kMaxDiscs) return false;
   if (discs_.size() < n) discs_.resize(n);
   if (!children_.Contains(id) || discsWithEarlyChapters_.count(n)) return false;
   children_.RemoveFirst(id);
@@ -263,9 +249,8 @@ bool Reader::DiscTable(const std::string& id, unsigned count, const Bytes& d, st
   }
   if (!toc) return false;
   BackupDisc& disc = discs_[n - 1];
-  const int32_t tracks = RawToc::TrackCount(disc.toc);
-  if (tracks < 1 || tracks > int32_t(kMaxNumber)) return false;
-  disc.disc.tracks.resize(tracks + 1);
+  if (!RawToc::Usable(disc.toc)) return false;
+  disc.disc.tracks.resize(RawToc::TrackCount(disc.toc) + 1);
   table_.ApplyTo(disc.disc.tracks[0]);
   disc.disc.category = table_.genre();
   return true;
@@ -284,7 +269,7 @@ bool Reader::Chap(unsigned i, const Bytes& d) {
   }
   if (d.size() < fields + kChapFields) return true;
   if (chunk) return Chunk(disc, d, fields);
-  if (track == 0 || disc > kMaxNumber || track > kMaxNumber) return false;
+  if (track == 0 || disc > kMaxDiscs || track > kMaxTracks) return false;
   if (discs_.size() < disc) discs_.resize(disc);
   if (discs_[disc - 1].toc.empty()) discsWithEarlyChapters_.insert(disc);
   std::vector<TrackText>& tracks = discs_[disc - 1].disc.tracks;
@@ -316,7 +301,7 @@ bool Reader::Chunk(unsigned n, const Bytes& d, std::size_t fields) {
 }
 
 bool Reader::Complete(const BackupDisc& disc) const {
-  return UsableToc(disc.toc) && !disc.disc.tracks.empty();
+  return RawToc::Usable(disc.toc) && !disc.disc.tracks.empty();
 }
 
 std::vector<BackupDisc> Reader::Finish() {
@@ -340,7 +325,7 @@ std::vector<BackupDisc> Reader::Finish() {
   std::map<std::size_t, unsigned> chapters;
   for (const auto& chapter : trackChapters_) {
     const std::size_t position = children_.Position(chapter.first);
-    if (position >= 1 && position <= kMaxNumber) chapters[position] = chapter.second;
+    if (position >= 1 && position <= kMaxTracks) chapters[position] = chapter.second;
   }
   if (chapters.size() == entries_) {
     std::vector<TrackText>& tracks = scratch_.disc.tracks;

@@ -99,7 +99,7 @@ bool OffsetFits(int64_t offset) { return offset >= 0 && offset <= kMaxBackupByte
 
 bool WriteSingleDisc(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
                      const std::wstring& fileName) {
-  if (discs.empty()) return false;
+  if (discs.empty() || !RawToc::Usable(discs[0].toc)) return false;
   const BackupDisc& disc = discs[0];
   std::unique_ptr<ID3TagLib> tag = ID3::CreateEmpty();
   if (!tag) return false;
@@ -119,7 +119,9 @@ bool WriteSingleDisc(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
 
 bool WriteDiscs(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
                 const std::wstring& fileName) {
-  if (discs.empty()) return false;
+  if (discs.empty() || discs.size() > kMaxDiscs) return false;
+  for (const BackupDisc& disc : discs)
+    if (!RawToc::Usable(disc.toc)) return false;
   if (discs.size() == 1) return WriteSingleDisc(os, discs, fileName);
   const int n = static_cast<int>(discs.size());
   const std::streamoff first = discs[0].audioStart;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "engine/cd/Backends.h"
+#include "engine/cd/RawToc.h"
 
 namespace CdDevice {
 namespace {
@@ -11,8 +12,6 @@ namespace {
 // job starts; read by the jobs afterwards.
 std::atomic<int> g_backend{BackendUndecided};
 
-constexpr size_t kTocHeaderBytes = 4;
-constexpr size_t kDescriptorBytes = 8;
 constexpr unsigned char kDataTrackBit = 0x04;
 
 }  // namespace
@@ -21,16 +20,8 @@ Backend CurrentBackend() { return static_cast<Backend>(g_backend.load()); }
 
 int JudgeTocReply(const unsigned char* reply, size_t fetched, std::vector<unsigned char>& toc) {
   toc.clear();
-  if (fetched < kTocHeaderBytes) return KindUnknown;
-  const size_t length = (size_t(reply[0]) << 8) | reply[1];
-  const unsigned first = reply[2], last = reply[3];
-  const size_t kept = length + 2;
-  // At least one track and the lead-out, whole descriptors, all of it fetched,
-  // and as many descriptors as the track numbers say.
-  if (kept < kTocHeaderBytes + 2 * kDescriptorBytes || (length - 2) % kDescriptorBytes != 0 ||
-      kept > fetched || kept > kTocBufferBytes || first < 1 || last < first || last > 99 ||
-      (kept - kTocHeaderBytes) / kDescriptorBytes != last - first + 2)
-    return KindUnknown;
+  const size_t kept = RawToc::UsableLength(reply, fetched);
+  if (kept == 0) return KindUnknown;
   toc.assign(reply, reply + kept);
   return (toc[5] & kDataTrackBit) ? KindData : KindAudio;
 }

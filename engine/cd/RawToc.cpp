@@ -4,6 +4,9 @@ namespace RawToc {
 namespace {
 
 const std::size_t kMinimumSize = 20;
+const std::size_t kHeaderBytes = 4;
+const std::size_t kDescriptorBytes = 8;
+const unsigned kLastTrackNumber = 99;
 
 }  // namespace
 
@@ -44,6 +47,20 @@ int32_t TrackLength(unsigned n, const Bytes& toc) {
 }
 
 int32_t TrackCount(const Bytes& toc) { return toc.size() < kMinimumSize ? 0 : toc[3] + 1 - toc[2]; }
+
+std::size_t UsableLength(const unsigned char* toc, std::size_t size) {
+  if (!toc || size < kMinimumSize) return 0;
+  const std::size_t length = std::size_t(toc[0]) << 8 | toc[1];
+  const unsigned first = toc[2], last = toc[3];
+  const std::size_t kept = length + 2;
+  if (kept < kMinimumSize || kept > size || (kept - kHeaderBytes) % kDescriptorBytes != 0 ||
+      first < 1 || last < first || last > kLastTrackNumber ||
+      (kept - kHeaderBytes) / kDescriptorBytes != last - first + 2)
+    return 0;
+  return kept;
+}
+
+bool Usable(const Bytes& toc) { return UsableLength(toc.data(), toc.size()) != 0; }
 
 int32_t FirstTrack(const Bytes& toc) { return toc.size() < kMinimumSize ? 0 : toc[2]; }
 

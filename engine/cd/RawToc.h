@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -17,4 +18,12 @@ int32_t TrackLength(unsigned n, const Bytes& toc);
 int32_t TrackCount(const Bytes& toc);
 int32_t FirstTrack(const Bytes& toc);
 int32_t LastTrack(const Bytes& toc);
+
+// The one rule for a TOC the program works with, whether a drive returned it
+// or a backup file stored it: at least one track and the lead-out, whole
+// descriptors, as many of them as the track numbers 1..99 say, and all of them
+// within the `size` bytes at hand. Gives the TOC's own length (its length
+// field + 2), or 0 when the bytes are no usable TOC.
+std::size_t UsableLength(const unsigned char* toc, std::size_t size);
+bool Usable(const Bytes& toc);
 }  // namespace RawToc

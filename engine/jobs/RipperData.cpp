@@ -12,6 +12,7 @@
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/CdDevice.h"
+#include "engine/cd/RawToc.h"
 #include "engine/jobs/SectorReader.h"
 #include "wizard/jobs/WorkerScope.h"
 #include "engine/mp3/MP3Encoder.h"
@@ -118,12 +119,6 @@ int32_t MsfAddress(const std::vector<unsigned char>& toc, std::size_t descriptor
   return toc[descriptor + 5] * 4500 + toc[descriptor + 6] * 75 + toc[descriptor + 7];
 }
 
-// A TOC that the drive list would keep: whole descriptors that agree with the track numbers.
-bool UsableToc(const std::vector<unsigned char>& toc) {
-  std::vector<unsigned char> kept;
-  return CdDevice::JudgeTocReply(toc.data(), toc.size(), kept) != CdDevice::KindUnknown;
-}
-
 std::wstring FileName(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -153,6 +148,10 @@ const wchar_t RipperData::kTooLargeText[] =
     L"The backup file would grow beyond 2 GB. Please choose another backup "
     L"file.{ERROR_BACKUP_TOO_LARGE}";
 
+const wchar_t RipperData::kFullText[] =
+    L"The backup file already holds 99 discs. Please choose another backup "
+    L"file.{ERROR_BACKUP_FULL}";
+
 // The file stays below 2 GiB: the disc's seconds at the highest bit rate of
 // its quality, and the encoder's last frames, must fit behind the discs there.
 bool RipperData::FitsBehind(int32_t sectors, const std::vector<BackupDisc>& existing, int quality) {
@@ -165,14 +164,18 @@ bool RipperData::FitsBehind(int32_t sectors, const std::vector<BackupDisc>& exis
 
 bool RipperData::AppendFits(const std::vector<unsigned char>& toc,
                             const std::vector<BackupDisc>& existing, int quality) {
-  if (!UsableToc(toc)) return true;  // the rip itself refuses such a disc
+  if (!RawToc::Usable(toc)) return true;  // the rip itself refuses such a disc
   const std::size_t leadOut = toc[0] * 256u + toc[1] + 2 - 8;
   return FitsBehind(MsfAddress(toc, leadOut) - MsfAddress(toc, kFirstTrackTocOffset), existing,
                     quality);
 }
 
 HRESULT RipperData::StartRip() {
-  if (!UsableToc(toc_)) {
+  if (!BackupFile::HasRoomForDisc(existing_)) {
+    text_ = Localizer::Translate(kFullText);
+    return E_FAIL;
+  }
+  if (!RawToc::Usable(toc_)) {
     text_ = Localizer::Translate(kBadToc);
     return E_FAIL;
   }

@@ -46,6 +46,9 @@ class RipperData : public ThreadedJob {
   static bool AppendFits(const std::vector<unsigned char>& toc,
                          const std::vector<BackupDisc>& existing, int quality);
   static const wchar_t kTooLargeText[];
+  // What the user is told when the backup file already holds as many discs as
+  // a backup can.
+  static const wchar_t kFullText[];
 
   // Works out the sectors to read, builds the encoder and starts the thread;
   // 0 once the thread runs.

@@ -3,6 +3,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
+#include "tests/engine/AllocationWatch.h"
 #include "tests/engine/BackupFiles.h"
 #include "tests/engine/Id3TestData.h"
 #include "tests/engine/SampleDiscs.h"
@@ -80,6 +81,45 @@ TEST(BackupReader, ThreeDiscsRoundTripAndAnAppendedId3v1) {
   }
 }
 
+// Discs numbered from a track other than 1 read back, alone and as disc 2.
+TEST(BackupReader, DiscsNumberedFromAnyTrackReadBack) {
+  for (int first : {1, 3, 99}) {
+    const int tracks = 100 - std::max(first, 88);
+    BackupDisc disc = SampleDisc(tracks, 450, 2);
+    std::vector<int> lbas;
+    for (int k = 0; k <= tracks; ++k) lbas.push_back(k * 450);
+    disc.toc = MakeToc(lbas, first);
+    disc.audioSize = 4000;
+    for (std::size_t count : {1u, 2u}) {
+      SCOPED_TRACE(testing::Message() << "first " << first << ", discs " << count);
+      std::vector<BackupDisc> discs = {SampleDisc(2, 300, 1), disc};
+      discs[0].audioSize = 3000;
+      if (count == 1) discs.erase(discs.begin());
+      const auto read = ReadBackup(BuildBackup(discs));
+      ASSERT_EQ(count, read.size());
+      EXPECT_EQ(disc.toc, read.back().toc);
+      EXPECT_EQ(first, RawToc::FirstTrack(read.back().toc));
+      ExpectSameTexts(disc.disc, read.back().disc);
+      EXPECT_EQ(4000, read.back().audioSize);
+    }
+  }
+}
+
+// 99 discs are the most a backup holds: the writer stops at the hundredth.
+TEST(BackupReader, NinetyNineDiscsReadBackAndAHundredthIsNotWritten) {
+  std::vector<BackupDisc> discs;
+  for (int i = 1; i <= 99; ++i) {
+    discs.push_back(SampleDisc(2, 300, i));
+    discs.back().audioSize = 100;
+  }
+  const auto read = ReadBackup(BuildBackup(discs));
+  ASSERT_EQ(99u, read.size());
+  EXPECT_EQ(L"Album 99", read[98].disc.tracks[0].title);
+  EXPECT_FALSE(BackupFile::HasRoomForDisc(read));
+  discs.push_back(SampleDisc(2, 300, 100));
+  EXPECT_TRUE(BuildBackup(discs).empty());
+}
+
 TEST(BackupReader, TrackWithoutYearDoesNotTakeItsNeighboursYear) {
   for (int discCount : {1, 2}) {
     std::vector<BackupDisc> discs;
@@ -143,6 +183,13 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
     };
   };
 
+  auto renumber = [&](const Bytes& file, const std::string& to) {
+    return EditTag(file, [&](ID3::ID3TagLib& tag) {
+      for (unsigned i = 0; i < tag.GetFrameCount(); ++i)
+        if (tag.GetFrameId(i) == "CTOC") rename(tag.FrameData(i), "disc2", to);
+    });
+  };
+
   MemoryOut plain;
   {
     auto tag = ID3::CreateEmpty();
@@ -152,6 +199,11 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
   }
   Bytes badToc = one[0].toc;
   badToc[2] = 5;  // first track 5, last 3: no tracks at all
+  Bytes shortToc(one[0].toc.begin(), one[0].toc.begin() + 20);
+  shortToc[1] = 18;
+  shortToc[3] = 12;  // tracks 1 to 12 in the numbers, one descriptor and the lead-out in the data
+  Bytes ragged = one[0].toc;
+  ragged[1] -= 4;  // three whole descriptors and half of the lead-out
 
   struct Case {
     const char* what;
@@ -159,7 +211,8 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
   } cases[] = {
       {"empty file", {}},
       {"ordinary MP3 tag without MCDI", plain.bytes() + Bytes(3000, 0xFF)},
-      {"first track 2", replace(single, "MCDI", 0, [](Bytes& d) { d[2] = 2; })},
+      {"top-level TOC whose count disagrees with its numbers",
+       replace(single, "MCDI", 0, [](Bytes& d) { d[2] = 2; })},
       {"MCDI shorter than its length", replace(single, "MCDI", 0, [](Bytes& d) { d.resize(20); })},
       {"copy cut inside the tag", Bytes(multi.begin(), multi.begin() + 2000)},
       {"CTOC disc0", replace(multi, "CTOC", 1, [&](Bytes& d) { rename(d, "disc1", "disc0"); })},
@@ -168,6 +221,9 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
       {"CTOC disc without MCDI",
        replace(multi, "CTOC", 2, [&](Bytes& d) { rename(d, "MCDI", "XCDI"); })},
       {"embedded TOC without tracks", replace(multi, "CTOC", 2, withMcdi(badToc))},
+      {"embedded TOC of one descriptor for 12 tracks",
+       replace(multi, "CTOC", 2, withMcdi(shortToc))},
+      {"embedded TOC of partial descriptors", replace(multi, "CTOC", 2, withMcdi(ragged))},
       {"disc table without frames", replace(multi, "CTOC", 2,
                                             [](Bytes& d) {
                                               d.resize(std::search(d.begin(), d.end(),
@@ -175,10 +231,10 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
                                                                    std::end("TIT2") - 1) -
                                                        d.begin());
                                             })},
-      {"huge disc number",
-       replace(multi, "CTOC", 0, [&](Bytes& d) { rename(d, "disc2", "disc4000000000"); })},
-      {"negative disc number",
-       replace(multi, "CTOC", 0, [&](Bytes& d) { rename(d, "disc2", "disc-1"); })},
+      // The disc table and the top-level list both carry the number, so that
+      // only the disc-number limit stands between the number and the disc list.
+      {"huge disc number", renumber(multi, "disc2000000000")},
+      {"negative disc number", renumber(multi, "disc-1")},
       {"track 0", replace(multi, "CHAP", 1, [&](Bytes& d) { rename(d, "track1", "track0"); })},
       {"huge track number",
        replace(multi, "CHAP", 1, [&](Bytes& d) { rename(d, "track1", "track4000000"); })},
@@ -201,9 +257,17 @@ TEST(BackupReader, InvalidFilesGiveNoDiscs) {
   };
   ASSERT_EQ(1u, ReadBackup(single).size());
   ASSERT_EQ(2u, ReadBackup(multi).size());
+  // Far more than these files of a few kilobytes need.
+  const std::size_t kMostAllocated = 1u << 20;
   for (const Case& c : cases) {
     EXPECT_TRUE(c.file.size() > 0 || c.what == cases[0].what) << c.what;
-    EXPECT_TRUE(ReadBackup(c.file).empty()) << c.what;
+    std::vector<BackupDisc> read(1);
+    // The limits refuse a hostile number before it sizes a list: no large
+    // block is asked for, whether or not the machine could give it.
+    const AllocationWatch allocations(kMostAllocated * 64);
+    EXPECT_NO_THROW(read = ReadBackup(c.file)) << c.what;
+    EXPECT_LE(allocations.Largest(), kMostAllocated) << c.what;
+    EXPECT_TRUE(read.empty()) << c.what;
   }
 }
 

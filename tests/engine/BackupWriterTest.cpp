@@ -186,6 +186,15 @@ TEST(BackupWriter, RefusesWhatItCannotStore) {
   discs[1].audioStart = std::streamoff(0x7FFFFFFF) + BackupFile::kGapBytes;
   EXPECT_FALSE(BackupFile::WriteTag(m.out, discs, L"x.mp3"));
   EXPECT_TRUE(m.bytes().empty());
+
+  // What the reader would refuse: a TOC whose numbers disagree with its
+  // descriptors, alone or beside a good disc, and a hundredth disc.
+  BackupDisc ragged = SampleDisc(3);
+  ragged.toc[3] = 4;
+  EXPECT_FALSE(BackupFile::WriteTag(m.out, {ragged}, L"x.mp3"));
+  EXPECT_FALSE(BackupFile::WriteSingleDiscTag(m.out, {ragged}, L"x.mp3"));
+  EXPECT_FALSE(BackupFile::WriteTag(m.out, {SampleDisc(1), ragged}, L"x.mp3"));
+  EXPECT_TRUE(m.bytes().empty());
 }
 
 TEST(BackupWriter, AppendStaysBelowTwoGigabytes) {

@@ -274,6 +274,8 @@ TEST(CdToc, RepliesAreKeptOnlyWhenTheyAreWholeTocs) {
       {"last before first", withLast(MakeToc({0, 1000, 2000}, 3), 2), 0, CdDevice::KindUnknown, 0},
       {"count disagrees", withLast(MakeToc({0, 1000, 2000}), 5), 0, CdDevice::KindUnknown, 0},
       {"first track 0", MakeToc({0, 1000}, 0), 0, CdDevice::KindUnknown, 0},
+      {"only track 99", MakeToc({0, 1000}, 99), 0, CdDevice::KindAudio, 20},
+      {"track 100", MakeToc({0, 1000, 2000}, 99), 0, CdDevice::KindUnknown, 0},
   };
   for (const Case& c : cases) {
     std::vector<unsigned char> toc = {1, 2, 3};

@@ -7,6 +7,7 @@
 #include "common/Localizer.h"
 #include "common/ShellUtils.h"
 #include "common/TextFormat.h"
+#include "engine/backup/BackupFormat.h"
 #include "engine/backup/BackupNames.h"
 #include "engine/cd/RawToc.h"
 #include "engine/jobs/RipperData.h"
@@ -244,7 +245,9 @@ bool CWizardSelectDestFilePage::AskAboutExistingFile(bool& append) {
   bool discInFile = false;
   for (const BackupDisc& disc : discs)
     if (drive && disc.toc == drive->toc) discInFile = true;
-  if (discInFile) discs.clear();
+  // A full backup takes no further disc: only overwriting it is offered.
+  const bool full = !BackupFile::HasRoomForDisc(discs);
+  if (discInFile || full) discs.clear();
 
   TaskDialogDesc question;
   question.mainIcon = 0xFFFF;
@@ -262,6 +265,10 @@ bool CWizardSelectDestFilePage::AskAboutExistingFile(bool& append) {
     question.messageBoxText = Localizer::Translate(
         L"Do you want to overwrite this file ?\nSelect 'Yes' to overwrite the current content of "
         L"the file or 'No' to chose another destination.{MBASK_OVERWRITE}");
+    if (full && !discInFile) {
+      question.content = Localizer::Translate(RipperData::kFullText);
+      question.messageBoxText = question.content + L"\n" + question.messageBoxText;
+    }
     question.messageBoxType = MB_YESNO | MB_ICONEXCLAMATION;
     append = false;
     return ShowTaskDialog(Window(), question) == kYes;

@@ -4,17 +4,12 @@
 //   backup_fuzz ITERATIONS FILE...
 // Fails on an exception, on a result that points outside its file, or on any
 // single allocation above the bound below.
-// The replaced global allocation functions below pair malloc with free, which
-// GCC cannot see through where it inlines them.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <new>
 #include <random>
 
 #include "engine/backup/BackupFormat.h"
@@ -24,6 +19,7 @@
 #include "engine/streams/ChunkFilter.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/SeekableDevice.h"
+#include "tests/engine/AllocationWatch.h"
 #include "tests/engine/MemoryStreams.h"
 
 namespace {
@@ -33,7 +29,6 @@ namespace io = boost::iostreams;
 
 // Frames are capped at ten million bytes; nothing needs much more than that.
 const std::size_t kMaxAllocation = 64u << 20;
-std::atomic<std::size_t> largestAllocation{0};
 
 struct Failure {
   std::string what;
@@ -179,27 +174,10 @@ Bytes Load(const char* path) {
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-  std::size_t seen = largestAllocation.load();
-  while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-  }
-  if (size > kMaxAllocation) throw std::bad_alloc();
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   const int iterations = std::atoi(argv[1]);
+  const AllocationWatch allocations(kMaxAllocation);
   int failures = 0, read = 0, total = 0;
   for (int f = 2; f < argc; ++f) {
     const Bytes original = Load(argv[f]);
@@ -227,6 +205,6 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("%d copies, %d read as backups, largest allocation %zu bytes, %d failures\n", total,
-              read, largestAllocation.load(), failures);
+              read, allocations.Largest(), failures);
   return failures == 0 && read > 0 ? 0 : 1;
 }

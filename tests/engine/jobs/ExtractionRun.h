@@ -1,10 +1,13 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 #include "engine/jobs/ExtracterData.h"
+#include "tests/engine/jobs/BackupMaker.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/JobNotifications.h"
 
@@ -45,4 +48,30 @@ inline std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   } while (FindNextFileW(h, &fd));
   FindClose(h);
   return names;
+}
+
+// A folder of its own under `root`, created or emptied.
+inline std::wstring FreshFolder(const std::wstring& root, const std::wstring& name) {
+  CreateDirectoryW(root.c_str(), nullptr);
+  const std::wstring folder = root + L"\\" + name;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (const std::wstring& file : FilesIn(folder)) DeleteFileW((folder + L"\\" + file).c_str());
+  return folder;
+}
+
+// Every track of the discs extracted into the folder as the progress page runs
+// it, to the engine's report of success; the notifications stay for more checks.
+inline void ExtractEveryTrack(ExtracterData& engine, JobNotifications& notifications,
+                              const std::wstring& backup, const std::vector<BackupDisc>& discs,
+                              const std::wstring& folder, bool mp3) {
+  const SongList songs = SongList::AllTracks(discs, folder, mp3 ? L".mp3" : L".wav");
+  ASSERT_EQ(S_OK, engine.Scan(backup, BackupMaker::ExpectedFrames(discs), discs));
+  ASSERT_EQ(S_OK, songs.StartOn(engine, notifications.window(), mp3));
+  ASSERT_TRUE(notifications.WaitDone());
+  EXPECT_TRUE(engine.Succeeded());
+  std::wstring text;
+  EXPECT_EQ(S_OK, engine.Stop(text));
+  EXPECT_EQ(L"Your tracks have been successfully created", text);
+  for (const std::wstring& path : songs.paths)
+    EXPECT_FALSE(ReadFileBytes(path).empty()) << std::string(path.begin(), path.end());
 }

@@ -16,6 +16,7 @@
 #include "engine/cd/CdDevice.h"
 #include "engine/jobs/RipperData.h"
 #include "engine/streams/ByteSourceSB.h"
+#include "tests/engine/MemoryStreams.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/JobNotifications.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
@@ -47,9 +48,11 @@ struct Disc {
   std::string extra;
   std::string dataTracks;                           // one 'd' per data track position, else ' '
   std::vector<std::pair<int32_t, int32_t>> silent;  // sectors the drive cannot deliver
+  int firstTrack = 1;
 
   std::string Description(const std::string& id, wchar_t letter) const {
-    std::string text = "[drive]\nid = " + id + "\nvolumes = " + char(letter) + ":\\\n";
+    std::string text = "[drive]\nid = " + id + "\nvolumes = " + char(letter) + ":\\\n" +
+                       "first = " + std::to_string(firstTrack) + "\n";
     for (std::size_t i = 0; i < tracks.size(); ++i) {
       const bool data = i < dataTracks.size() && dataTracks[i] == 'd';
       text += "track = " + std::to_string(tracks[i].first) + (data ? " data" : " audio ") +
@@ -65,6 +68,34 @@ inline Disc TwelveTracks(int seconds, unsigned baseHz) {
   for (int i = 0; i < 12; ++i) d.tracks.emplace_back(i * seconds * 75, baseHz + 97 * i);
   d.leadOut = 12 * seconds * 75;
   return d;
+}
+
+// A backup file of `count` discs of one TOC, each with `audioBytes` of audio
+// (a pattern, not MP3: reading the file and appending to it do not decode it).
+// Returns the file's bytes.
+inline Bytes WriteDiscs(const std::wstring& path, const Bytes& toc, std::size_t count,
+                        int32_t audioBytes) {
+  std::vector<BackupDisc> discs(count);
+  std::streamoff at = 0;
+  for (BackupDisc& disc : discs) {
+    disc.toc = toc;
+    disc.disc.tracks.resize(2);
+    disc.disc.tracks[0].title = L"Album";
+    disc.audioStart = at;
+    disc.audioSize = audioBytes;
+    at += audioBytes + BackupFile::kGapBytes;
+  }
+  MemoryOut tag;
+  if (!BackupFile::WriteTag(tag.out, discs, L"backup.mp3")) return {};
+  Bytes file = tag.bytes();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0)
+      for (unsigned g = 0; g < BackupFile::kGapBlocks; ++g)
+        file.insert(file.end(), BackupFile::GapFrame().begin(), BackupFile::GapFrame().end());
+    for (int32_t b = 0; b < audioBytes; ++b) file.push_back(static_cast<unsigned char>(i + b));
+  }
+  WriteFileBytes(path, file);
+  return file;
 }
 
 inline DiscInfo Texts(std::size_t tracks, const std::wstring& album) {

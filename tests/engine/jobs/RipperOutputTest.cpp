@@ -8,6 +8,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/cd/RawToc.h"
+#include "engine/jobs/ExtracterData.h"
+#include "recorder/ImageRecorderData.h"
+#include "tests/engine/jobs/ExtractionRun.h"
 #include "tests/engine/jobs/RipFixture.h"
 
 namespace {
@@ -55,7 +59,8 @@ void Expect(const std::wstring& name, const std::vector<Disc>& discs,
   std::ostringstream json;
   json << "{\"discs\": [";
   for (std::size_t d = 0; d < discs.size(); ++d) {
-    json << (d ? ", " : "") << "{\"leadout\": " << discs[d].leadOut << ", \"tracks\": [";
+    json << (d ? ", " : "") << "{\"first\": " << discs[d].firstTrack
+         << ", \"leadout\": " << discs[d].leadOut << ", \"tracks\": [";
     for (std::size_t t = 0; t < discs[d].tracks.size(); ++t) {
       const bool data = t < discs[d].dataTracks.size() && discs[d].dataTracks[t] == 'd';
       json << (t ? ", " : "") << "[" << discs[d].tracks[t].first << ", "
@@ -90,6 +95,47 @@ class RipperOutput : public RipTest {
     EXPECT_EQ(L"The TAVRIN backup file " + path + L" has been successfully created", run.text);
   }
 };
+
+// Every track of the backup's one disc as MP3 and as WAV songs beside a copy of
+// the backup, for the song checks (check_songs.py).
+void ExtractSongs(const std::wstring& backup, const std::wstring& name,
+                  const std::vector<BackupDisc>& discs) {
+  const std::wstring folder = FreshFolder(L"extract-out", name);
+  const std::wstring copy = folder + L"\\" + name + L".mp3";
+  ASSERT_TRUE(CopyFileW(backup.c_str(), copy.c_str(), FALSE));
+  for (const bool mp3 : {true, false}) {
+    ExtracterData engine;
+    JobNotifications page;
+    ExtractEveryTrack(engine, page, copy, discs, folder, mp3);
+  }
+}
+
+// The disc restored as a disc image, with what the image checks (check_image.py)
+// compare it with: the disc's MP3 range and its track layout.
+void RestoreImage(const std::wstring& backup, const std::wstring& name, BackupDisc disc) {
+  const std::wstring folder = FreshFolder(L"ripper-image", name);
+  const std::wstring cue = folder + L"\\disc image.cue";
+  for (std::size_t k = 1; k < disc.disc.tracks.size(); ++k)
+    disc.disc.tracks[k].title = L"Song " + std::to_wstring(k);  // the names the checks look for
+  CWizardInfo info;
+  info->imagePath = cue;
+  info->backupPath = backup;
+  info->discs = {disc};
+  ImageRecorderData job;
+  JobNotifications page;
+  ASSERT_LT(0, job.Start(page.window(), info));
+  ASSERT_TRUE(page.WaitDone());
+  EXPECT_TRUE(job.Finish());
+  EXPECT_EQ(L"The image file " + cue + L" has been successfully created", job.Message());
+  const Bytes file = ReadFileBytes(backup);
+  const auto start = file.begin() + std::streamoff(disc.audioStart);
+  ASSERT_TRUE(WriteFileBytes(folder + L"\\audio.mp3", Bytes(start, start + disc.audioSize)));
+  std::string layout;
+  for (int32_t k = 1; k <= RawToc::TrackCount(disc.toc); ++k)
+    layout += "TRACK " + std::to_string(k) + " " + std::to_string(RawToc::TrackStart(k, disc.toc)) +
+              " " + std::to_string(RawToc::TrackLength(k, disc.toc)) + "\n";
+  ASSERT_TRUE(WriteFileBytes(folder + L"\\layout.txt", Bytes(layout.begin(), layout.end())));
+}
 
 TEST_F(RipperOutput, TwelveTrackDiscWithPictures) {
   const Disc disc = TwelveTracks(4, 300);
@@ -153,6 +199,95 @@ TEST_F(RipperOutput, ThreeDiscsAppendedOneByOne) {
     before = after;
   }
   Expect(L"three", discs, {});
+}
+
+// An append to a file that ends in an ID3v1 tag, as other programs add one:
+// the earlier disc's audio stays byte for byte and the old tag is left behind.
+TEST_F(RipperOutput, AppendBehindAnId3v1Tag) {
+  const std::wstring path = OutPath(L"id3v1");
+  std::vector<Disc> discs = {TwelveTracks(1, 330), Disc()};
+  discs[1].tracks = {{0, 550}, {400, 770}};
+  discs[1].leadOut = 900;
+  Insert(discs[0]);
+  Target(path);
+  ExpectSuccess(Run(), path);
+  Bytes v1 = {'T', 'A', 'G'};
+  v1.resize(128, 'x');
+  const Bytes first = ReadFileBytes(path);
+  Bytes tagged = first;
+  tagged.insert(tagged.end(), v1.begin(), v1.end());
+  ASSERT_TRUE(WriteFileBytes(path, tagged));
+
+  Insert(discs[1], L"Album 2");
+  Target(path);
+  ASSERT_EQ(1u, info_->discs.size());
+  const std::size_t oldStart = static_cast<std::size_t>(std::streamoff(info_->discs[0].audioStart));
+  ASSERT_EQ(first.size() - oldStart, std::size_t(info_->discs[0].audioSize));
+  ExpectSuccess(Run(), path);
+  const std::vector<BackupDisc> stored = ReadBackup(path);
+  ASSERT_EQ(2u, stored.size());
+  const Bytes after = ReadFileBytes(path);
+  const std::size_t newStart = static_cast<std::size_t>(std::streamoff(stored[0].audioStart));
+  ASSERT_EQ(info_->discs[0].audioSize, stored[0].audioSize);
+  EXPECT_TRUE(std::equal(first.begin() + oldStart, first.end(), after.begin() + newStart));
+  EXPECT_EQ(std::streamoff(stored[1].audioStart),
+            std::streamoff(newStart + first.size() - oldStart + BackupFile::kGapBytes));
+  Expect(L"id3v1", discs, {});
+}
+
+// Discs numbered from track 3, and a disc of only track 99: backed up, read
+// back, their songs extracted and the disc restored as a disc image.
+TEST_F(RipperOutput, DiscsNumberedFromALaterTrackGoAllTheWay) {
+  Disc fromThree;
+  fromThree.tracks = {{0, 440}, {300, 660}, {750, 880}};
+  fromThree.leadOut = 1200;
+  fromThree.firstTrack = 3;
+  Disc only99;
+  only99.tracks = {{0, 550}};
+  only99.leadOut = 300;
+  only99.firstTrack = 99;
+  for (const auto& c :
+       {std::make_pair(L"from-track-3", fromThree), std::make_pair(L"only-track-99", only99)}) {
+    const std::wstring name = c.first;
+    const Disc& disc = c.second;
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    Insert(disc);
+    // Titles name the tones, as the song checks read them.
+    for (std::size_t k = 1; k <= disc.tracks.size(); ++k) {
+      info_->disc.tracks[k].title = L"Tone " + std::to_wstring(disc.tracks[k - 1].second) + L" Hz";
+      info_->disc.tracks[k].artist = L"Singer " + std::to_wstring(k);
+    }
+    const std::wstring path = OutPath(name);
+    Target(path);
+    ExpectSuccess(Run(), path);
+    Expect(name, {disc}, {});
+    const std::vector<BackupDisc> discs = ReadBackup(path);
+    ASSERT_EQ(1u, discs.size());
+    EXPECT_EQ(drives_[0].toc, discs[0].toc);
+    EXPECT_EQ(disc.firstTrack, RawToc::FirstTrack(discs[0].toc));
+    ASSERT_EQ(disc.tracks.size() + 1, discs[0].disc.tracks.size());
+    EXPECT_EQ(info_->disc.tracks.back().title, discs[0].disc.tracks.back().title);
+    ExtractSongs(path, name, discs);
+    RestoreImage(path, name, discs[0]);
+  }
+}
+
+// The encoder gets whole MP3 frames: one sector (588 sample frames) is padded
+// with 564 frames of silence, 96 sectors (49 MP3 frames) with none. The host
+// check decodes every disc to its padded frames and the encoder's flush frame:
+// 2 and 50 frames here.
+TEST_F(RipperOutput, DiscsArePaddedToWholeFrames) {
+  for (int32_t sectors : {1, 96}) {
+    Disc disc;
+    disc.tracks = {{0, 440}};
+    disc.leadOut = sectors;
+    Insert(disc);
+    const std::wstring name = L"padded-" + std::to_wstring(sectors);
+    const std::wstring path = OutPath(name);
+    Target(path);
+    ExpectSuccess(Run(), path);
+    Expect(name, {disc}, {});
+  }
 }
 
 TEST_F(RipperOutput, FiveMinuteDiscAt320) {

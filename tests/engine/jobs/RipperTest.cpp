@@ -1,6 +1,7 @@
 #include <boost/iostreams/stream_buffer.hpp>
 
 #include "engine/streams/WFile.h"
+#include "tests/engine/TocBuilder.h"
 #include "tests/engine/jobs/RipFixture.h"
 
 namespace {
@@ -9,6 +10,8 @@ using namespace ripfixture;
 
 const std::wstring kWriteError = L"There was an error writing the Backup-File.";
 const std::wstring kTooManyErrors = L"There were oo many errors reading the Audio-CD.";
+const std::wstring kFull =
+    L"The backup file already holds 99 discs. Please choose another backup file.";
 
 int CountReads(const std::vector<std::string>& log, int32_t lba, int count) {
   char cdb[32];
@@ -161,6 +164,33 @@ TEST_F(Ripper, AnAppendThatWouldPassTwoGigabytesNeverStarts) {
   }
 }
 
+// A backup holds 99 discs: the 99th is appended, a 100th never starts and the
+// file stays as it was.
+TEST_F(Ripper, TheNinetyNinthDiscIsAppendedAndAHundredthRefused) {
+  Disc disc;
+  disc.tracks = {{0, 440}};
+  disc.leadOut = 75;
+  Insert(disc);
+  const std::wstring path = dir_ / L"full.mp3";
+  ASSERT_FALSE(WriteDiscs(path, MakeToc({0, 300}), 98, 1000).empty());
+  Target(path);
+  ASSERT_EQ(98u, info_->discs.size());
+  ASSERT_TRUE(Run().success);
+  const Bytes full = ReadFileBytes(path);
+  Target(path);
+  ASSERT_EQ(99u, info_->discs.size());
+  EXPECT_EQ(drives_[0].toc, info_->discs.back().toc);
+
+  RipperData job;
+  JobNotifications page;
+  EXPECT_EQ(0, job.Start(page.window(), info_));
+  EXPECT_FALSE(job.Finish());
+  EXPECT_EQ(kFull, job.Message());
+  page.Drain();
+  EXPECT_TRUE(page.received().empty());
+  ExpectOldFileBack(path, full);
+}
+
 TEST_F(Ripper, RangeCountsSecondsAndCopyingAndIsNeverZero) {
   struct Case {
     int32_t sectors;
@@ -270,6 +300,41 @@ TEST_F(Ripper, FullDiskAnywhereRestoresTheOldFile) {
     EXPECT_EQ(kWriteError, run.text);
     ExpectOldFileBack(path, old);
   }
+}
+
+// A failing rip whose new file is held open, so that the old one cannot take
+// its place again: the user learns where the old file was kept, unchanged.
+class HeldOpenRipper : public FullDiskRipper {
+ public:
+  HeldOpenRipper() : FullDiskRipper(0) {}
+  ~HeldOpenRipper() override {
+    if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+  }
+
+ protected:
+  std::unique_ptr<OutputFile> OpenOutput(const std::wstring& path) override {
+    std::unique_ptr<OutputFile> file = FullDiskRipper::OpenOutput(path);
+    held_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr);
+    return file;
+  }
+
+ private:
+  HANDLE held_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(Ripper, AnOldFileThatCannotComeBackIsNamed) {
+  const std::wstring path = dir_ / L"b.mp3", temp = path + L".tempCopyFile";
+  const Bytes old = MakeBackup(path);
+  Insert(TwelveTracks(1, 900));
+  Target(path);
+  {
+    HeldOpenRipper job;
+    const RipRun run = Run(job);
+    EXPECT_FALSE(run.success);
+    EXPECT_EQ(kWriteError + L"\nThe previous backup file was kept as " + temp, run.text);
+  }
+  EXPECT_TRUE(ReadFileBytes(temp) == old);
 }
 
 TEST_F(Ripper, AnOldFileThatCannotBeMovedAsideStaysAsItIs) {

@@ -148,7 +148,10 @@ def check_mp3(song, disc, k, positions, disc_file, work):
             os.remove(cut)
 
     report = run("mp3val", song).stdout.decode(errors="replace")
-    check("WARNING" not in report and "PROBLEM" not in report, "%s: mp3val: %s" % (song, report))
+    # Songs of a variable-rate backup carry no VBR header, as the backup does not.
+    faults = [l for l in report.splitlines()
+              if ("WARNING" in l or "PROBLEM" in l) and "VBR detected" not in l]
+    check(not faults, "%s: mp3val: %s" % (song, report))
     decoded = run("mpg123", "-q", "-s", song)
     check(decoded.returncode == 0 and not decoded.stderr, "%s: mpg123 decodes cleanly: %s"
           % (song, decoded.stderr.decode(errors="replace")))

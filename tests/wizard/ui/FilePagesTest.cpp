@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "engine/mp3/MP3Encoder.h"
+#include "tests/engine/TocBuilder.h"
 #include "tests/engine/jobs/RipFixture.h"
 #include "tests/wizard/ui/BackupFiles.h"
 #include "tests/wizard/ui/RunSheet.h"
@@ -183,6 +184,27 @@ TEST_F(DestinationPage, AnExistingFileIsAppendedToOrOverwrittenAsTheUserSays) {
     Answer(L"This file already exists !", 7);
     ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_ADDIMAGE));
     EXPECT_FALSE(ripfixture::Exists(other));
+  });
+}
+
+// A backup that holds 99 discs takes no further one: only Overwrite or Abort.
+TEST_F(DestinationPage, AFullBackupIsOfferedOnlyForOverwriting) {
+  const std::wstring full = dir_ / L"full.mp3";
+  const ripfixture::Bytes bytes = ripfixture::WriteDiscs(full, MakeToc({0, 300}), 99, 500);
+  ASSERT_FALSE(bytes.empty());
+  RunSheet(info_, [&](HWND sheet) {
+    ASSERT_TRUE(JumpTo(sheet, IDD_WIZ97_SELECTDESTFILE));
+    Type(sheet, full);
+    // The second button aborts here; where Append is offered it would overwrite.
+    ASSERT_TRUE(Press(sheet, kNext));
+    Answer(L"This file already exists !", 7);
+    EXPECT_EQ(IDD_WIZ97_SELECTDESTFILE, CurrentPageId(sheet));
+    EXPECT_TRUE(ripfixture::ReadFileBytes(full) == bytes);
+    ASSERT_TRUE(Press(sheet, kNext));
+    Answer(L"This file already exists !", 6);
+    ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_ADDIMAGE));
+    EXPECT_FALSE(ripfixture::Exists(full));
+    EXPECT_TRUE(info_->discs.empty());
   });
 }
 
