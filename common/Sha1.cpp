@@ -73,7 +73,7 @@ void CSha1::Update(const unsigned char* data, std::size_t length) {
     for (; i + 63 < length; i += 64) Transform(data + i);
     used = 0;
   }
-  std::memcpy(buffer_ + used, data + i, length - i);
+  if (length > i) std::memcpy(buffer_ + used, data + i, length - i);
 }
 
 void CSha1::Final() {
