@@ -172,8 +172,6 @@ void HexToHash(DbCore::TocHash& dest, const char* text) {
     dest[i] = static_cast<unsigned char>(value(text[2 * i]) << 4 | value(text[2 * i + 1]));
 }
 
-void DumpDbErrors() { OleDb::DumpErrors(); }
-
 HRESULT ReadCachedDisc(const std::wstring& path, DbCore::DiscRecord& record) {
   OleDb::DataSource source;
   OleDb::Session session;
@@ -247,7 +245,7 @@ HRESULT WriteCachedDisc(const std::wstring& path, const DbCore::DiscRecord& reco
     row.revision = record.revision;
     hr = discs.Insert(&row);
     if (FAILED(hr)) {
-      DumpDbErrors();
+      OleDb::DumpDbErrors();
       return hr;
     }
   }
@@ -268,7 +266,7 @@ HRESULT WriteCachedDisc(const std::wstring& path, const DbCore::DiscRecord& reco
     row.trackKey = (discId & ~kTrackBits) | static_cast<LONG>(i);
     hr = tracks.Insert(&row);
     if (FAILED(hr)) {
-      DumpDbErrors();
+      OleDb::DumpDbErrors();
       break;
     }
   }

@@ -28,7 +28,4 @@ std::string HashToHex(const DbCore::TocHash& hash);
 // length gives 20 zero bytes.
 void HexToHash(DbCore::TocHash& dest, const char* text);
 
-// Writes the error records of the last OLE DB error to the debugger output.
-void DumpDbErrors();
-
 }  // namespace DbCache

@@ -205,7 +205,7 @@ HRESULT Execute(const Session& session, const std::wstring& command) {
   return FAILED(hr) ? hr : text->Execute(nullptr, IID_NULL, nullptr, nullptr, nullptr);
 }
 
-void DumpErrors() {
+void DumpDbErrors() {
   ComPtr<IErrorInfo> info;
   if (GetErrorInfo(0, info.Put()) != S_OK || !info) return;
   ComPtr<IErrorRecords> records;

@@ -99,6 +99,6 @@ HRESULT Execute(const Session& session, const std::wstring& command);
 
 // Writes the error records of the calling thread's last OLE DB error to the
 // debugger output, one line each.
-void DumpErrors();
+void DumpDbErrors();
 
 }  // namespace OleDb
