@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <climits>
 #include <cstring>
 
+#include "common/DecimalText.h"
 #include "common/Settings.h"
 #include "common/Utf8.h"
 #include "common/XmlFile.h"
@@ -47,20 +47,10 @@ bool IsStorablePath(const std::wstring& path) {
   return true;
 }
 
-// Decimal digits after optional white space and sign, up to the first other
-// character; no digits give 0, values beyond the int range are clamped.
-int ParseInt(const char* text) {
+// White space before the number is skipped, as atoi does.
+int ParseIntAfterSpace(const char* text) {
   while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  bool negative = false;
-  if (*text == '+' || *text == '-') negative = *text++ == '-';
-  long long value = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    value = value * 10 + (*text - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int>(value);
+  return DecimalText::ParseInt(std::string(text));
 }
 
 // The shell's create-directory function, exported by ordinal only.
@@ -195,7 +185,7 @@ bool XmlStore::GetInt(const std::wstring& path, int& value) const {
   const TiXmlElement* element = Find(path, kInt);
   const char* text = element ? element->Attribute("value") : nullptr;
   if (!text || !*text) return false;
-  value = ParseInt(text);
+  value = ParseIntAfterSpace(text);
   return true;
 }
 
