@@ -68,7 +68,9 @@ UINT ReplyCodePage(std::wstring headers) {
   return name == L"iso-8859-1" ? kLatin1 : kUtf8;
 }
 
-std::wstring ReadReply(HINTERNET request) {
+}  // namespace
+
+std::wstring CddbSession::ReadReply(HINTERNET request) {
   if (!WinHttpReceiveResponse(request, nullptr)) return std::wstring();
   DWORD size = 0;
   if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
@@ -97,8 +99,6 @@ std::wstring ReadReply(HINTERNET request) {
   const std::wstring text = CodePage::ToWide(body, codePage);
   return text.substr(0, text.find(L'\0'));
 }
-
-}  // namespace
 
 std::wstring CddbSession::HttpPost(const std::wstring& request, bool command) {
   if (serverIndex_ >= Cddb::kServerCount) return std::wstring();

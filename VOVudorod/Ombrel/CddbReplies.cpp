@@ -3,7 +3,9 @@
 #include <cwchar>
 
 #include "VOVudorod/Ombrel/CddbDefaults.h"
+#include "VOVudorod/Ombrel/CddbSession.h"
 #include "VOVudorod/Ombrel/CddbText.h"
+#include "common/DecimalText.h"
 
 namespace Cddb {
 namespace {
@@ -98,30 +100,6 @@ std::size_t SkipDigits(const std::wstring& line) {
   return pos;
 }
 
-// The raw text after '=' of a title line, and the entry it is for; false when
-// the line names no entry (no '=', no text after it, or no number where one
-// must stand).
-bool TitleLineValue(const std::wstring& line, XmcdKeywordId keyword, std::size_t& entry,
-                    std::wstring& value) {
-  const std::size_t eq = line.find(L'=');
-  if (eq == std::wstring::npos || eq + 1 >= line.size()) return false;
-  value = line.substr(eq + 1);
-  if (keyword == kDiscTitle) {
-    entry = 0;
-    return true;
-  }
-  const std::size_t start = std::wcslen(XmcdKeywordText(keyword));
-  if (eq <= start) return false;
-  std::size_t n = 0;
-  for (std::size_t pos = start; pos < eq; ++pos) {
-    if (line[pos] < L'0' || line[pos] > L'9') return false;
-    n = n * 10 + (line[pos] - L'0');
-    if (n > kTrackCountBits + 1) n = kTrackCountBits + 1;  // beyond every entry
-  }
-  entry = n + 1;
-  return true;
-}
-
 // "artist / title", or the title alone with the default artist.
 void TakeTitle(const std::wstring& value, const std::wstring& defaultArtist,
                DbCore::TrackRecord& entry) {
@@ -137,7 +115,7 @@ void TakeTitle(const std::wstring& value, const std::wstring& defaultArtist,
 
 void TakeRevision(const std::wstring& line, int32_t& revision) {
   const std::size_t digit = line.find_first_of(L"0123456789", std::wcslen(kRevisionComment));
-  if (digit != std::wstring::npos) revision = ParseInt(line.substr(digit));
+  if (digit != std::wstring::npos) revision = DecimalText::ParseInt(line.substr(digit));
 }
 
 }  // namespace
@@ -146,7 +124,7 @@ std::vector<DbCore::MatchRecord> ParseQueryReply(const std::wstring& reply, int3
   const std::vector<std::wstring> lines = SplitReplyLines(reply);
   if (lines.empty()) return {};
   const std::size_t codeEnd = SkipDigits(lines[0]);
-  const int code = ParseInt(lines[0].substr(0, codeEnd));
+  const int code = DecimalText::ParseInt(lines[0].substr(0, codeEnd));
   DbCore::MatchRecord match;
   if (code == kExactMatch) {
     if (!ParseMatchLine(lines[0], codeEnd, marker, match)) return {};
@@ -165,11 +143,10 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
   disc.entries.clear();
   const std::vector<std::wstring> lines = SplitReplyLines(reply);
   if (lines.empty()) return;
-  if (ParseInt(lines[0].substr(0, lines[0].find(L' '))) != kEntryFollows) return;
+  if (DecimalText::ParseInt(lines[0].substr(0, lines[0].find(L' '))) != kEntryFollows) return;
 
   const std::size_t count = (disc.discId & kTrackCountBits) + 1;
   std::vector<std::wstring> titles(count);
-  std::vector<bool> titled(count);
   std::wstring genre = disc.category;  // without a DGENRE line
   int32_t year = 0;
   disc.revision = -1;
@@ -179,18 +156,13 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
     if (line.compare(0, std::wcslen(kRevisionComment), kRevisionComment) == 0)
       TakeRevision(line, disc.revision);
     const XmcdKeywordId keyword = XmcdKeyword(line);
-    std::size_t entry = 0;
-    std::wstring value;
     switch (keyword) {
       case kDiscTitle:
       case kTrackTitle:
-        if (TitleLineValue(line, keyword, entry, value) && entry < count) {
-          titles[entry] += value;
-          titled[entry] = true;
-        }
+        CddbSession::ParseTitleLine(line, keyword, titles);
         break;
       case kDiscYear:
-        year = ParseInt(XmcdValue(line));
+        year = DecimalText::ParseInt(XmcdValue(line));
         break;
       case kDiscGenre:
         genre = XmcdValue(line);
@@ -202,9 +174,9 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
 
   disc.entries.assign(count, DbCore::TrackRecord());
   disc.entries[0].artist = kDefaultArtist;
-  if (titled[0]) TakeTitle(titles[0], kDefaultArtist, disc.entries[0]);
+  if (!titles[0].empty()) TakeTitle(titles[0], kDefaultArtist, disc.entries[0]);
   for (std::size_t e = 1; e < count; ++e)
-    if (titled[e]) TakeTitle(titles[e], disc.entries[0].artist, disc.entries[e]);
+    if (!titles[e].empty()) TakeTitle(titles[e], disc.entries[0].artist, disc.entries[e]);
   for (DbCore::TrackRecord& e : disc.entries) {
     e.genre = genre;
     e.year = year;
@@ -212,3 +184,22 @@ void ParseReadReply(const std::wstring& reply, DbCore::DiscRecord& disc) {
 }
 
 }  // namespace Cddb
+
+void CddbSession::ParseTitleLine(const std::wstring& line, Cddb::XmcdKeywordId keyword,
+                                 std::vector<std::wstring>& titles) {
+  const std::size_t eq = line.find(L'=');
+  if (eq == std::wstring::npos || eq + 1 >= line.size()) return;
+  std::size_t entry = 0;
+  if (keyword != Cddb::kDiscTitle) {
+    const std::size_t start = std::wcslen(Cddb::XmcdKeywordText(keyword));
+    if (eq <= start) return;
+    std::size_t n = 0;
+    for (std::size_t pos = start; pos < eq; ++pos) {
+      if (line[pos] < L'0' || line[pos] > L'9') return;
+      n = n * 10 + (line[pos] - L'0');
+      if (n >= titles.size()) return;  // beyond every entry
+    }
+    entry = n + 1;
+  }
+  if (entry < titles.size()) titles[entry] += line.substr(eq + 1);
+}

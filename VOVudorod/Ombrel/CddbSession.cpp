@@ -23,15 +23,9 @@ std::vector<DbCore::MatchRecord> CddbSession::FindMatches(DbCore::DiscRecord& lo
     GetDiscKey(lookedUp);
     return QueryMatches();
   }
-  TakeCachedDisc(cached);
+  TakeDisc(cached);
   lookedUp = cached;
-  DbCore::MatchRecord match;
-  match.title = cached.entries[0].title;
-  match.artist = cached.entries[0].artist;
-  match.category = cached.category;
-  match.discId = cached.discId;
-  match.marker = Cddb::kCacheMarker;
-  return {match};
+  return {DbCore::CachedMatch(cached, Cddb::kCacheMarker)};
 }
 
 DbCore::DiscRecord CddbSession::FetchDisc(const std::wstring& category, uint32_t discId,
@@ -106,10 +100,3 @@ void CddbSession::SetSubmitterEmail(const std::wstring& address) { submitter_ = 
 int CddbSession::StartFrame(const DbCore::TocEntry& entry) {
   return (entry.minute * 60 + entry.second) * 75 + entry.frame;
 }
-
-void CddbSession::GetDiscKey(DbCore::DiscRecord& disc) const {
-  disc.discId = discId();
-  disc.tocHash = tocHash();
-}
-
-void CddbSession::TakeCachedDisc(const DbCore::DiscRecord& disc) { TakeDisc(disc); }

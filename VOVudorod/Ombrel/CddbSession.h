@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "VOVudorod/Ombrel/CddbText.h"
 #include "VOVudorod/core/SessionCore.h"
 
 // The online plug-in's session: a disc is looked up in the local disc cache
@@ -36,6 +37,12 @@ class CddbSession : public DbCore::SessionCore {
   std::vector<DbCore::MatchRecord> QueryMatches();
   // Reads an entry from the server that listed it; no entries on failure.
   DbCore::DiscRecord ReadDisc(const std::wstring& category, uint32_t discId, int32_t marker);
+  // A DTITLE or TTITLE line of a read reply: its value, as it stands after the
+  // '=', is added to the text of the entry it names (a value continued on
+  // further lines is joined). A line that names no entry of titles (no '=', no
+  // text after it, no number where one must stand) adds nothing.
+  static void ParseTitleLine(const std::wstring& line, Cddb::XmcdKeywordId keyword,
+                             std::vector<std::wstring>& titles);
 
   // The submission text of the session's texts: the header block, an empty
   // line, and the entry in xmcd form.
@@ -52,10 +59,9 @@ class CddbSession : public DbCore::SessionCore {
 
   // The absolute address of a TOC entry in frames, lead-in included.
   static int StartFrame(const DbCore::TocEntry& entry);
-  // The disc id and hash under which the session's disc is cached.
-  void GetDiscKey(DbCore::DiscRecord& disc) const;
-  // Takes the category and entries of a disc found in the cache.
-  void TakeCachedDisc(const DbCore::DiscRecord& disc);
+  // The reply text of a sent WinHTTP request in the code page its headers
+  // declare; empty when no reply came.
+  static std::wstring ReadReply(void* request);
 
   std::size_t serverIndex_ = 0;
   std::wstring submitter_;

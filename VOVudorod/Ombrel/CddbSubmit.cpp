@@ -2,6 +2,7 @@
 #include "VOVudorod/Ombrel/CddbDefaults.h"
 #include "VOVudorod/Ombrel/CddbSession.h"
 #include "VOVudorod/Ombrel/CddbText.h"
+#include "common/DecimalText.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ std::wstring TitleValue(const DbCore::TrackRecord& e) {
 
 int StatusOf(const std::wstring& reply) {
   const std::vector<std::wstring> lines = Cddb::SplitReplyLines(reply);
-  return lines.empty() ? 0 : Cddb::ParseInt(lines[0]);
+  return lines.empty() ? 0 : DecimalText::ParseInt(lines[0]);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "VOVudorod/Ombrel/CddbText.h"
 
-#include <climits>
 #include <cwchar>
 #include <iterator>
 
@@ -54,20 +53,6 @@ std::wstring TrimBlanks(const std::wstring& text) {
 std::wstring XmcdValue(const std::wstring& line) {
   const std::size_t eq = line.find(L'=');
   return eq == std::wstring::npos ? std::wstring() : TrimBlanks(line.substr(eq + 1));
-}
-
-int32_t ParseInt(const std::wstring& text) {
-  std::size_t pos = 0;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == L'-' || text[pos] == L'+')) negative = text[pos++] == L'-';
-  long long value = 0;
-  for (; pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9'; ++pos) {
-    value = value * 10 + (text[pos] - L'0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int32_t>(value);
 }
 
 std::wstring UrlEscape(const std::wstring& text) {

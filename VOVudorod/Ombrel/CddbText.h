@@ -16,16 +16,13 @@ std::wstring TrimBlanks(const std::wstring& text);
 // The text after the first '=' of an xmcd line, trimmed; empty without '='.
 std::wstring XmcdValue(const std::wstring& line);
 
-// The decimal number at the start of the text (an optional sign, then digits),
-// 0 when there is none; values beyond the range of int32_t are clamped.
-int32_t ParseInt(const std::wstring& text);
-
 // Blanks and the characters + & : / < > % * | \ " as '%' and their code in
 // lower-case hexadecimal.
 std::wstring UrlEscape(const std::wstring& text);
 
 // UTF-8 as it goes over the wire: a surrogate pair is one four-byte sequence,
-// a lone surrogate becomes U+FFFD.
+// a lone surrogate becomes U+FFFD. The settings and language files use
+// Utf8::Encode (common/Utf8.h) instead, which writes every surrogate by itself.
 std::string ToUtf8(const std::wstring& text);
 
 // Eight lower-case hexadecimal digits.

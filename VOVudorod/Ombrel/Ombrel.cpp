@@ -9,8 +9,6 @@
 #include "VOVudorod/api/PluginExports.h"
 #include "common/Settings.h"
 
-#define OMBREL_EXPORT extern "C" __declspec(dllexport)
-
 namespace {
 
 const wchar_t kDefaultApplication[] = L"Ombrel";
@@ -19,10 +17,8 @@ const uint32_t kAddressStored = 0x04;
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
-
-OMBREL_EXPORT DbSessionHandle CreateSession(const wchar_t* applicationName,
-                                            const unsigned char* rawToc) {
+DB_PLUGIN_EXPORT DbSessionHandle CreateSession(const wchar_t* applicationName,
+                                               const unsigned char* rawToc) {
   try {
     OmbrelState::InitialiseFor(applicationName ? applicationName : kDefaultApplication);
   } catch (...) {
@@ -30,18 +26,7 @@ OMBREL_EXPORT DbSessionHandle CreateSession(const wchar_t* applicationName,
   return DbPlugin::CreateSession(rawToc, &CddbSession::Create);
 }
 
-OMBREL_EXPORT void CloseSession(DbSessionHandle session) { DbPlugin::CloseSession(session); }
-
-OMBREL_EXPORT uint32_t Query(DbSessionHandle session, uint32_t index, DbMatch* out) {
-  return DbPlugin::Query(session, index, out);
-}
-
-OMBREL_EXPORT uint32_t Lookup(DbSessionHandle session, uint32_t, const wchar_t* category,
-                              uint32_t discId, int32_t marker, uint32_t index, DbDiscInfo* out) {
-  return DbPlugin::Lookup(session, category, discId, marker, index, out);
-}
-
-OMBREL_EXPORT int32_t Submit(DbSessionHandle session, int32_t revision) {
+DB_PLUGIN_EXPORT int32_t Submit(DbSessionHandle session, int32_t revision) {
   try {
     const auto state = OmbrelState::Read();
     return DbPlugin::Submit(session, revision);
@@ -50,15 +35,7 @@ OMBREL_EXPORT int32_t Submit(DbSessionHandle session, int32_t revision) {
   }
 }
 
-OMBREL_EXPORT void SetGenre(DbSessionHandle session, const DbString* genre) {
-  DbPlugin::SetGenre(session, genre);
-}
-
-OMBREL_EXPORT void SetTrackInfo(DbSessionHandle session, int32_t index, const DbTrackInfo* info) {
-  DbPlugin::SetTrackInfo(session, index, info);
-}
-
-OMBREL_EXPORT uint32_t GetConfiguration() {
+DB_PLUGIN_EXPORT uint32_t GetConfiguration() {
   try {
     const auto state = OmbrelState::Read();
     std::wstring address;
@@ -69,7 +46,7 @@ OMBREL_EXPORT uint32_t GetConfiguration() {
   return kCapabilities;
 }
 
-OMBREL_EXPORT int32_t Configure(void* parentWindow) {
+DB_PLUGIN_EXPORT int32_t Configure(void* parentWindow) {
   try {
     const auto state = OmbrelState::Read();
     COmbrelConfig dialog;

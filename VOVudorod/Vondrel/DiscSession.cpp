@@ -28,38 +28,23 @@ bool DiscSession::Submit(int32_t) { return StoreInCache(); }
 
 std::vector<DbCore::MatchRecord> DiscSession::QueryCache() {
   DbCore::DiscRecord cached;
-  cached.discId = discId();
-  cached.tocHash = tocHash();
+  GetDiscKey(cached);
   if (FAILED(DbCache::ReadCachedDisc(cachePath_, cached)) || cached.entries.empty()) return {};
   TakeDisc(cached);
   source_ = cached.source;
-  DbCore::MatchRecord match;
-  match.title = entries()[0].title;
-  match.artist = entries()[0].artist;
-  match.category = category();
-  match.discId = discId();
-  match.marker = 0;
-  return {match};
+  return {DbCore::CachedMatch(cached, 0)};
 }
 
 DbCore::DiscRecord DiscSession::MakeRecord() const {
   DbCore::DiscRecord record;
   if (entries().empty()) return record;
   record.source = source_;
-  record.discId = discId();
+  GetDiscKey(record);
   record.revision = kNoRevision;
-  record.tocHash = tocHash();
   record.entries = entries();
   return record;
 }
 
 bool DiscSession::StoreInCache() {
-  if (!CheckComplete()) return false;
-  DbCore::DiscRecord record;
-  record.source = source_;
-  record.discId = discId();
-  record.revision = kNoRevision;
-  record.tocHash = tocHash();
-  record.entries = entries();
-  return DbCache::WriteCachedDisc(cachePath_, record) == S_OK;
+  return CheckComplete() && DbCache::WriteCachedDisc(cachePath_, MakeRecord()) == S_OK;
 }

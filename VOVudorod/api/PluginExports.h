@@ -6,8 +6,13 @@
 #include "VOVudorod/api/DbInterface.h"
 #include "VOVudorod/core/SessionCore.h"
 
-// The common side of the nine exports: each plug-in's exported functions forward
-// here with its own session factory. Nothing thrown inside leaves these functions.
+// How a plug-in exports a function of the interface: cdecl, undecorated.
+#define DB_PLUGIN_EXPORT extern "C" __declspec(dllexport)
+
+// The common side of the nine exports. CloseSession, Query, Lookup, SetGenre and
+// SetTrackInfo are the same in both plug-ins (SharedExports.cpp, compiled into
+// each); each plug-in's CreateSession and Submit come here with its own session
+// factory. Nothing thrown inside leaves these functions.
 namespace DbPlugin {
 
 using SessionFactory =
@@ -18,14 +23,12 @@ using SessionFactory =
 // data length promises.
 std::vector<unsigned char> CopyRawToc(const unsigned char* rawToc);
 
+inline DbCore::SessionHandle* FromHandle(DbSessionHandle handle) {
+  return static_cast<DbCore::SessionHandle*>(handle);
+}
+
 DbSessionHandle CreateSession(const unsigned char* rawToc, SessionFactory factory);
-void CloseSession(DbSessionHandle handle);
-uint32_t Query(DbSessionHandle handle, uint32_t index, DbMatch* out);
-uint32_t Lookup(DbSessionHandle handle, const wchar_t* category, uint32_t discId, int32_t marker,
-                uint32_t index, DbDiscInfo* out);
 int32_t Submit(DbSessionHandle handle, int32_t revision);
-void SetGenre(DbSessionHandle handle, const DbString* genre);
-void SetTrackInfo(DbSessionHandle handle, int32_t index, const DbTrackInfo* info);
 
 // Hands a text out: capacity 0 asks for the size; a buffer too small gets an
 // empty text; otherwise the text with its NUL.

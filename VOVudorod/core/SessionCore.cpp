@@ -51,4 +51,21 @@ void SessionCore::TakeDisc(const DiscRecord& disc) {
   entries_ = disc.entries;
 }
 
+void SessionCore::GetDiscKey(DiscRecord& disc) const {
+  disc.discId = discId_;
+  disc.tocHash = hash_;
+}
+
+MatchRecord CachedMatch(const DiscRecord& disc, int32_t marker) {
+  MatchRecord match;
+  if (!disc.entries.empty()) {
+    match.title = disc.entries[0].title;
+    match.artist = disc.entries[0].artist;
+  }
+  match.category = disc.category;
+  match.discId = disc.discId;
+  match.marker = marker;
+  return match;
+}
+
 }  // namespace DbCore

@@ -23,6 +23,10 @@ class SessionCore {
   SessionCore(const SessionCore&) = delete;
   SessionCore& operator=(const SessionCore&) = delete;
 
+  // The entries of a TOC whose first track is 1 and whose data length fits its
+  // last track number; an empty list for anything else (defined in Toc.cpp).
+  static std::vector<TocEntry> ParseToc(const std::vector<unsigned char>& rawToc);
+
   // The candidates for the disc. lookedUp is the handle's looked-up disc, which a
   // plug-in may fill when it finds the texts on the way.
   virtual std::vector<MatchRecord> FindMatches(DiscRecord& lookedUp) = 0;
@@ -49,6 +53,8 @@ class SessionCore {
  protected:
   // Takes over what a cache or an online read delivered.
   void TakeDisc(const DiscRecord& disc);
+  // Sets the disc id and hash under which the session's disc is cached.
+  void GetDiscKey(DiscRecord& disc) const;
 
  private:
   TrackRecord* Entry(std::size_t index);
@@ -59,6 +65,10 @@ class SessionCore {
   std::wstring category_ = L"misc";
   std::vector<TrackRecord> entries_;
 };
+
+// The one match of a disc found in the cache: entry 0's title and artist, the
+// disc's category and id.
+MatchRecord CachedMatch(const DiscRecord& disc, int32_t marker);
 
 // What a session handle of the plug-in interface points to.
 struct SessionHandle {

@@ -1,26 +1,24 @@
 #include "VOVudorod/core/Toc.h"
 
+#include "VOVudorod/core/SessionCore.h"
 #include "common/Sha1.h"
 
 namespace DbCore {
 namespace {
 
-const std::size_t kHeaderSize = 4;
-const std::size_t kDescriptorSize = 8;
-
 int Seconds(const TocEntry& e) { return e.minute * 60 + e.second; }
 
 }  // namespace
 
-std::vector<TocEntry> ParseToc(const std::vector<unsigned char>& rawToc) {
+std::vector<TocEntry> SessionCore::ParseToc(const std::vector<unsigned char>& rawToc) {
   std::vector<TocEntry> entries;
   if (rawToc.size() <= 11) return entries;
   const std::size_t length = rawToc[0] * 256u + rawToc[1];
   const unsigned first = rawToc[2], last = rawToc[3];
-  if (first != 1 || length != last * kDescriptorSize + 10 || rawToc.size() < length + 2)
+  if (first != 1 || length != last * kTocDescriptorSize + 10 || rawToc.size() < length + 2)
     return entries;
   for (unsigned i = 0; i <= last; ++i) {
-    const unsigned char* d = &rawToc[kHeaderSize + kDescriptorSize * i];
+    const unsigned char* d = &rawToc[kTocHeaderSize + kTocDescriptorSize * i];
     TocEntry e;
     e.control = d[1];
     e.track = i < last ? static_cast<unsigned char>(i + 1) : kLeadOut;

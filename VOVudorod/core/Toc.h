@@ -9,9 +9,10 @@
 // header included).
 namespace DbCore {
 
-// The entries of a TOC whose first track is 1 and whose data length fits its
-// last track number; an empty list for anything else.
-std::vector<TocEntry> ParseToc(const std::vector<unsigned char>& rawToc);
+// The raw TOC: a header of data length (2 bytes), first and last track, then
+// one descriptor per track and one for the lead-out.
+const std::size_t kTocHeaderSize = 4;
+const std::size_t kTocDescriptorSize = 8;
 
 // The CDDB disc id; 0 for an empty list.
 uint32_t ComputeDiscId(const std::vector<TocEntry>& entries);

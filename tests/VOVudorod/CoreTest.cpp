@@ -10,13 +10,12 @@
 namespace {
 
 using DbCore::ComputeDiscId;
-using DbCore::ParseToc;
 
 TEST(Toc, ParsesTracksAndLeadOut) {
   std::vector<unsigned char> toc = Tocs::TwoTracks();
   toc[5] = 0x14;   // track 1 is data
   toc[22] = 0x07;  // a number in the lead-out descriptor is not read
-  const auto entries = ParseToc(toc);
+  const auto entries = DbCore::SessionCore::ParseToc(toc);
   ASSERT_EQ(3u, entries.size());
   EXPECT_EQ(0x14, entries[0].control);
   EXPECT_EQ(1, entries[0].track);
@@ -36,7 +35,7 @@ TEST(Toc, RefusesTocsThatDoNotAddUp) {
   std::vector<unsigned char> lastTooHigh = Tocs::TwoTracks();
   lastTooHigh[3] = 3;
   for (const auto& toc : {firstTwo, badLength, cut, lastTooHigh, std::vector<unsigned char>(11)})
-    EXPECT_TRUE(ParseToc(toc).empty());
+    EXPECT_TRUE(DbCore::SessionCore::ParseToc(toc).empty());
 }
 
 TEST(Toc, DiscIdIsTheCddbId) {
@@ -51,7 +50,7 @@ TEST(Toc, DiscIdIsTheCddbId) {
       // one track of 0:02:16 to 74:30:10: digit sum of 2 is 2, length 4468 s
       {Tocs::Make({{0, 2, 16}}, {74, 30, 10}), 0x02117401},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.id, ComputeDiscId(ParseToc(c.toc)));
+  for (const Case& c : cases) EXPECT_EQ(c.id, ComputeDiscId(DbCore::SessionCore::ParseToc(c.toc)));
   EXPECT_EQ(0u, ComputeDiscId({}));
   EXPECT_EQ(0, DbCore::DigitSum(0));
   EXPECT_EQ(9, DbCore::DigitSum(180));

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 
+#include "VOVudorod/core/SessionCore.h"
 #include "VOVudorod/core/Toc.h"
 #include "tests/VOVudorod/CacheFiles.h"
 #include "tests/VOVudorod/PluginHost.h"
@@ -93,7 +94,7 @@ TEST_F(Vondrel, StoredTextsAreFoundByTheNextSession) {
   EXPECT_EQ(L"various", matches[0].artist);
   EXPECT_EQ(L"", matches[0].category);  // the local plug-in stores no category
   EXPECT_EQ(0, matches[0].marker);
-  EXPECT_EQ(DbCore::ComputeDiscId(DbCore::ParseToc(toc)), matches[0].discId);
+  EXPECT_EQ(DbCore::ComputeDiscId(DbCore::SessionCore::ParseToc(toc)), matches[0].discId);
 
   DbMatch untouched{};
   untouched.marker = 42;

@@ -23,15 +23,6 @@ TEST(CddbText, Helpers) {
   EXPECT_EQ(L"x = y", Cddb::XmcdValue(L"KEY= x = y "));
   EXPECT_EQ(L"", Cddb::XmcdValue(L"KEY"));
 
-  struct {
-    const wchar_t* text;
-    int32_t value;
-  } const numbers[] = {{L"1999", 1999}, {L"12abc", 12},
-                       {L"abc", 0},     {L"", 0},
-                       {L"-7", -7},     {L"99999999999", INT32_MAX},
-                       {L" 5", 0},      {L"-99999999999", INT32_MIN}};
-  for (const auto& n : numbers) EXPECT_EQ(n.value, Cddb::ParseInt(n.text)) << n.text;
-
   EXPECT_EQ((std::vector<std::wstring>{L"200 a", L" b", L"c"}),
             Cddb::SplitReplyLines(L"\r\n200 a\r\n\r\n b\n\x01\tc"));
   EXPECT_EQ((std::vector<std::wstring>{L"210 x", L"y"}),
