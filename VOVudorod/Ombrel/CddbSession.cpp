@@ -23,7 +23,7 @@ std::vector<DbCore::MatchRecord> CddbSession::FindMatches(DbCore::DiscRecord& lo
     GetDiscKey(lookedUp);
     return QueryMatches();
   }
-  TakeDisc(cached);
+  TakeCachedDisc(cached);
   lookedUp = cached;
   return {DbCore::CachedMatch(cached, Cddb::kCacheMarker)};
 }

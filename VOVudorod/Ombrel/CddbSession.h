@@ -11,7 +11,8 @@
 // first, then in the online CD database, which is spoken to in the CDDB
 // protocol (level 6) over HTTP; every command is the form-encoded body of a
 // POST to one of the default servers. Every request runs synchronously on the
-// calling thread.
+// calling thread. CheckComplete, GetDiscKey and TakeCachedDisc are the core's
+// (SessionCore).
 class CddbSession : public DbCore::SessionCore {
  public:
   static std::unique_ptr<DbCore::SessionCore> Create(const std::vector<unsigned char>& rawToc);

@@ -30,7 +30,7 @@ std::vector<DbCore::MatchRecord> DiscSession::QueryCache() {
   DbCore::DiscRecord cached;
   GetDiscKey(cached);
   if (FAILED(DbCache::ReadCachedDisc(cachePath_, cached)) || cached.entries.empty()) return {};
-  TakeDisc(cached);
+  TakeCachedDisc(cached);
   source_ = cached.source;
   return {DbCore::CachedMatch(cached, 0)};
 }

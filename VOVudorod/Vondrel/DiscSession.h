@@ -6,7 +6,8 @@
 #include "VOVudorod/core/SessionCore.h"
 
 // The local plug-in's session: texts come from the local disc cache alone and
-// go back into it. ParseToc and CheckComplete are the core's (SessionCore).
+// go back into it. ParseToc, CheckComplete and TakeCachedDisc are the core's
+// (SessionCore).
 class DiscSession : public DbCore::SessionCore {
  public:
   static std::unique_ptr<DbCore::SessionCore> Create(const std::vector<unsigned char>& rawToc);

@@ -45,7 +45,7 @@ void SessionCore::SetYear(std::size_t index, int32_t year) {
   if (TrackRecord* e = Entry(index)) e->year = year;
 }
 
-void SessionCore::TakeDisc(const DiscRecord& disc) {
+void SessionCore::TakeCachedDisc(const DiscRecord& disc) {
   discId_ = disc.discId;
   category_ = disc.category;
   entries_ = disc.entries;

@@ -51,8 +51,8 @@ class SessionCore {
   const std::vector<TrackRecord>& entries() const { return entries_; }
 
  protected:
-  // Takes over what a cache or an online read delivered.
-  void TakeDisc(const DiscRecord& disc);
+  // Takes the disc id, category and entries of a disc found in the cache.
+  void TakeCachedDisc(const DiscRecord& disc);
   // Sets the disc id and hash under which the session's disc is cached.
   void GetDiscKey(DiscRecord& disc) const;
 
