@@ -6,11 +6,25 @@
 #include <ocidl.h>
 #include <oleauto.h>
 
+#include <new>
 #include <vector>
 
 #include "common/ComPtr.h"
 
 namespace Recorder {
+
+// The result of `body` for a COM method, which lets no C++ exception out: an
+// allocation failure becomes E_OUTOFMEMORY, anything else E_UNEXPECTED.
+template <class Body>
+HRESULT ComCall(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
 
 // An interlocked count that starts at one (the creator's reference).
 class RefCount {

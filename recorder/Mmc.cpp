@@ -9,7 +9,6 @@ namespace Recorder {
 namespace Mmc {
 namespace {
 
-constexpr ULONG kShortTimeout = 10, kLongTimeout = 20;
 constexpr ULONG kPerformanceReply = 520, kAtipReply = 128;
 constexpr ULONG kUnlimited = 0xFFFFFFFF;
 

@@ -16,6 +16,9 @@ namespace Mmc {
 constexpr LONG kBaseSpeed = 75;
 constexpr LONG kDefaultSpeed = 300;
 
+// Seconds a command may take: a query, and one that moves the medium or the speed.
+constexpr ULONG kShortTimeout = 10, kLongTimeout = 20;
+
 // The five capabilities of the CD Mastering feature.
 struct Features {
   bool raw = false;

@@ -7,8 +7,6 @@
 namespace Recorder {
 namespace {
 
-constexpr HRESULT kNoRecorder = Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
-
 VARIANT_BOOL Bool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 
 class WriteSpeedDescriptorImpl : public RefCount, public DualInterface<IWriteSpeedDescriptor> {

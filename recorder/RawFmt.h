@@ -9,6 +9,9 @@
 
 namespace Recorder {
 
+// What a call that needs the recorder answers before one is set.
+constexpr HRESULT kNoRecorder = Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
+
 class RawFmt : public RefCount,
                public DualInterface<IDiscFormat2RawCD>,
                public IConnectionPointContainer {

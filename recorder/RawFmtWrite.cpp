@@ -6,8 +6,6 @@
 namespace Recorder {
 namespace {
 
-constexpr HRESULT kNoRecorder = Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
-constexpr ULONG kShortTimeout = 10, kLongTimeout = 20;
 // 95:00:00 as an LBA: where a write starts when the medium names no lead-in.
 constexpr LONG kDefaultLeadIn = -22650;
 // 100 minutes of frames and the 150-frame offset: a lead-in M:S:F as a negative LBA.
@@ -127,7 +125,7 @@ HRESULT RawFmt::PrepareMedia() {
   if (FAILED(hr)) return hr;
   ComPtr<IDiscRecorder2Ex> ex = ExOf(recorder_);
   if (!ex) return E_NOINTERFACE;
-  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x01, 0x00}, kShortTimeout);
+  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kShortTimeout);
 
   hr = ReadWriteParameters(ex.Get(), savedModePage_);
   if (FAILED(hr)) return hr;
@@ -205,8 +203,8 @@ HRESULT RawFmt::WriteMedia(IStream* data) {
   progress_.sectorCount = static_cast<LONG>(std::min<unsigned long long>(sectors, 0x7FFFFFFF));
   SetExpectedTotal(sectors);
 
-  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, kLongTimeout);
-  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kLongTimeout);
+  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
   const HRESULT written = engine_->WriteSection(data, progress_.startLba, progress_.sectorCount);
   FinishWrite(ex.Get());
   return written;
@@ -230,8 +228,8 @@ HRESULT RawFmt::WriteMedia2(IStream* data, LONG value) {
   progress_.startLba = value;
   progress_.sectorCount = static_cast<LONG>(std::min<unsigned long long>(sectors, 0x7FFFFFFF));
   SetExpectedTotal(sectors);
-  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, kLongTimeout);
-  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kLongTimeout);
+  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
   const HRESULT written = engine_->WriteSection(data, value, progress_.sectorCount);
   FinishWrite(ex.Get());
   return written;
@@ -239,12 +237,12 @@ HRESULT RawFmt::WriteMedia2(IStream* data, LONG value) {
 
 void RawFmt::FinishWrite(IDiscRecorder2Ex* ex) {
   if (engineSink_) engineSink_->Unadvise();
-  Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+  Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
   for (int i = 0; i < kSettleTries; ++i) {
     TaskBuffer disc;
     if (SUCCEEDED(ex->GetDiscInformation(&disc.data, &disc.size)) && disc.data && disc.size > 0)
       break;
-    Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+    Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
     Sleep(kSettleWaitMs);
   }
 }
@@ -261,7 +259,7 @@ HRESULT RawFmt::ReleaseMedia() {
                     length);
   }
   savedModePage_.Free();
-  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x00, 0x00}, kShortTimeout);
+  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x00, 0x00}, Mmc::kShortTimeout);
   if (engineSink_) engineSink_->Unadvise();
   engine_.Reset();
   engineSink_.Reset();

@@ -3,7 +3,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
-#include "tests/engine/AllocationWatch.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/engine/BackupFiles.h"
 #include "tests/engine/Id3TestData.h"
 #include "tests/engine/SampleDiscs.h"

@@ -19,7 +19,7 @@
 #include "engine/streams/ChunkFilter.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/SeekableDevice.h"
-#include "tests/engine/AllocationWatch.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/engine/MemoryStreams.h"
 
 namespace {
