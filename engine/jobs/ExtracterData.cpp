@@ -8,7 +8,7 @@
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
-#include "engine/jobs/ChunkStream.h"
+#include "engine/streams/ChunkStream.h"
 #include "wizard/jobs/WorkerScope.h"
 #include "wizard/jobs/Action.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/backup/BackupNames.h"
-#include "engine/jobs/ChunkStream.h"
+#include "engine/streams/ChunkStream.h"
 #include "engine/jobs/ExtracterData.h"
 #include "engine/jobs/SongFile.h"
 #include "wizard/jobs/WorkerScope.h"
