@@ -22,14 +22,9 @@ class PointEnum : public RefCount, public IEnumConnectionPoints {
   explicit PointEnum(IConnectionPoint* point) : point_(point) { point_->AddRef(); }
   ~PointEnum() override { point_->Release(); }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *out = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return GiveInterface(
+        static_cast<IEnumConnectionPoints*>(this),
+        IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints), out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
   ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
@@ -101,14 +96,8 @@ ITypeInfo* ImapiTypeInfo(REFIID iid) {
 }
 
 HRESULT ConnectionPoint::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-    *out = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return GiveInterface(static_cast<IConnectionPoint*>(this),
+                       IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint), out);
 }
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
@@ -131,7 +120,7 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   ComPtr<IDispatch> dispatch;
   if (sink->QueryInterface(events_, dispatch.PutVoid()) != S_OK || !dispatch)
     return CONNECT_E_CANNOTCONNECT;
-  return ComCall([&] {
+  return ComCall([&]() -> HRESULT {
     sinks_.push_back({nextCookie_, dispatch});
     *cookie = nextCookie_++;
     return S_OK;
@@ -164,7 +153,7 @@ HRESULT ConnectionPoint::Enumerate(IEnumConnectionPoints** out) {
 }
 
 HRESULT ConnectionPoint::Fire(DISPID id, VARIANT* args, UINT count) {
-  return ComCall([&] {
+  return ComCall([&]() -> HRESULT {
     HRESULT hr = S_OK;
     // A sink may disconnect itself while it is called.
     const std::vector<Connection> sinks = sinks_;
@@ -180,14 +169,10 @@ HRESULT ConnectionPoint::Fire(DISPID id, VARIANT* args, UINT count) {
 }
 
 HRESULT EventSink::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, events_)) {
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return GiveInterface(
+      static_cast<IDispatch*>(this),
+      IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, events_),
+      out);
 }
 
 HRESULT EventSink::GetTypeInfoCount(UINT* count) {
@@ -200,7 +185,7 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VAR
                           UINT*) {
   if (id != id_) return DISP_E_MEMBERNOTFOUND;
   if (!params || params->cArgs != args_ || params->cNamedArgs != 0) return DISP_E_BADPARAMCOUNT;
-  return ComCall([&] {
+  return ComCall([&]() -> HRESULT {
     // Dispatch arguments arrive last first.
     std::vector<VARIANT> args(args_);
     for (VARIANT& v : args) VariantInit(&v);

@@ -26,6 +26,20 @@ HRESULT ComCall(Body&& body) noexcept {
   }
 }
 
+// QueryInterface's answer for an object seen through `itf`: a new reference when
+// the asked-for interface is one the object has (`known`), else E_NOINTERFACE.
+template <class Itf>
+HRESULT GiveInterface(Itf* itf, bool known, void** out) {
+  if (!out) return E_POINTER;
+  if (!known) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  *out = itf;
+  itf->AddRef();
+  return S_OK;
+}
+
 // An interlocked count that starts at one (the creator's reference).
 class RefCount {
  public:

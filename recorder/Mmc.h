@@ -47,6 +47,8 @@ struct SpeedDescriptor {
   bool pureCav;
 };
 
+// None of the calls below throws: short of memory they answer E_OUTOFMEMORY.
+
 // Sends a command without data; its result.
 HRESULT Send(IDiscRecorder2Ex* recorder, std::initializer_list<BYTE> cdb, ULONG timeout);
 // Sends a command that reads up to `size` bytes; `reply` holds what came.

@@ -20,16 +20,11 @@ constexpr DWORD kRateClockMs = 2000;
 class RawCdEventArgs : public RefCount, public DualInterface<IDiscFormat2RawCDEventArgs> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, __uuidof(IWriteEngine2EventArgs)) ||
-        IsEqualIID(iid, __uuidof(IDiscFormat2RawCDEventArgs))) {
-      *out = static_cast<IDiscFormat2RawCDEventArgs*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return GiveInterface(static_cast<IDiscFormat2RawCDEventArgs*>(this),
+                         IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+                             IsEqualIID(iid, __uuidof(IWriteEngine2EventArgs)) ||
+                             IsEqualIID(iid, __uuidof(IDiscFormat2RawCDEventArgs)),
+                         out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
   ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
@@ -113,54 +108,57 @@ void RawFmt::SetExpectedTotal(unsigned long long sectors) {
 }
 
 HRESULT RawFmt::PrepareMedia() {
-  if (!recorder_) return kNoRecorder;
-  if (clientName_.empty()) return E_UNEXPECTED;
-  progress_ = Progress();
-  progress_.action = Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION_PREPARING;
-  progress_.startLba = progress_.lastReadLba = progress_.lastWrittenLba = kDefaultLeadIn;
-  progress_.sectorCount = 1;
-  progress_.startTick = GetTickCount();
-  Bstr client(clientName_.c_str());
-  HRESULT hr = recorder_->AcquireExclusiveAccess(VARIANT_TRUE, client.Get());
-  if (FAILED(hr)) return hr;
-  ComPtr<IDiscRecorder2Ex> ex = ExOf(recorder_);
-  if (!ex) return E_NOINTERFACE;
-  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kShortTimeout);
+  return ComCall([&]() -> HRESULT {
+    if (!recorder_) return kNoRecorder;
+    if (clientName_.empty()) return E_UNEXPECTED;
+    progress_ = Progress();
+    progress_.action = Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION_PREPARING;
+    progress_.startLba = progress_.lastReadLba = progress_.lastWrittenLba = kDefaultLeadIn;
+    progress_.sectorCount = 1;
+    progress_.startTick = GetTickCount();
+    Bstr client(clientName_.c_str());
+    HRESULT hr = recorder_->AcquireExclusiveAccess(VARIANT_TRUE, client.Get());
+    if (FAILED(hr)) return hr;
+    ComPtr<IDiscRecorder2Ex> ex = ExOf(recorder_);
+    if (!ex) return E_NOINTERFACE;
+    Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kShortTimeout);
 
-  hr = ReadWriteParameters(ex.Get(), savedModePage_);
-  if (FAILED(hr)) return hr;
-  {
-    std::vector<BYTE> page(savedModePage_.data, savedModePage_.data + savedModePage_.size);
-    if (page.size() >= 6) SetRawWriteParameters(page.data());
-    ex->SetModePage(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE_CURRENT_VALUES, page.data(),
-                    static_cast<ULONG>(page.size()));
-  }
-
-  {
-    TaskBuffer disc;
-    if (SUCCEEDED(ex->GetDiscInformation(&disc.data, &disc.size)) && disc.data && disc.size >= 20) {
-      // The whole disc is written from its lead-in: only a blank medium has
-      // one to start from (a written disc names no usable start there).
-      if ((disc.data[2] & 3) != 0) return Imapi2::E_IMAPI_DF2RAW_MEDIA_IS_NOT_BLANK;
-      progress_.startLba =
-          LONG(disc.data[17]) * 4500 + LONG(disc.data[18]) * 75 + disc.data[19] - kLeadInBase;
+    hr = ReadWriteParameters(ex.Get(), savedModePage_);
+    if (FAILED(hr)) return hr;
+    {
+      std::vector<BYTE> page(savedModePage_.data, savedModePage_.data + savedModePage_.size);
+      if (page.size() >= 6) SetRawWriteParameters(page.data());
+      ex->SetModePage(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE_CURRENT_VALUES, page.data(),
+                      static_cast<ULONG>(page.size()));
     }
-  }
 
-  Mmc::ApplyWriteSpeed(ex.Get(), requestedSpeed_, requestedPureCav_);
-  Mmc::WriteSpeed speed;
-  currentSpeed_ =
-      Mmc::QueryWriteSpeed(recorder_.Get(), speed) == S_OK ? speed.start : Mmc::kBaseSpeed;
+    {
+      TaskBuffer disc;
+      if (SUCCEEDED(ex->GetDiscInformation(&disc.data, &disc.size)) && disc.data &&
+          disc.size >= 20) {
+        // The whole disc is written from its lead-in: only a blank medium has
+        // one to start from (a written disc names no usable start there).
+        if ((disc.data[2] & 3) != 0) return Imapi2::E_IMAPI_DF2RAW_MEDIA_IS_NOT_BLANK;
+        progress_.startLba =
+            LONG(disc.data[17]) * 4500 + LONG(disc.data[18]) * 75 + disc.data[19] - kLeadInBase;
+      }
+    }
 
-  auto* sink = new (std::nothrow) WriteEngineEvent(this);
-  if (!sink) return E_OUTOFMEMORY;
-  Adopt(engineSink_, static_cast<EventSink*>(sink));
-  hr = CoCreateInstance(Imapi2::CLSID_MsftWriteEngine2, nullptr, CLSCTX_ALL,
-                        __uuidof(IWriteEngine2), engine_.PutVoid());
-  if (FAILED(hr)) return hr;
-  hr = engine_->put_Recorder(ex.Get());
-  if (FAILED(hr)) return hr;
-  return S_OK;
+    Mmc::ApplyWriteSpeed(ex.Get(), requestedSpeed_, requestedPureCav_);
+    Mmc::WriteSpeed speed;
+    currentSpeed_ =
+        Mmc::QueryWriteSpeed(recorder_.Get(), speed) == S_OK ? speed.start : Mmc::kBaseSpeed;
+
+    auto* sink = new (std::nothrow) WriteEngineEvent(this);
+    if (!sink) return E_OUTOFMEMORY;
+    Adopt(engineSink_, static_cast<EventSink*>(sink));
+    hr = CoCreateInstance(Imapi2::CLSID_MsftWriteEngine2, nullptr, CLSCTX_ALL,
+                          __uuidof(IWriteEngine2), engine_.PutVoid());
+    if (FAILED(hr)) return hr;
+    hr = engine_->put_Recorder(ex.Get());
+    if (FAILED(hr)) return hr;
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::WriteMedia(IStream* data) {
