@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/ComPtr.h"
+#include "common/PathParts.h"
 
 namespace ShellUtils {
 
@@ -25,17 +26,6 @@ PathResolveFn PathResolver() {
                                   GetProcAddress(shell, MAKEINTRESOURCEA(kPathResolveOrdinal))));
   }();
   return fn;
-}
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// The last component of a path, trailing separators ignored ("C:\a\b\" gives "b").
-std::wstring LastComponent(const std::wstring& path) {
-  size_t end = path.size();
-  while (end > 0 && IsSeparator(path[end - 1])) --end;
-  size_t start = end;
-  while (start > 0 && !IsSeparator(path[start - 1])) --start;
-  return path.substr(start, end - start);
 }
 
 // Equality of two file names as the file system sees it: every letter folds, not only
@@ -106,7 +96,7 @@ std::wstring ResolveExistingPath(const std::wstring& path) {
   const std::wstring resolved = buffer;
   // Some resolvers answer with another file that stands for the requested one (a
   // shortcut "X.lnk" for "X"); only the item itself counts as existing.
-  if (!SameFileName(LastComponent(resolved), LastComponent(path))) return L"";
+  if (!SameFileName(PathParts::LastComponent(resolved), PathParts::LastComponent(path))) return L"";
   return resolved;
 }
 

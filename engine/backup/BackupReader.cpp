@@ -5,6 +5,8 @@
 #include <unordered_map>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/ElementIds.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3Header.h"
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/ElementIds.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
 #include "tests/support/AllocationWatch.h"

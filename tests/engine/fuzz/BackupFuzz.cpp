@@ -13,6 +13,7 @@
 #include <random>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
 #include "engine/mp3/MP3Seeker.h"
