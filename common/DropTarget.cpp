@@ -15,8 +15,7 @@ const IID kOwnTargetIid = {
 
 CDropTarget::CDropTarget(HWND window) : window_(window), parent_(GetParent(window)) {
   if (FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IDropTargetHelper,
-                              reinterpret_cast<void**>(helper_.GetAddressOf())))) {
+                              IID_IDropTargetHelper, helper_.PutVoid()))) {
     helper_.Reset();
   }
 }
@@ -83,8 +82,8 @@ HRESULT STDMETHODCALLTYPE CDropTarget::Drop(IDataObject* data, DWORD, POINTL poi
 }
 
 void CDropTarget::SendItems(IDataObject* data) {
-  Microsoft::WRL::ComPtr<IEnumFORMATETC> formats;
-  if (FAILED(data->EnumFormatEtc(DATADIR_GET, formats.GetAddressOf())) || !formats) return;
+  ComPtr<IEnumFORMATETC> formats;
+  if (FAILED(data->EnumFormatEtc(DATADIR_GET, formats.Put())) || !formats) return;
   formats->Reset();
   FORMATETC format;
   ULONG fetched = 0;

@@ -2,7 +2,8 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
-#include <wrl/client.h>
+
+#include "common/ComPtr.h"
 
 namespace ShellUtils {
 
@@ -49,7 +50,7 @@ class CDropTarget : public IDropTarget {
   LONG refs_ = 0;
   HWND window_;
   HWND parent_;
-  Microsoft::WRL::ComPtr<IDropTargetHelper> helper_;
+  ComPtr<IDropTargetHelper> helper_;
 };
 
 // Registers a new drop target for the window; the returned reference is the

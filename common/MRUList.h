@@ -6,7 +6,8 @@
 namespace Settings {
 
 // Equality after upper-casing both strings with the global locale (which the
-// system leaves classic, so only a-z fold).
+// system leaves classic, so only a-z fold). The rule of stored path lists; the
+// shell helpers compare file names with the system's full case folding instead.
 bool EqualNoCase(const std::wstring& a, const std::wstring& b);
 
 // Recently used files or folders, newest first, at most `capacity` of them,

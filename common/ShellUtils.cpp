@@ -2,11 +2,11 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
-#include <wrl/client.h>
 
 #include <vector>
 
-using Microsoft::WRL::ComPtr;
+#include "common/ComPtr.h"
+#include "common/PathParts.h"
 
 namespace ShellUtils {
 
@@ -28,18 +28,9 @@ PathResolveFn PathResolver() {
   return fn;
 }
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// The last component of a path, trailing separators ignored ("C:\a\b\" gives "b").
-std::wstring LastComponent(const std::wstring& path) {
-  size_t end = path.size();
-  while (end > 0 && IsSeparator(path[end - 1])) --end;
-  size_t start = end;
-  while (start > 0 && !IsSeparator(path[start - 1])) --start;
-  return path.substr(start, end - start);
-}
-
-bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+// Equality of two file names as the file system sees it: every letter folds, not only
+// a-z (unlike Settings::EqualNoCase, which keeps the list rules of stored paths).
+bool SameFileName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
@@ -64,7 +55,7 @@ bool NamesOf(const std::wstring& path, SHFILEINFOW& info) {
 bool PathToPidl(const std::wstring& path, LPITEMIDLIST& pidl) {
   pidl = nullptr;
   ComPtr<IShellFolder> desktop;
-  if (FAILED(SHGetDesktopFolder(desktop.GetAddressOf()))) return false;
+  if (FAILED(SHGetDesktopFolder(desktop.Put()))) return false;
   std::vector<wchar_t> copy(path.begin(), path.end());
   copy.push_back(L'\0');
   LPITEMIDLIST parsed = nullptr;
@@ -77,7 +68,7 @@ bool PathToPidl(const std::wstring& path, LPITEMIDLIST& pidl) {
 
 void FreePidl(LPITEMIDLIST pidl) {
   ComPtr<IMalloc> malloc;
-  if (SUCCEEDED(SHGetMalloc(malloc.GetAddressOf()))) malloc->Free(pidl);
+  if (SUCCEEDED(SHGetMalloc(malloc.Put()))) malloc->Free(pidl);
 }
 
 HICON GetLargeIcon(const std::wstring& path) {
@@ -105,19 +96,18 @@ std::wstring ResolveExistingPath(const std::wstring& path) {
   const std::wstring resolved = buffer;
   // Some resolvers answer with another file that stands for the requested one (a
   // shortcut "X.lnk" for "X"); only the item itself counts as existing.
-  if (!EqualNoCase(LastComponent(resolved), LastComponent(path))) return L"";
+  if (!SameFileName(PathParts::LastComponent(resolved), PathParts::LastComponent(path))) return L"";
   return resolved;
 }
 
 std::wstring ResolveShortcut(const std::wstring& linkPath) {
   ComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              reinterpret_cast<void**>(link.GetAddressOf())))) {
+                              link.PutVoid()))) {
     return L"";
   }
   ComPtr<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.GetAddressOf()))))
-    return L"";
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) return L"";
   if (FAILED(file->Load(linkPath.c_str(), STGM_SHARE_DENY_NONE))) return L"";
   wchar_t target[MAX_PATH] = {};
   if (FAILED(link->GetPath(target, MAX_PATH, nullptr, 0))) return L"";

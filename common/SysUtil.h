@@ -20,4 +20,11 @@ std::wstring LcidToLocaleName(LANGID langId, SystemLocaleLookup systemLookup);
 void SetThreadName(DWORD threadId, const std::string& name);
 void SetCurrentThreadName(const std::string& name);
 
+// The thread's last Win32 error as an HRESULT; E_FAIL when none is set, since a
+// failure without an error code is still a failure.
+inline HRESULT LastErrorResult() {
+  const DWORD error = GetLastError();
+  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
 }  // namespace SysUtil

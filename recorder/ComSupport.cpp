@@ -22,14 +22,9 @@ class PointEnum : public RefCount, public IEnumConnectionPoints {
   explicit PointEnum(IConnectionPoint* point) : point_(point) { point_->AddRef(); }
   ~PointEnum() override { point_->Release(); }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *out = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return GiveInterface(
+        static_cast<IEnumConnectionPoints*>(this),
+        IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints), out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
   ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
@@ -57,7 +52,11 @@ class PointEnum : public RefCount, public IEnumConnectionPoints {
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** out) override {
     if (!out) return E_POINTER;
-    auto* copy = new PointEnum(point_);
+    auto* copy = new (std::nothrow) PointEnum(point_);
+    if (!copy) {
+      *out = nullptr;
+      return E_OUTOFMEMORY;
+    }
     copy->done_ = done_;
     *out = copy;
     return S_OK;
@@ -86,20 +85,19 @@ ITypeInfo* ImapiTypeInfo(REFIID iid) {
   if (found == infos.end()) {
     ITypeInfo* info = nullptr;
     if (library->GetTypeInfoOfGuid(iid, &info) != S_OK) info = nullptr;
-    found = infos.emplace(iid, info).first;
+    try {
+      found = infos.emplace(iid, info).first;
+    } catch (const std::bad_alloc&) {
+      if (info) info->Release();  // asked for again next time
+      return nullptr;
+    }
   }
   return found->second;
 }
 
 HRESULT ConnectionPoint::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-    *out = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return GiveInterface(static_cast<IConnectionPoint*>(this),
+                       IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint), out);
 }
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
@@ -122,9 +120,11 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   ComPtr<IDispatch> dispatch;
   if (sink->QueryInterface(events_, dispatch.PutVoid()) != S_OK || !dispatch)
     return CONNECT_E_CANNOTCONNECT;
-  sinks_.push_back({nextCookie_, dispatch});
-  *cookie = nextCookie_++;
-  return S_OK;
+  return ComCall([&]() -> HRESULT {
+    sinks_.push_back({nextCookie_, dispatch});
+    *cookie = nextCookie_++;
+    return S_OK;
+  });
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
@@ -148,33 +148,31 @@ HRESULT ConnectionPoint::Find(REFIID iid, IConnectionPoint** out) {
 
 HRESULT ConnectionPoint::Enumerate(IEnumConnectionPoints** out) {
   if (!out) return E_POINTER;
-  *out = new PointEnum(this);
-  return S_OK;
+  *out = new (std::nothrow) PointEnum(this);
+  return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT ConnectionPoint::Fire(DISPID id, VARIANT* args, UINT count) {
-  HRESULT hr = S_OK;
-  // A sink may disconnect itself while it is called.
-  const std::vector<Connection> sinks = sinks_;
-  for (const Connection& c : sinks) {
-    DISPPARAMS params = {args, nullptr, count, 0};
-    VARIANT result;
-    VariantInit(&result);
-    hr = c.sink->Invoke(id, IID_NULL, 0x400, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-    VariantClear(&result);
-  }
-  return hr;
+  return ComCall([&]() -> HRESULT {
+    HRESULT hr = S_OK;
+    // A sink may disconnect itself while it is called.
+    const std::vector<Connection> sinks = sinks_;
+    for (const Connection& c : sinks) {
+      DISPPARAMS params = {args, nullptr, count, 0};
+      VARIANT result;
+      VariantInit(&result);
+      hr = c.sink->Invoke(id, IID_NULL, 0x400, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+      VariantClear(&result);
+    }
+    return hr;
+  });
 }
 
 HRESULT EventSink::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, events_)) {
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return GiveInterface(
+      static_cast<IDispatch*>(this),
+      IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, events_),
+      out);
 }
 
 HRESULT EventSink::GetTypeInfoCount(UINT* count) {
@@ -187,23 +185,24 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VAR
                           UINT*) {
   if (id != id_) return DISP_E_MEMBERNOTFOUND;
   if (!params || params->cArgs != args_ || params->cNamedArgs != 0) return DISP_E_BADPARAMCOUNT;
-  // Dispatch arguments arrive last first.
-  std::vector<VARIANT> args(args_);
-  for (UINT i = 0; i < args_; ++i) {
-    VariantInit(&args[i]);
-    if (VariantCopyInd(&args[i], &params->rgvarg[args_ - 1 - i]) != S_OK) {
-      for (VARIANT& v : args) VariantClear(&v);
-      return DISP_E_TYPEMISMATCH;
+  return ComCall([&]() -> HRESULT {
+    // Dispatch arguments arrive last first.
+    std::vector<VARIANT> args(args_);
+    for (VARIANT& v : args) VariantInit(&v);
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < args_ && hr == S_OK; ++i)
+      if (VariantCopyInd(&args[i], &params->rgvarg[args_ - 1 - i]) != S_OK)
+        hr = DISP_E_TYPEMISMATCH;
+    if (hr == S_OK) {
+      try {
+        hr = OnEvent(args.data());
+      } catch (...) {
+        hr = E_UNEXPECTED;  // nothing may leave an event
+      }
     }
-  }
-  HRESULT hr;
-  try {
-    hr = OnEvent(args.data());
-  } catch (...) {
-    hr = E_UNEXPECTED;  // nothing may leave an event
-  }
-  for (VARIANT& v : args) VariantClear(&v);
-  return hr;
+    for (VARIANT& v : args) VariantClear(&v);
+    return hr;
+  });
 }
 
 HRESULT EventSink::Advise(IUnknown* source) {

@@ -6,11 +6,39 @@
 #include <ocidl.h>
 #include <oleauto.h>
 
+#include <new>
 #include <vector>
 
 #include "common/ComPtr.h"
 
 namespace Recorder {
+
+// The result of `body` for a COM method, which lets no C++ exception out: an
+// allocation failure becomes E_OUTOFMEMORY, anything else E_UNEXPECTED.
+template <class Body>
+HRESULT ComCall(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+// QueryInterface's answer for an object seen through `itf`: a new reference when
+// the asked-for interface is one the object has (`known`), else E_NOINTERFACE.
+template <class Itf>
+HRESULT GiveInterface(Itf* itf, bool known, void** out) {
+  if (!out) return E_POINTER;
+  if (!known) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  *out = itf;
+  itf->AddRef();
+  return S_OK;
+}
 
 // An interlocked count that starts at one (the creator's reference).
 class RefCount {

@@ -13,6 +13,7 @@
 #include "common/Utf8.h"
 #include "engine/backup/CueSheet.h"
 #include "engine/cd/RawToc.h"
+#include "engine/mp3/Mp3Frame.h"
 #include "engine/streams/WFile.h"
 #include "recorder/Mp3Decoder.h"
 #include "recorder/Subchannel.h"
@@ -86,7 +87,8 @@ bool ImageRecorderData::StartThread() {
   if (discs_.empty()) return false;
   const int64_t sectors = RawToc::TrackLength(0, discs_[discIndex_].toc);
   // A started job never reports range 0, which would read as "not started".
-  range_ = std::max(1, static_cast<int>(sectors * 44100 / 86400 / 100));
+  range_ = std::max(
+      1, static_cast<int>(sectors * Mp3Frame::kSampleRate / Mp3Frame::kCdFrameScale / 100));
   return Launch([this] { ThreadProc(); });
 }
 
@@ -113,7 +115,7 @@ void ImageRecorderData::WriteImage() {
   Progress(0);
   const BackupDisc& disc = discs_[discIndex_];
   const int64_t sectors = RawToc::TrackLength(0, disc.toc);
-  const int64_t frames = sectors * 44100 / 86400;
+  const int64_t frames = sectors * Mp3Frame::kSampleRate / Mp3Frame::kCdFrameScale;
   const int64_t steps = std::max<int64_t>(1, frames / 100);
 
   // The decoder first: a backup file that cannot be decoded touches no file.

@@ -16,6 +16,9 @@ namespace Mmc {
 constexpr LONG kBaseSpeed = 75;
 constexpr LONG kDefaultSpeed = 300;
 
+// Seconds a command may take: a query, and one that moves the medium or the speed.
+constexpr ULONG kShortTimeout = 10, kLongTimeout = 20;
+
 // The five capabilities of the CD Mastering feature.
 struct Features {
   bool raw = false;
@@ -43,6 +46,8 @@ struct SpeedDescriptor {
   LONG sectorsPerSecond;
   bool pureCav;
 };
+
+// None of the calls below throws: short of memory they answer E_OUTOFMEMORY.
 
 // Sends a command without data; its result.
 HRESULT Send(IDiscRecorder2Ex* recorder, std::initializer_list<BYTE> cdb, ULONG timeout);

@@ -7,8 +7,6 @@
 namespace Recorder {
 namespace {
 
-constexpr HRESULT kNoRecorder = Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
-
 VARIANT_BOOL Bool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 
 class WriteSpeedDescriptorImpl : public RefCount, public DualInterface<IWriteSpeedDescriptor> {
@@ -16,15 +14,10 @@ class WriteSpeedDescriptorImpl : public RefCount, public DualInterface<IWriteSpe
   WriteSpeedDescriptorImpl(Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE type, LONG speed, bool pureCav)
       : type_(type), speed_(speed), pureCav_(pureCav) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, __uuidof(IWriteSpeedDescriptor))) {
-      *out = static_cast<IWriteSpeedDescriptor*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return GiveInterface(static_cast<IWriteSpeedDescriptor*>(this),
+                         IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+                             IsEqualIID(iid, __uuidof(IWriteSpeedDescriptor)),
+                         out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
   ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
@@ -125,9 +118,11 @@ HRESULT RawFmt::get_MediaHeuristicallyBlank(VARIANT_BOOL* value) {
 }
 
 HRESULT RawFmt::get_SupportedMediaTypes(SAFEARRAY** value) {
-  if (!value) return E_POINTER;
-  *value = VariantArray(VT_I4, {Imapi2::IMAPI_MEDIA_TYPE_CDRW, Imapi2::IMAPI_MEDIA_TYPE_CDR});
-  return *value ? S_OK : E_OUTOFMEMORY;
+  return ComCall([&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    *value = VariantArray(VT_I4, {Imapi2::IMAPI_MEDIA_TYPE_CDRW, Imapi2::IMAPI_MEDIA_TYPE_CDR});
+    return *value ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 HRESULT RawFmt::SetWriteSpeed(LONG sectorsPerSecond, VARIANT_BOOL pureCav) {
@@ -204,15 +199,17 @@ HRESULT RawFmt::get_CurrentPhysicalMediaType(Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE* 
 }
 
 HRESULT RawFmt::get_SupportedSectorTypes(SAFEARRAY** value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  std::vector<LONG> types = {Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_PQ_ONLY};
-  if (features_.rwSubchannel) {
-    types.push_back(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_IS_COOKED);
-    types.push_back(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_IS_RAW);
-  }
-  *value = VariantArray(VT_UI4, types);
-  return *value ? S_OK : E_OUTOFMEMORY;
+  return ComCall([&]() -> HRESULT {
+    if (!recorder_) return kNoRecorder;
+    if (!value) return E_POINTER;
+    std::vector<LONG> types = {Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_PQ_ONLY};
+    if (features_.rwSubchannel) {
+      types.push_back(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_IS_COOKED);
+      types.push_back(Imapi2::IMAPI_FORMAT2_RAW_CD_SUBCODE_IS_RAW);
+    }
+    *value = VariantArray(VT_UI4, types);
+    return *value ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 HRESULT RawFmt::put_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_DATA_SECTOR_TYPE value) {
@@ -230,9 +227,11 @@ HRESULT RawFmt::get_RequestedSectorType(Imapi2::IMAPI_FORMAT2_RAW_CD_DATA_SECTOR
 }
 
 HRESULT RawFmt::put_ClientName(BSTR value) {
-  if (!value) return E_POINTER;
-  clientName_.assign(value, SysStringLen(value));
-  return S_OK;
+  return ComCall([&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    clientName_.assign(value, SysStringLen(value));
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::get_ClientName(BSTR* value) {
@@ -264,16 +263,18 @@ HRESULT RawFmt::get_CurrentRotationTypeIsPureCAV(VARIANT_BOOL* value) {
 }
 
 HRESULT RawFmt::get_SupportedWriteSpeeds(SAFEARRAY** value) {
-  if (!recorder_) return kNoRecorder;
-  if (!value) return E_POINTER;
-  *value = nullptr;
-  std::vector<Mmc::SpeedDescriptor> list;
-  const HRESULT hr = Mmc::QueryWriteSpeedDescriptors(recorder_.Get(), list);
-  if (FAILED(hr)) return hr;
-  std::vector<LONG> speeds;
-  for (const auto& d : list) speeds.push_back(d.sectorsPerSecond);
-  *value = VariantArray(VT_I4, speeds);
-  return *value ? S_OK : E_OUTOFMEMORY;
+  return ComCall([&]() -> HRESULT {
+    if (!recorder_) return kNoRecorder;
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    std::vector<Mmc::SpeedDescriptor> list;
+    const HRESULT hr = Mmc::QueryWriteSpeedDescriptors(recorder_.Get(), list);
+    if (FAILED(hr)) return hr;
+    std::vector<LONG> speeds;
+    for (const auto& d : list) speeds.push_back(d.sectorsPerSecond);
+    *value = VariantArray(VT_I4, speeds);
+    return *value ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 HRESULT RawFmt::get_SupportedWriteSpeedDescriptors(SAFEARRAY** value) {

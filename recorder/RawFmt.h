@@ -9,6 +9,9 @@
 
 namespace Recorder {
 
+// What a call that needs the recorder answers before one is set.
+constexpr HRESULT kNoRecorder = Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
+
 class RawFmt : public RefCount,
                public DualInterface<IDiscFormat2RawCD>,
                public IConnectionPointContainer {
@@ -80,7 +83,7 @@ class RawFmt : public RefCount,
   // makes, after `ask` (the query the value comes from) succeeded.
   template <class T, class Ask, class Give>
   HRESULT Answer(T* out, Ask ask, Give give) {
-    if (!recorder_) return Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
+    if (!recorder_) return kNoRecorder;
     if (!out) return E_POINTER;
     const HRESULT hr = ask();
     if (FAILED(hr)) return hr;

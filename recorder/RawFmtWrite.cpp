@@ -6,8 +6,6 @@
 namespace Recorder {
 namespace {
 
-constexpr HRESULT kNoRecorder = Imapi2::E_IMAPI_DF2RAW_NO_RECORDER_SPECIFIED;
-constexpr ULONG kShortTimeout = 10, kLongTimeout = 20;
 // 95:00:00 as an LBA: where a write starts when the medium names no lead-in.
 constexpr LONG kDefaultLeadIn = -22650;
 // 100 minutes of frames and the 150-frame offset: a lead-in M:S:F as a negative LBA.
@@ -22,16 +20,11 @@ constexpr DWORD kRateClockMs = 2000;
 class RawCdEventArgs : public RefCount, public DualInterface<IDiscFormat2RawCDEventArgs> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, __uuidof(IWriteEngine2EventArgs)) ||
-        IsEqualIID(iid, __uuidof(IDiscFormat2RawCDEventArgs))) {
-      *out = static_cast<IDiscFormat2RawCDEventArgs*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return GiveInterface(static_cast<IDiscFormat2RawCDEventArgs*>(this),
+                         IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+                             IsEqualIID(iid, __uuidof(IWriteEngine2EventArgs)) ||
+                             IsEqualIID(iid, __uuidof(IDiscFormat2RawCDEventArgs)),
+                         out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
   ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
@@ -115,54 +108,57 @@ void RawFmt::SetExpectedTotal(unsigned long long sectors) {
 }
 
 HRESULT RawFmt::PrepareMedia() {
-  if (!recorder_) return kNoRecorder;
-  if (clientName_.empty()) return E_UNEXPECTED;
-  progress_ = Progress();
-  progress_.action = Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION_PREPARING;
-  progress_.startLba = progress_.lastReadLba = progress_.lastWrittenLba = kDefaultLeadIn;
-  progress_.sectorCount = 1;
-  progress_.startTick = GetTickCount();
-  Bstr client(clientName_.c_str());
-  HRESULT hr = recorder_->AcquireExclusiveAccess(VARIANT_TRUE, client.Get());
-  if (FAILED(hr)) return hr;
-  ComPtr<IDiscRecorder2Ex> ex = ExOf(recorder_);
-  if (!ex) return E_NOINTERFACE;
-  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x01, 0x00}, kShortTimeout);
+  return ComCall([&]() -> HRESULT {
+    if (!recorder_) return kNoRecorder;
+    if (clientName_.empty()) return E_UNEXPECTED;
+    progress_ = Progress();
+    progress_.action = Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION_PREPARING;
+    progress_.startLba = progress_.lastReadLba = progress_.lastWrittenLba = kDefaultLeadIn;
+    progress_.sectorCount = 1;
+    progress_.startTick = GetTickCount();
+    Bstr client(clientName_.c_str());
+    HRESULT hr = recorder_->AcquireExclusiveAccess(VARIANT_TRUE, client.Get());
+    if (FAILED(hr)) return hr;
+    ComPtr<IDiscRecorder2Ex> ex = ExOf(recorder_);
+    if (!ex) return E_NOINTERFACE;
+    Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kShortTimeout);
 
-  hr = ReadWriteParameters(ex.Get(), savedModePage_);
-  if (FAILED(hr)) return hr;
-  {
-    std::vector<BYTE> page(savedModePage_.data, savedModePage_.data + savedModePage_.size);
-    if (page.size() >= 6) SetRawWriteParameters(page.data());
-    ex->SetModePage(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE_CURRENT_VALUES, page.data(),
-                    static_cast<ULONG>(page.size()));
-  }
-
-  {
-    TaskBuffer disc;
-    if (SUCCEEDED(ex->GetDiscInformation(&disc.data, &disc.size)) && disc.data && disc.size >= 20) {
-      // The whole disc is written from its lead-in: only a blank medium has
-      // one to start from (a written disc names no usable start there).
-      if ((disc.data[2] & 3) != 0) return Imapi2::E_IMAPI_DF2RAW_MEDIA_IS_NOT_BLANK;
-      progress_.startLba =
-          LONG(disc.data[17]) * 4500 + LONG(disc.data[18]) * 75 + disc.data[19] - kLeadInBase;
+    hr = ReadWriteParameters(ex.Get(), savedModePage_);
+    if (FAILED(hr)) return hr;
+    {
+      std::vector<BYTE> page(savedModePage_.data, savedModePage_.data + savedModePage_.size);
+      if (page.size() >= 6) SetRawWriteParameters(page.data());
+      ex->SetModePage(Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE_CURRENT_VALUES, page.data(),
+                      static_cast<ULONG>(page.size()));
     }
-  }
 
-  Mmc::ApplyWriteSpeed(ex.Get(), requestedSpeed_, requestedPureCav_);
-  Mmc::WriteSpeed speed;
-  currentSpeed_ =
-      Mmc::QueryWriteSpeed(recorder_.Get(), speed) == S_OK ? speed.start : Mmc::kBaseSpeed;
+    {
+      TaskBuffer disc;
+      if (SUCCEEDED(ex->GetDiscInformation(&disc.data, &disc.size)) && disc.data &&
+          disc.size >= 20) {
+        // The whole disc is written from its lead-in: only a blank medium has
+        // one to start from (a written disc names no usable start there).
+        if ((disc.data[2] & 3) != 0) return Imapi2::E_IMAPI_DF2RAW_MEDIA_IS_NOT_BLANK;
+        progress_.startLba =
+            LONG(disc.data[17]) * 4500 + LONG(disc.data[18]) * 75 + disc.data[19] - kLeadInBase;
+      }
+    }
 
-  auto* sink = new (std::nothrow) WriteEngineEvent(this);
-  if (!sink) return E_OUTOFMEMORY;
-  Adopt(engineSink_, static_cast<EventSink*>(sink));
-  hr = CoCreateInstance(Imapi2::CLSID_MsftWriteEngine2, nullptr, CLSCTX_ALL,
-                        __uuidof(IWriteEngine2), engine_.PutVoid());
-  if (FAILED(hr)) return hr;
-  hr = engine_->put_Recorder(ex.Get());
-  if (FAILED(hr)) return hr;
-  return S_OK;
+    Mmc::ApplyWriteSpeed(ex.Get(), requestedSpeed_, requestedPureCav_);
+    Mmc::WriteSpeed speed;
+    currentSpeed_ =
+        Mmc::QueryWriteSpeed(recorder_.Get(), speed) == S_OK ? speed.start : Mmc::kBaseSpeed;
+
+    auto* sink = new (std::nothrow) WriteEngineEvent(this);
+    if (!sink) return E_OUTOFMEMORY;
+    Adopt(engineSink_, static_cast<EventSink*>(sink));
+    hr = CoCreateInstance(Imapi2::CLSID_MsftWriteEngine2, nullptr, CLSCTX_ALL,
+                          __uuidof(IWriteEngine2), engine_.PutVoid());
+    if (FAILED(hr)) return hr;
+    hr = engine_->put_Recorder(ex.Get());
+    if (FAILED(hr)) return hr;
+    return S_OK;
+  });
 }
 
 HRESULT RawFmt::WriteMedia(IStream* data) {
@@ -205,8 +201,8 @@ HRESULT RawFmt::WriteMedia(IStream* data) {
   progress_.sectorCount = static_cast<LONG>(std::min<unsigned long long>(sectors, 0x7FFFFFFF));
   SetExpectedTotal(sectors);
 
-  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, kLongTimeout);
-  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kLongTimeout);
+  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
   const HRESULT written = engine_->WriteSection(data, progress_.startLba, progress_.sectorCount);
   FinishWrite(ex.Get());
   return written;
@@ -230,8 +226,8 @@ HRESULT RawFmt::WriteMedia2(IStream* data, LONG value) {
   progress_.startLba = value;
   progress_.sectorCount = static_cast<LONG>(std::min<unsigned long long>(sectors, 0x7FFFFFFF));
   SetExpectedTotal(sectors);
-  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, kLongTimeout);
-  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+  Mmc::Send(ex.Get(), {0x1B, 0x00, 0x00, 0x00, 0x01, 0x00}, Mmc::kLongTimeout);
+  Mmc::Send(ex.Get(), {0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
   const HRESULT written = engine_->WriteSection(data, value, progress_.sectorCount);
   FinishWrite(ex.Get());
   return written;
@@ -239,12 +235,12 @@ HRESULT RawFmt::WriteMedia2(IStream* data, LONG value) {
 
 void RawFmt::FinishWrite(IDiscRecorder2Ex* ex) {
   if (engineSink_) engineSink_->Unadvise();
-  Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+  Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
   for (int i = 0; i < kSettleTries; ++i) {
     TaskBuffer disc;
     if (SUCCEEDED(ex->GetDiscInformation(&disc.data, &disc.size)) && disc.data && disc.size > 0)
       break;
-    Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, kLongTimeout);
+    Mmc::Send(ex, {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Mmc::kLongTimeout);
     Sleep(kSettleWaitMs);
   }
 }
@@ -261,7 +257,7 @@ HRESULT RawFmt::ReleaseMedia() {
                     length);
   }
   savedModePage_.Free();
-  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x00, 0x00}, kShortTimeout);
+  Mmc::Send(ex.Get(), {0x1E, 0x00, 0x00, 0x00, 0x00, 0x00}, Mmc::kShortTimeout);
   if (engineSink_) engineSink_->Unadvise();
   engine_.Reset();
   engineSink_.Reset();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "recorder/ComSupport.h"
+
 namespace Recorder {
 namespace {
 
@@ -30,15 +32,10 @@ RawStream::RawStream(std::unique_ptr<MainChannelReader> reader, bool cdText, con
 }
 
 HRESULT RawStream::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISequentialStream) ||
-      IsEqualIID(iid, IID_IStream)) {
-    *out = static_cast<IStream*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return GiveInterface(static_cast<IStream*>(this),
+                       IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISequentialStream) ||
+                           IsEqualIID(iid, IID_IStream),
+                       out);
 }
 
 ULONG RawStream::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }

@@ -22,9 +22,6 @@ const std::array<unsigned char, kGapBlockBytes>& GapFrame();
 
 // Every position and size that the tag stores or the records hold is below this.
 const int64_t kMaxBackupBytes = 0x7FFFFFFF;
-// Whether a disc of newDiscBytes of audio can still be appended after the
-// discs (with their positions in the existing file) without passing the limit.
-bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes);
 
 // A backup holds at most this many discs; the reader refuses a file with more.
 const unsigned kMaxDiscs = 99;
@@ -41,9 +38,6 @@ const uint32_t kNoOffset = 0xFFFFFFFF;
 // Text frames of entry k: TIT2 TPE1 TPE2 TALB TCON [TRCK] [TYER] [TLEN] TMED [TSET].
 std::vector<TagFrame> MakeTextFrames(const ID3::ID3TagLib& tag, unsigned k, int disc, int discs,
                                      const DiscInfo& info, int32_t lengthMs);
-// The three-letter language of the cue-sheet comment frames.
-std::string CommentLanguage();
-
 // The tag of the whole backup, written once at the start of the file. Refuses
 // what the reader would refuse: no disc, more than kMaxDiscs, or a disc whose
 // TOC is not usable.
@@ -52,19 +46,7 @@ bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
 bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
                         const std::wstring& fileName);
 
-// Picture kinds: 0 other, 1 front cover, 2 back cover, 3 inlay, 4 label.
-// Refuses a picture whose frame would be larger than the reader accepts.
-bool MakePictureFrame(TagFrame& out, const std::wstring& description, const ID3::Bytes& jpeg,
-                      int kind = 0);
-// Gives the picture kind back from the stored picture type.
-bool ParsePictureFrame(const TagFrame& frame, int& kind, std::wstring& description,
-                       ID3::Bytes& picture);
-
 // The discs of a backup file; empty when the file is not a valid backup file.
 std::vector<BackupDisc> ReadDiscs(ID3::ByteIStream& is);
-bool ParseDiscElementId(const std::string& id, unsigned& n);
-bool ParseChapterElementId(const std::string& id, unsigned& disc, unsigned& track);
-int ToIntOr(const std::string& text, int fallback);
-int ToIntOrW(const std::wstring& text, int fallback);
 
 }  // namespace BackupFile

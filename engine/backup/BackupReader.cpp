@@ -5,6 +5,8 @@
 #include <unordered_map>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/ElementIds.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3Header.h"
 
@@ -68,8 +70,8 @@ bool ElementId(const Bytes& d, std::size_t limit, std::string& id, std::size_t& 
   return true;
 }
 
-// Element ids listed by the CTOC frames, in order, with the first occurrence
-// of an id found and removed in constant time.
+// Element ids listed by the CTOC frames, in order; a disc table takes its id off
+// the list, so each disc's id matches one table only.
 class ChildList {
  public:
   void Add(const std::string& id) { occurrences_[id].push_back(count_++); }
@@ -77,24 +79,15 @@ class ChildList {
     const auto at = occurrences_.find(id);
     return at != occurrences_.end() && !at->second.empty();
   }
-  // The first occurrence's position among the ids still listed, from 1; 0 when
-  // the id is not listed.
+  // The first occurrence's position in the listing, from 1; 0 when the id is not
+  // listed. Asked only of a file without disc tables, where nothing was taken off.
   std::size_t Position(const std::string& id) const {
-    if (!Contains(id)) return 0;
-    const std::size_t index = occurrences_.at(id).front();
-    std::size_t before = 0;
-    for (std::size_t r : removed_) before += r < index;
-    return index + 1 - before;
+    return Contains(id) ? occurrences_.at(id).front() + 1 : 0;
   }
-  void RemoveFirst(const std::string& id) {
-    std::deque<std::size_t>& at = occurrences_[id];
-    removed_.push_back(at.front());
-    at.pop_front();
-  }
+  void RemoveFirst(const std::string& id) { occurrences_[id].pop_front(); }
 
  private:
   std::unordered_map<std::string, std::deque<std::size_t>> occurrences_;
-  std::vector<std::size_t> removed_;
   std::size_t count_ = 0;
 };
 

@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <cstdio>
 
 #include "engine/backup/BackupFormat.h"
 #include "engine/backup/CueSheet.h"
+#include "engine/backup/ElementIds.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3Header.h"
 
@@ -13,12 +13,6 @@ using ID3::Bytes;
 using ID3::ID3TagLib;
 
 const char kCommentDescription[] = "TAVRIN cue sheet data";
-
-std::string Id(const char* format, int a, int b = 0) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, format, a, b);
-  return buf;
-}
 
 void AppendId(Bytes& out, const std::string& id) {
   out.insert(out.end(), id.begin(), id.end());
@@ -73,23 +67,20 @@ unsigned TrackEntries(const BackupDisc& disc) {
   return disc.disc.tracks.empty() ? 0 : static_cast<unsigned>(disc.disc.tracks.size() - 1);
 }
 
-std::vector<std::string> TrackIds(const char* format, int disc, unsigned tracks) {
+std::vector<std::string> TrackIds(unsigned disc, unsigned tracks) {
   std::vector<std::string> ids;
-  for (unsigned k = 1; k <= tracks; ++k)
-    ids.push_back(disc ? Id(format, disc, int(k)) : Id(format, int(k)));
+  for (unsigned k = 1; k <= tracks; ++k) ids.push_back(TrackElementId(disc, k));
   return ids;
 }
 
-void AddTrackChapters(ID3TagLib& tag, const BackupDisc& disc, int number, int32_t base,
+void AddTrackChapters(ID3TagLib& tag, const BackupDisc& disc, unsigned number, int32_t base,
                       int32_t& lastEnd) {
   const unsigned tracks = TrackEntries(disc);
-  const std::vector<std::string> ids =
-      TrackIds(number ? "disc%d track%d" : "track%d", number, tracks);
   for (unsigned k = 1; k <= tracks; ++k) {
     const int32_t start = base + RawToc::TrackStartMs(k, disc.toc);
     lastEnd = start + RawToc::TrackLengthMs(k, disc.toc);
     const unsigned i = tag.AddFrame("CHAP", kReadOnly);
-    tag.FrameData(i) = Chap(ids[k - 1], start, lastEnd, kNoOffset, kNoOffset);
+    tag.FrameData(i) = Chap(TrackElementId(number, k), start, lastEnd, kNoOffset, kNoOffset);
     Embed(tag, tag.FrameData(i),
           MakeTextFrames(tag, k, 0, 0, disc.disc, RawToc::TrackLengthMs(k, disc.toc)));
   }
@@ -109,7 +100,7 @@ bool WriteSingleDisc(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
   Add(*tag, CommentFrame(disc, fileName));
   Add(*tag, McdiFrame(disc));
   const unsigned toc = tag->AddFrame("CTOC", kReadOnly);
-  tag->FrameData(toc) = Ctoc("TOC", kTopLevelOrdered, TrackIds("track%d", 0, TrackEntries(disc)));
+  tag->FrameData(toc) = Ctoc("TOC", kTopLevelOrdered, TrackIds(0, TrackEntries(disc)));
   Embed(*tag, tag->FrameData(toc), album);
   int32_t lastEnd = 0;
   AddTrackChapters(*tag, disc, 0, 0, lastEnd);
@@ -139,12 +130,12 @@ bool WriteDiscs(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
   if (!tag) return false;
   AddAll(*tag, MakeTextFrames(*tag, 0, 0, 0, discs[0].disc, 0));
   std::vector<std::string> discIds;
-  for (int i = 1; i <= n; ++i) discIds.push_back(Id("disc%d", i));
+  for (int i = 1; i <= n; ++i) discIds.push_back(DiscElementId(i));
   Add(*tag, TagFrame{"CTOC", kReadOnly, Ctoc("TOC", kTopLevelOrdered, discIds)});
   for (int i = 1; i <= n; ++i) {
     const BackupDisc& disc = discs[i - 1];
-    std::vector<std::string> children = TrackIds("disc%d track%d", i, TrackEntries(disc));
-    children.insert(children.begin(), Id("chunk%d", i));
+    std::vector<std::string> children = TrackIds(i, TrackEntries(disc));
+    children.insert(children.begin(), ChunkElementId(i));
     const unsigned f = tag->AddFrame("CTOC", kReadOnly);
     tag->FrameData(f) = Ctoc(discIds[i - 1], kOrdered, children);
     std::vector<TagFrame> embedded =
@@ -159,7 +150,7 @@ bool WriteDiscs(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
     const int32_t start = base + RawToc::TrackStartMs(1, disc.toc);
     int32_t lastEnd = start + RawToc::TrackLengthMs(0, disc.toc);
     Add(*tag, TagFrame{"CHAP", kReadOnly,
-                       Chap(Id("chunk%d", i), start, lastEnd, ranges[i - 1].first,
+                       Chap(ChunkElementId(i), start, lastEnd, ranges[i - 1].first,
                             ranges[i - 1].second)});
     AddTrackChapters(*tag, disc, i, base, lastEnd);
     base = lastEnd + kGapMs;
@@ -183,14 +174,6 @@ const std::array<unsigned char, kGapBlockBytes>& GapFrame() {
     return b;
   }();
   return block;
-}
-
-bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes) {
-  if (newDiscBytes < 0) return false;
-  if (discs.empty()) return newDiscBytes <= kMaxBackupBytes;
-  const BackupDisc& last = discs.back();
-  const int64_t end = std::streamoff(last.audioStart) + last.audioSize + kGapBytes + newDiscBytes;
-  return end <= kMaxBackupBytes;
 }
 
 bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "common/Localizer.h"
-#include "engine/backup/BackupFormat.h"
+#include "engine/backup/CueSheet.h"
 
 namespace BackupFile {
 

@@ -12,5 +12,7 @@ std::string MakeCueSheet(const BackupDisc& disc, const std::string& fileName,
 // mm:ss:ff of entry n's start, counted from the start of track 1.
 std::string FormatCueTime(unsigned n, const std::vector<unsigned char>& toc);
 std::string ToAnsi(const std::wstring& text);
+// The three-letter language of the comment frames that carry the cue sheets.
+std::string CommentLanguage();
 
 }  // namespace BackupFile

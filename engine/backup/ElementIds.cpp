@@ -2,7 +2,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "engine/backup/BackupFormat.h"
+#include "engine/backup/ElementIds.h"
 
 namespace BackupFile {
 namespace {
@@ -10,6 +10,7 @@ namespace {
 const char kDisc[] = "disc";
 const char kChunk[] = "chunk";
 const char kTrack[] = " track";
+const char kSingleTrack[] = "track";
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
@@ -17,7 +18,14 @@ unsigned Number(const std::string& text) { return static_cast<unsigned>(ToIntOr(
 
 }  // namespace
 
-// The whole text as a decimal integer with an optional sign, nothing else.
+std::string DiscElementId(unsigned disc) { return kDisc + std::to_string(disc); }
+
+std::string ChunkElementId(unsigned disc) { return kChunk + std::to_string(disc); }
+
+std::string TrackElementId(unsigned disc, unsigned track) {
+  return (disc ? DiscElementId(disc) + kTrack : std::string(kSingleTrack)) + std::to_string(track);
+}
+
 int ToIntOr(const std::string& text, int fallback) {
   if (text.empty() || !(text[0] == '-' || text[0] == '+' || (text[0] >= '0' && text[0] <= '9')))
     return fallback;

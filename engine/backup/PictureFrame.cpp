@@ -1,3 +1,5 @@
+#include "engine/backup/PictureFrame.h"
+
 #include <algorithm>
 #include <cstring>
 

@@ -12,8 +12,6 @@ namespace {
 // job starts; read by the jobs afterwards.
 std::atomic<int> g_backend{BackendUndecided};
 
-constexpr unsigned char kDataTrackBit = 0x04;
-
 }  // namespace
 
 Backend CurrentBackend() { return static_cast<Backend>(g_backend.load()); }
@@ -23,7 +21,7 @@ int JudgeTocReply(const unsigned char* reply, size_t fetched, std::vector<unsign
   const size_t kept = RawToc::UsableLength(reply, fetched);
   if (kept == 0) return KindUnknown;
   toc.assign(reply, reply + kept);
-  return (toc[5] & kDataTrackBit) ? KindData : KindAudio;
+  return RawToc::IsDataTrack(1, toc) ? KindData : KindAudio;
 }
 
 std::vector<DriveEntry> GetDriveList() {

@@ -7,6 +7,7 @@ const std::size_t kMinimumSize = 20;
 const std::size_t kHeaderBytes = 4;
 const std::size_t kDescriptorBytes = 8;
 const unsigned kLastTrackNumber = 99;
+const unsigned char kDataTrackControl = 0x04;
 
 }  // namespace
 
@@ -65,5 +66,10 @@ bool Usable(const Bytes& toc) { return UsableLength(toc.data(), toc.size()) != 0
 int32_t FirstTrack(const Bytes& toc) { return toc.size() < kMinimumSize ? 0 : toc[2]; }
 
 int32_t LastTrack(const Bytes& toc) { return toc.size() < kMinimumSize ? 0 : toc[3]; }
+
+bool IsDataTrack(unsigned n, const Bytes& toc) {
+  const std::size_t control = kHeaderBytes + kDescriptorBytes * (std::size_t(n) - 1) + 1;
+  return n >= 1 && control < toc.size() && (toc[control] & kDataTrackControl) != 0;
+}
 
 }  // namespace RawToc

@@ -18,6 +18,8 @@ int32_t TrackLength(unsigned n, const Bytes& toc);
 int32_t TrackCount(const Bytes& toc);
 int32_t FirstTrack(const Bytes& toc);
 int32_t LastTrack(const Bytes& toc);
+// Whether entry n's CONTROL field marks a data track; false past the vector.
+bool IsDataTrack(unsigned n, const Bytes& toc);
 
 // The one rule for a TOC the program works with, whether a drive returned it
 // or a backup file stored it: at least one track and the lead-out, whole

@@ -1,4 +1,5 @@
 #include "engine/cd/Backends.h"
+#include "common/SysUtil.h"
 #include "engine/cd/DriverCalls.h"
 // After windows.h.
 #include <winioctl.h>
@@ -33,12 +34,6 @@ class Device {
  private:
   HANDLE h_;
 };
-
-// The Win32 error as an HRESULT; a failure without an error code is still a failure.
-HRESULT LastError() {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 }  // namespace
 
@@ -86,7 +81,7 @@ HRESULT ReadWin32Sectors(DriveHandle& drive, unsigned char* buffer, LONG lba, un
   DWORD returned = 0;
   if (!Driver().deviceIoControl(drive.device, IOCTL_CDROM_RAW_READ, &info, sizeof info, buffer,
                                 size, &returned, nullptr))
-    return LastError();
+    return SysUtil::LastErrorResult();
   // A transfer that delivered less than asked for did not read the sectors.
   return returned < size ? HRESULT_FROM_WIN32(ERROR_READ_FAULT) : S_OK;
 }

@@ -8,7 +8,8 @@
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
-#include "engine/jobs/ChunkStream.h"
+#include "engine/mp3/Mp3Frame.h"
+#include "engine/streams/ChunkStream.h"
 #include "wizard/jobs/WorkerScope.h"
 #include "wizard/jobs/Action.h"
 
@@ -19,12 +20,14 @@ const int64_t kFrameTolerance = 382;
 
 ExtracterData::FrameRange ExtracterData::TrackFrames(unsigned track,
                                                      const std::vector<unsigned char>& toc) {
-  // 86400 = 1152 samples per MP3 frame x 75 CD frames per second.
   const int64_t start = RawToc::TrackStart(track, toc);
   const int64_t length = RawToc::TrackLength(track, toc);
   FrameRange range;
-  range.first = (static_cast<uint64_t>(start) * 44100 + 1151) / 86400;
-  range.end = static_cast<uint64_t>(start + length) * 44100 / 86400;
+  // Rounded up only within one MP3 frame's samples of the next frame.
+  range.first = (static_cast<uint64_t>(start) * Mp3Frame::kSampleRate + Mp3Frame::kSamples - 1) /
+                Mp3Frame::kCdFrameScale;
+  range.end =
+      static_cast<uint64_t>(start + length) * Mp3Frame::kSampleRate / Mp3Frame::kCdFrameScale;
   return range;
 }
 

@@ -6,18 +6,17 @@
 #include <vector>
 
 #include "engine/backup/BackupNames.h"
-#include "engine/jobs/ChunkStream.h"
+#include "engine/streams/ChunkStream.h"
 #include "engine/jobs/ExtracterData.h"
 #include "engine/jobs/SongFile.h"
 #include "wizard/jobs/WorkerScope.h"
 #include "engine/mp3/AcmWrapper.h"
 #include "engine/mp3/BackupMp3Format.h"
+#include "engine/mp3/Mp3Frame.h"
 #include "wizard/jobs/Action.h"
 
 namespace {
 const std::streamsize kReadBuffer = 64 * 1024;
-const unsigned kSamplesPerFrame = 1152;
-const int64_t kPcmBytesPerFrame = kSamplesPerFrame * 4;  // one MP3 frame as 16-bit stereo
 // The furthest a Layer III frame's main data may begin before its header.
 const std::streamoff kMaxReservoirBytes = 511;
 const std::chrono::milliseconds kPauseBeforeDone(1500);
@@ -152,10 +151,10 @@ bool ExtracterData::ExtractTrack(const TrackJob& job, int& chunksWritten) {
   int64_t divisor = 1;
   if (!mp3_) {
     unsigned skipped = 0;
-    const unsigned priming = static_cast<unsigned>(frames.first - first) * kSamplesPerFrame;
+    const unsigned priming = static_cast<unsigned>(frames.first - first) * Mp3Frame::kSamples;
     if (priming > 0 && (decoder->Decode(nullptr, priming, &skipped) != S_OK || error_))
       return false;
-    remaining = count * kPcmBytesPerFrame;
+    remaining = count * int64_t(Mp3Frame::kPcmBytes);
     unsigned inputBytes = 0, outputBytes = 0;
     decoder->GetBufferSizes(&inputBytes, &outputBytes);
     chunk = std::max<int64_t>(4, inputBytes & ~3u);

@@ -8,14 +8,17 @@
 #include <boost/iostreams/stream_buffer.hpp>
 
 #include "common/Localizer.h"
+#include "common/PathParts.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/CdDevice.h"
 #include "engine/cd/RawToc.h"
 #include "engine/jobs/SectorReader.h"
 #include "wizard/jobs/WorkerScope.h"
 #include "engine/mp3/MP3Encoder.h"
+#include "engine/mp3/Mp3Frame.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/WFile.h"
 #include "wizard/WizardInfo.h"
@@ -36,8 +39,6 @@ const int kEncoderBufferBytes = 4096;
 const int64_t kEncoderTailBytes = 8640;  // what the encoder may hand out at the end
 const std::size_t kReadBufferBytes = 65536;
 const std::size_t kCopyPieceBytes = 2048;
-const uint32_t kSamplesPerFrame = 1152;
-const int kFirstTrackTocOffset = 4;
 
 // The backup file as the ripper's own file device.
 class WFileOutput : public RipperData::OutputFile {
@@ -115,15 +116,6 @@ struct DriveCloser {
   void operator()(CdDevice::DriveHandle* h) const { CdDevice::CloseDrive(h); }
 };
 
-int32_t MsfAddress(const std::vector<unsigned char>& toc, std::size_t descriptor) {
-  return toc[descriptor + 5] * 4500 + toc[descriptor + 6] * 75 + toc[descriptor + 7];
-}
-
-std::wstring FileName(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 RipperData::RipperData() = default;
@@ -152,6 +144,15 @@ const wchar_t RipperData::kFullText[] =
     L"The backup file already holds 99 discs. Please choose another backup "
     L"file.{ERROR_BACKUP_FULL}";
 
+bool RipperData::AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes) {
+  if (newDiscBytes < 0) return false;
+  if (discs.empty()) return newDiscBytes <= BackupFile::kMaxBackupBytes;
+  const BackupDisc& last = discs.back();
+  const int64_t end =
+      std::streamoff(last.audioStart) + last.audioSize + BackupFile::kGapBytes + newDiscBytes;
+  return end <= BackupFile::kMaxBackupBytes;
+}
+
 // The file stays below 2 GiB: the disc's seconds at the highest bit rate of
 // its quality, and the encoder's last frames, must fit behind the discs there.
 bool RipperData::FitsBehind(int32_t sectors, const std::vector<BackupDisc>& existing, int quality) {
@@ -159,15 +160,13 @@ bool RipperData::FitsBehind(int32_t sectors, const std::vector<BackupDisc>& exis
   Encoders::GetEncoderSettings(quality, settings);
   const int64_t estimate =
       int64_t(sectors) * settings.maximumBitRate / 8 / kSectorsPerStep + kEncoderTailBytes;
-  return BackupFile::AppendFitsBackup(existing, estimate);
+  return AppendFitsBackup(existing, estimate);
 }
 
 bool RipperData::AppendFits(const std::vector<unsigned char>& toc,
                             const std::vector<BackupDisc>& existing, int quality) {
   if (!RawToc::Usable(toc)) return true;  // the rip itself refuses such a disc
-  const std::size_t leadOut = toc[0] * 256u + toc[1] + 2 - 8;
-  return FitsBehind(MsfAddress(toc, leadOut) - MsfAddress(toc, kFirstTrackTocOffset), existing,
-                    quality);
+  return FitsBehind(RawToc::TrackLength(0, toc), existing, quality);
 }
 
 HRESULT RipperData::StartRip() {
@@ -180,10 +179,8 @@ HRESULT RipperData::StartRip() {
     return E_FAIL;
   }
   // The whole disc, from the first track's start to the lead-out.
-  const std::size_t leadOut = toc_[0] * 256u + toc_[1] + 2 - 8;
-  const int32_t first = MsfAddress(toc_, kFirstTrackTocOffset);
-  sectorCount_ = MsfAddress(toc_, leadOut) - first;
-  startSector_ = first - 150;
+  sectorCount_ = RawToc::TrackLength(0, toc_);
+  startSector_ = RawToc::TrackAddress(1, toc_);
   if (sectorCount_ <= 0) {
     text_ = Localizer::Translate(kBadToc);
     return E_FAIL;
@@ -271,7 +268,7 @@ void RipperData::Rip() {
   discs.front().pictures = std::move(pictures);
 
   auto out = std::make_unique<Output>(OpenOutput(backupPath_));
-  if (!BackupFile::WriteTag(*out, discs, FileName(backupPath_)) || !out->Flushed())
+  if (!BackupFile::WriteTag(*out, discs, PathParts::LastComponent(backupPath_)) || !out->Flushed())
     return WriteError();
   if (!existing_.empty() && !CopyExistingAudio(*out, bytesToCopy)) return;
   SetProgress(copySteps_);
@@ -372,8 +369,8 @@ bool RipperData::WriteAudio(Output& out) {
   }
   // Whole MP3 frames: pad the last one with silence.
   const uint32_t frames = static_cast<uint32_t>(sectorCount_) * SectorReader::kSectorBytes / 4;
-  if (frames % kSamplesPerFrame != 0) {
-    const std::size_t padding = (kSamplesPerFrame - frames % kSamplesPerFrame) * 4;
+  if (frames % Mp3Frame::kSamples != 0) {
+    const std::size_t padding = (Mp3Frame::kSamples - frames % Mp3Frame::kSamples) * 4;
     std::fill(buffer.begin(), buffer.begin() + padding, 0);
     chain.write(buffer.data(), static_cast<std::streamsize>(padding));
   }

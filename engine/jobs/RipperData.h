@@ -46,6 +46,10 @@ class RipperData : public ThreadedJob {
   static bool AppendFits(const std::vector<unsigned char>& toc,
                          const std::vector<BackupDisc>& existing, int quality);
   static const wchar_t kTooLargeText[];
+  // Whether a disc of newDiscBytes of audio can still be appended after the
+  // discs (with their positions in the existing file) while every position
+  // stays within BackupFile::kMaxBackupBytes.
+  static bool AppendFitsBackup(const std::vector<BackupDisc>& discs, int64_t newDiscBytes);
   // What the user is told when the backup file already holds as many discs as
   // a backup can.
   static const wchar_t kFullText[];

@@ -9,7 +9,6 @@
 namespace {
 
 const int kTriesPerStep = 3;
-const unsigned char kDataTrack = 0x04;  // CONTROL bit of a track descriptor
 
 }  // namespace
 
@@ -23,7 +22,7 @@ SectorReader::SectorReader(ReadFunction read, const std::vector<unsigned char>& 
   for (unsigned n = 1; n < entries; ++n) {
     const int32_t start = RawToc::TrackAddress(n, toc);
     const int32_t end = RawToc::TrackAddress(n + 1, toc);
-    const bool data = (toc[4 + 8 * (n - 1) + 1] & kDataTrack) != 0;
+    const bool data = RawToc::IsDataTrack(n, toc);
     if (data && previousIsAudio) {
       const int32_t gapStart = std::max(RawToc::TrackAddress(n - 1, toc), start - kSessionGap);
       spans_.push_back({gapStart, start, Region::SessionGap});

@@ -4,15 +4,10 @@
 
 #include <exception>
 
+#include "common/PathParts.h"
+
 namespace {
 const std::streamsize kWriteBuffer = 64 * 1024;
-
-std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return L".";
-  if (slash == 0 || (slash == 2 && path[1] == L':')) return path.substr(0, slash + 1);
-  return path.substr(0, slash);
-}
 
 // A new, empty file of a unique name in the folder; empty when none can be made.
 std::wstring MakeTempFile(const std::wstring& folder) {
@@ -24,7 +19,7 @@ std::wstring MakeTempFile(const std::wstring& folder) {
 }  // namespace
 
 SongFile::SongFile(const std::wstring& target)
-    : target_(target), temp_(MakeTempFile(FolderOf(target))) {
+    : target_(target), temp_(MakeTempFile(PathParts::FolderOf(target))) {
   // Without a temporary file the stream has no buffer and is bad from the start.
   if (!temp_.empty())
     buffer_ = std::make_unique<Buffer>(boost::iostreams::basic_wfile_sink<unsigned char>(

@@ -7,6 +7,7 @@
 #include <boost/iostreams/filter/symmetric.hpp>
 
 #include "engine/mp3/MP3Encoder.h"
+#include "engine/mp3/Mp3Frame.h"
 
 namespace boost {
 namespace iostreams {
@@ -19,7 +20,7 @@ class lameenc_encoder_impl {
   typedef unsigned char char_type;
   typedef std::unique_ptr<Encoders::MP3EncoderLame> (*EncoderMaker)();
 
-  static constexpr std::size_t kBlockBytes = 4608;
+  static constexpr std::size_t kBlockBytes = Mp3Frame::kPcmBytes;
 
   // Throws std::runtime_error when no encoder can be made ready.
   explicit lameenc_encoder_impl(int quality, EncoderMaker makeEncoder = &DefaultEncoder);

@@ -2,13 +2,14 @@
 
 #include <cstring>
 
-#include "engine/mp3/Win32Result.h"
+#include "common/SysUtil.h"
+#include "engine/mp3/BackupMp3Format.h"
+#include "engine/mp3/Mp3Frame.h"
 
 namespace Encoders {
 namespace {
 
 constexpr wchar_t kDriverName[] = L"l3codecp.acm";
-constexpr WORD kCodecDelay = 1393;
 
 }  // namespace
 
@@ -18,11 +19,11 @@ HRESULT MP3EncoderAcmImpl::Load() {
   if (driverModule_) return 0;
   SetLastError(0);
   HMODULE module = LoadLibraryW(kDriverName);
-  if (!module) return LastErrorResult();
+  if (!module) return SysUtil::LastErrorResult();
   SetLastError(0);
   FARPROC driverProc = GetProcAddress(module, "DriverProc");
   if (!driverProc) {
-    const HRESULT failure = LastErrorResult();
+    const HRESULT failure = SysUtil::LastErrorResult();
     FreeLibrary(module);
     return failure;
   }
@@ -49,21 +50,12 @@ int MP3EncoderAcmImpl::Unload() {
 }
 
 int MP3EncoderAcmImpl::Init(const EncoderSettings& settings) {
-  MPEGLAYER3WAVEFORMAT format{};
   const DWORD averageBytes = settings.averageBitRate / 8;
-  format.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-  format.wfx.nChannels = static_cast<WORD>(inputChannels_);
-  format.wfx.nSamplesPerSec = static_cast<DWORD>(inputRate_);
-  format.wfx.nAvgBytesPerSec = averageBytes;
-  format.wfx.nBlockAlign = 1;
-  format.wfx.wBitsPerSample = 0;
-  format.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
-  format.wID = MPEGLAYER3_ID_MPEG;
-  format.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-  format.nBlockSize =
-      static_cast<WORD>(inputRate_ > 0 ? averageBytes * 1152 / static_cast<DWORD>(inputRate_) : 0);
-  format.nFramesPerBlock = 1;
-  format.nCodecDelay = kCodecDelay;
+  const WORD blockSize = static_cast<WORD>(
+      inputRate_ > 0 ? averageBytes * Mp3Frame::kSamples / static_cast<DWORD>(inputRate_) : 0);
+  MPEGLAYER3WAVEFORMAT format =
+      AcmWrapper::Mp3WaveFormat(static_cast<WORD>(inputChannels_), static_cast<DWORD>(inputRate_),
+                                averageBytes, blockSize, AcmWrapper::kMp3CodecDelay);
 
   wrapper_ = AcmWrapper::CreateACMWrapper();
   const HRESULT result = wrapper_->OpenEncoder(

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/mp3/Win32Result.h"
+#include "common/SysUtil.h"
 
 namespace Encoders {
 namespace {
@@ -31,7 +31,7 @@ HMODULE LoadLameLibrary() {
 template <typename Fn>
 bool Bind(HMODULE library, const char* name, Fn& fn, HRESULT& failure) {
   fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-  if (!fn) failure = LastErrorResult();
+  if (!fn) failure = SysUtil::LastErrorResult();
   return fn != nullptr;
 }
 
@@ -43,7 +43,7 @@ HRESULT MP3EncoderLameImpl::Load() {
   if (library_) return 0;
   SetLastError(0);
   HMODULE library = LoadLameLibrary();
-  if (!library) return LastErrorResult();
+  if (!library) return SysUtil::LastErrorResult();
 
   HRESULT failure = S_OK;
   bool bound = true;

@@ -1,7 +1,6 @@
 #pragma once
 #include <windows.h>
 #include <shlobj.h>
-#include <wrl/client.h>
 
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "common/Settings.h"
 #include "common/Utf8.h"
 #include "tests/common/SettingsFiles.h"
+#include "tests/support/Shortcut.h"
 
 // Language folders beside this test program for an application name of the
 // test's own, and its registry value "Language"; all removed afterwards.
@@ -59,15 +59,7 @@ class LanguageFolders {
   }
   // A shortcut of the shell's own making; removed at the end.
   void PutShortcut(const std::wstring& link, const std::wstring& target) {
-    Microsoft::WRL::ComPtr<IShellLinkW> shell;
-    ASSERT_EQ(S_OK,
-              CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                               reinterpret_cast<void**>(shell.GetAddressOf())));
-    ASSERT_EQ(S_OK, shell->SetPath(target.c_str()));
-    Microsoft::WRL::ComPtr<IPersistFile> file;
-    ASSERT_EQ(S_OK, shell->QueryInterface(IID_IPersistFile,
-                                          reinterpret_cast<void**>(file.GetAddressOf())));
-    ASSERT_EQ(S_OK, file->Save(link.c_str(), TRUE));
+    ASSERT_EQ(S_OK, WriteShortcut(link, target));
     files_.push_back(link);
   }
   // HKCU\SOFTWARE\Velmora\<app>: Language

@@ -1,11 +1,9 @@
 #include "common/ShellUtils.h"
 
 #include <gtest/gtest.h>
-#include <wrl/client.h>
 
+#include "tests/support/Shortcut.h"
 #include "tests/support/TempDir.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -26,15 +24,7 @@ class ShellUtilsTest : public ::testing::Test {
 
   // A real shortcut, written the way the shell writes one.
   static void MakeShortcut(const std::wstring& linkPath, const std::wstring& target) {
-    ComPtr<IShellLinkW> link;
-    ASSERT_EQ(S_OK,
-              CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                               reinterpret_cast<void**>(link.GetAddressOf())));
-    ASSERT_EQ(S_OK, link->SetPath(target.c_str()));
-    ComPtr<IPersistFile> file;
-    ASSERT_EQ(S_OK, link->QueryInterface(IID_IPersistFile,
-                                         reinterpret_cast<void**>(file.GetAddressOf())));
-    ASSERT_EQ(S_OK, file->Save(linkPath.c_str(), TRUE));
+    ASSERT_EQ(S_OK, WriteShortcut(linkPath, target));
   }
 
   static bool SamePath(const std::wstring& a, const std::wstring& b) {

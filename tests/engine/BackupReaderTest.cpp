@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/ElementIds.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
-#include "tests/engine/AllocationWatch.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/engine/BackupFiles.h"
 #include "tests/engine/Id3TestData.h"
 #include "tests/engine/SampleDiscs.h"

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/CueSheet.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
 #include "tests/engine/Id3TestData.h"
@@ -195,20 +197,6 @@ TEST(BackupWriter, RefusesWhatItCannotStore) {
   EXPECT_FALSE(BackupFile::WriteSingleDiscTag(m.out, {ragged}, L"x.mp3"));
   EXPECT_FALSE(BackupFile::WriteTag(m.out, {SampleDisc(1), ragged}, L"x.mp3"));
   EXPECT_TRUE(m.bytes().empty());
-}
-
-TEST(BackupWriter, AppendStaysBelowTwoGigabytes) {
-  std::vector<BackupDisc> discs = {SampleDisc(1), SampleDisc(1)};
-  discs[0].audioStart = 8192;
-  discs[0].audioSize = 1000000000;
-  discs[1].audioStart = 8192 + 1000000000 + BackupFile::kGapBytes;
-  discs[1].audioSize = 1000000000;
-  const int64_t room = BackupFile::kMaxBackupBytes - (std::streamoff(discs[1].audioStart) +
-                                                      discs[1].audioSize + BackupFile::kGapBytes);
-  EXPECT_TRUE(BackupFile::AppendFitsBackup(discs, room));
-  EXPECT_FALSE(BackupFile::AppendFitsBackup(discs, room + 1));
-  EXPECT_TRUE(BackupFile::AppendFitsBackup({}, 700000000));
-  EXPECT_FALSE(BackupFile::AppendFitsBackup({}, -1));
 }
 
 TEST(BackupWriter, GapIsOneValidPaddedFramePerBlock) {

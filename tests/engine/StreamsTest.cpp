@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "engine/streams/ByteSourceSB.h"
-#include "engine/streams/ChunkFilter.h"
-#include "engine/streams/FilteringByteStream.h"
-#include "engine/streams/SeekableDevice.h"
+#include "engine/streams/ChunkStream.h"
 #include "engine/streams/WFile.h"
 #include "tests/support/TempDir.h"
 
@@ -48,13 +46,13 @@ Bytes ReadAll(ByteIStream& in) {
 struct ChunkStream {
   ChunkStream(const std::wstring& path, std::streampos start, int32_t length)
       : sb(std::make_shared<ByteSourceSB>(path, std::ios_base::in | std::ios_base::binary)),
-        file(sb.get()) {
-    chunk.push(io::chunkfilter<io::input_seekable, unsigned char>(start, length));
-    chunk.push(io::SeekableDevice<unsigned char>(file));
-  }
+        file(sb.get()),
+        stream(OpenChunkStream(file, start, length)),
+        chunk(*stream) {}
   std::shared_ptr<ByteSourceSB> sb;
   ByteIStream file;
-  io::filtering_byte_stream<io::input_seekable> chunk;
+  std::shared_ptr<ByteIStream> stream;
+  ByteIStream& chunk;
 };
 
 TEST(Streams, WritesAndReadsFilesByNonLatinWidePaths) {
@@ -183,14 +181,11 @@ TEST(Streams, TwoChunkStreamsShareOneIstream) {
   auto sb =
       std::make_shared<ByteSourceSB>(dir / L"f.bin", std::ios_base::in | std::ios_base::binary);
   ByteIStream file(sb.get());
-  io::filtering_byte_stream<io::input_seekable> a, b;
-  a.push(io::chunkfilter<io::input_seekable, unsigned char>(0, 2000));
-  a.push(io::SeekableDevice<unsigned char>(file));
-  b.push(io::chunkfilter<io::input_seekable, unsigned char>(2000, 2000));
-  b.push(io::SeekableDevice<unsigned char>(file));
-  EXPECT_EQ(Bytes(data.begin() + 2000, data.end()), ReadAll(b));
-  a.seekg(0, std::ios_base::beg);  // every switch between chunks seeks first
-  EXPECT_EQ(Bytes(data.begin(), data.begin() + 2000), ReadAll(a));
+  const std::shared_ptr<ByteIStream> a = OpenChunkStream(file, 0, 2000);
+  const std::shared_ptr<ByteIStream> b = OpenChunkStream(file, 2000, 2000);
+  EXPECT_EQ(Bytes(data.begin() + 2000, data.end()), ReadAll(*b));
+  a->seekg(0, std::ios_base::beg);  // every switch between chunks seeks first
+  EXPECT_EQ(Bytes(data.begin(), data.begin() + 2000), ReadAll(*a));
 }
 
 }  // namespace

@@ -10,8 +10,10 @@
 #include "recorder/RawCdWriter.h"
 #include "recorder/RawFmt.h"
 #include "recorder/RawStream.h"
+#include "recorder/RecorderSinks.h"
 #include "tests/recorder/PatternReader.h"
 #include "tests/recorder/WriterTestSupport.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/support/FileBytes.h"
 
 using Bytes = std::vector<unsigned char>;
@@ -524,6 +526,52 @@ TEST_F(RawFmtTest, EngineEventWithoutProgressFiresNothing) {
   found[0]->Release();
   EXPECT_EQ(point->Unadvise(cookie), S_OK);
   EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+}
+
+// Short of memory, the connection point, its enumeration and an event sink answer
+// E_OUTOFMEMORY: no C++ exception leaves a COM method.
+TEST(ComObjectsShortOfMemory, AnswerOutOfMemory) {
+  ComPtr<IDiscFormat2RawCD> w = NewWriter();
+  ComPtr<IConnectionPointContainer> cpc;
+  ASSERT_EQ(w.As(cpc), S_OK);
+  ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(cpc->FindConnectionPoint(Imapi2::DIID_DDiscFormat2RawCDEvents, point.Put()), S_OK);
+  ComPtr<IEnumConnectionPoints> points;
+  ASSERT_EQ(cpc->EnumConnectionPoints(points.Put()), S_OK);
+  ComPtr<Recorder::EraserEvent> eraseSink;
+  *eraseSink.Put() = new Recorder::EraserEvent;
+  ComPtr<Recorder::RawWriterEvent> writeSink;
+  *writeSink.Put() = new Recorder::RawWriterEvent;
+  VARIANT args[3];
+  for (VARIANT& v : args) {
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = 1;
+  }
+  DISPPARAMS params = {args, nullptr, 3, 0};
+
+  HRESULT enumerate, clone, advise, invoke;
+  IEnumConnectionPoints* more = reinterpret_cast<IEnumConnectionPoints*>(1);
+  IEnumConnectionPoints* copy = reinterpret_cast<IEnumConnectionPoints*>(1);
+  DWORD cookie = 7;
+  {
+    AllocationWatch none(0);
+    enumerate = cpc->EnumConnectionPoints(&more);
+    clone = points->Clone(&copy);
+    advise = point->Advise(writeSink.Get(), &cookie);
+    invoke = eraseSink->Invoke(Imapi2::DISPID_DDISCFORMAT2ERASEEVENTS_UPDATE, IID_NULL, 0,
+                               DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  }
+  EXPECT_EQ(enumerate, E_OUTOFMEMORY);
+  EXPECT_EQ(more, nullptr);
+  EXPECT_EQ(clone, E_OUTOFMEMORY);
+  EXPECT_EQ(copy, nullptr);
+  EXPECT_EQ(advise, E_OUTOFMEMORY);
+  EXPECT_EQ(invoke, E_OUTOFMEMORY);
+  // Nothing was connected: a cookie of the failed call names no connection.
+  EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+  ASSERT_EQ(point->Advise(writeSink.Get(), &cookie), S_OK);
+  EXPECT_EQ(point->Unadvise(cookie), S_OK);
 }
 
 }  // namespace

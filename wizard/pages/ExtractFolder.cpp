@@ -4,6 +4,7 @@
 
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 
 namespace ExtractFolder {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "wizard/coverart/ImageUtils.h"
 #include "wizard/pages/PictureDialogs.h"
 #include "wizard/pages/PictureFiles.h"

@@ -5,6 +5,7 @@
 
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "wizard/dbhost/VOVudoroDession.h"
 #include "wizard/pages/PageTools.h"
 #include "wizard/resources/resource.h"

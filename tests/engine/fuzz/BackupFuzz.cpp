@@ -13,13 +13,14 @@
 #include <random>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/cd/RawToc.h"
 #include "engine/id3/ID3TagLib.h"
 #include "engine/mp3/MP3Seeker.h"
 #include "engine/streams/ChunkFilter.h"
 #include "engine/streams/FilteringByteStream.h"
 #include "engine/streams/SeekableDevice.h"
-#include "tests/engine/AllocationWatch.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/engine/MemoryStreams.h"
 
 namespace {

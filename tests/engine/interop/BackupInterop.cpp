@@ -11,6 +11,7 @@
 
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/backup/CueSheet.h"
 #include "engine/cd/RawToc.h"
 #include "engine/mp3/MP3Seeker.h"

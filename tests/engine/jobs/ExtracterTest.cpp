@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/backup/BackupFormat.h"
-#include "engine/jobs/ChunkStream.h"
+#include "engine/streams/ChunkStream.h"
 #include "engine/mp3/MP3Seeker.h"
 #include "engine/streams/ByteSourceSB.h"
 #include "tests/engine/MemoryStreams.h"

@@ -390,4 +390,18 @@ TEST_F(Ripper, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
   ExpectOldFileBack(path, old);
 }
 
+TEST(RipperPolicy, AppendStaysBelowTwoGigabytes) {
+  std::vector<BackupDisc> discs(2);
+  discs[0].audioStart = 8192;
+  discs[0].audioSize = 1000000000;
+  discs[1].audioStart = 8192 + 1000000000 + BackupFile::kGapBytes;
+  discs[1].audioSize = 1000000000;
+  const int64_t room = BackupFile::kMaxBackupBytes - (std::streamoff(discs[1].audioStart) +
+                                                      discs[1].audioSize + BackupFile::kGapBytes);
+  EXPECT_TRUE(RipperData::AppendFitsBackup(discs, room));
+  EXPECT_FALSE(RipperData::AppendFitsBackup(discs, room + 1));
+  EXPECT_TRUE(RipperData::AppendFitsBackup({}, 700000000));
+  EXPECT_FALSE(RipperData::AppendFitsBackup({}, -1));
+}
+
 }  // namespace

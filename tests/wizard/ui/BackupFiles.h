@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "tests/engine/jobs/BackupMaker.h"
 #include "wizard/coverart/Dib.h"
 #include "wizard/coverart/ImageUtils.h"

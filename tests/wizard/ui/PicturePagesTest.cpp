@@ -19,6 +19,7 @@
 
 #include "common/DropTarget.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "tests/common/DragSource.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"

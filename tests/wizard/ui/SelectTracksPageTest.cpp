@@ -14,6 +14,7 @@
 #include <boost/weak_ptr.hpp>
 
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/PictureFrame.h"
 #include "engine/jobs/ExtracterData.h"
 #include "engine/streams/ByteSourceSB.h"
 #include "tests/engine/jobs/BackupMaker.h"

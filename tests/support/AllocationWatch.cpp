@@ -1,4 +1,4 @@
-#include "tests/engine/AllocationWatch.h"
+#include "tests/support/AllocationWatch.h"
 
 #include <atomic>
 #include <cstdlib>
