@@ -20,4 +20,10 @@ std::wstring LcidToLocaleName(LANGID langId, SystemLocaleLookup systemLookup);
 void SetThreadName(DWORD threadId, const std::string& name);
 void SetCurrentThreadName(const std::string& name);
 
+// A function of the already loaded User32.dll; null when it has none.
+inline void* User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"User32.dll");
+  return user32 ? reinterpret_cast<void*>(GetProcAddress(user32, name)) : nullptr;
+}
+
 }  // namespace SysUtil

@@ -17,6 +17,7 @@
 #include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/ExtractFolder.h"
 #include "wizard/pages/ListViewCells.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 
 namespace {
@@ -52,11 +53,6 @@ std::wstring DiscFolder(const std::wstring& folder, int disc) {
   return folder + std::to_wstring(disc + 1) + L"\\";
 }
 
-int CALLBACK StartIn(HWND dialog, UINT message, LPARAM, LPARAM folder) {
-  if (message == BFFM_INITIALIZED) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, folder);
-  return 0;
-}
-
 }  // namespace
 
 CWizardSelectTracksPage::CWizardSelectTracksPage(const CWizardInfo& info)
@@ -80,7 +76,7 @@ std::wstring CWizardSelectTracksPage::MakeTrackFileName(int format, const std::w
   }
   name += L"." +
           Localizer::Translate(format >= kFirstWaveFormat ? L"wav{FTYPE_WAV}" : L"mp3{FTYPE_MP3}");
-  return ExtractFolder::FileNameOf(name);
+  return BackupFile::FileNameOf(name);
 }
 
 BOOL CWizardSelectTracksPage::OnInitDialog() {
@@ -277,25 +273,12 @@ void CWizardSelectTracksPage::CheckAll(bool check) const {
 }
 
 void CWizardSelectTracksPage::Browse() {
-  const std::wstring title = Localizer::Translate(L"Select Destination Folder{SELECTDESTFOLDER}");
-  BROWSEINFOW browse = {};
-  browse.hwndOwner = Window();
-  browse.lpszTitle = title.c_str();
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_UAHINT;
-  browse.lpfn = StartIn;
-  browse.lParam = reinterpret_cast<LPARAM>(folder_.c_str());
-  LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
-  wchar_t path[MAX_PATH] = L"";
-  const bool ok = chosen && SHGetPathFromIDListW(chosen, path);
-  if (chosen) CoTaskMemFree(chosen);
-  if (!ok) {
+  std::wstring path;
+  if (!SystemDialogs::BrowseFolder(Window(), folder_, path)) {
     ComboBoxEx::Select(folders_, 1);
     return;
   }
-  const std::wstring alias = (*this)->folderAliases.ToAlias(path);
-  int index = ComboBoxEx::Find(folders_, alias, true, 1);
-  if (index < 0) index = ComboBoxEx::Add(folders_, alias);
-  ComboBoxEx::Select(folders_, index);
+  ComboBoxEx::SelectOrAdd(folders_, (*this)->folderAliases.ToAlias(path), true, 1);
 }
 
 std::wstring CWizardSelectTracksPage::DestinationFolder() const {

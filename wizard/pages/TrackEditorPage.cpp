@@ -5,6 +5,7 @@
 
 #include "common/Localizer.h"
 #include "wizard/dbhost/VOVudoroDession.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 
 namespace {
@@ -341,7 +342,7 @@ bool CWizardTrackEditorPage::Commit() {
   bool complete = true;
   for (const TrackText& entry : disc.tracks)
     complete = complete && !entry.artist.empty() && !entry.title.empty();
-  if (complete && info->drive && (disc.source.empty() || ShiftHeld())) {
+  if (complete && info->drive && (disc.source.empty() || SystemDialogs::ShiftHeld())) {
     auto session = VOVudoroDession::Create(Window(), true, L"", info->drive->toc);
     session->SetDiscTracks(key, disc.tracks);
     if (session->SubmitDisc(disc.revision > 0 ? disc.revision + 1 : -1)) disc.source = L"submitted";
