@@ -305,13 +305,14 @@ std::vector<std::wstring> CWizardTrackEditorPage::Shown() const {
   return texts;
 }
 
-std::wstring CWizardTrackEditorPage::TakeTexts() {
-  HWND page = Window();
-  const LRESULT selected = SendDlgItemMessageW(page, IDC_GENRE, CB_GETCURSEL, 0, 0);
-  const std::wstring key = selected == CB_ERR
-                               ? std::wstring()
-                               : reinterpret_cast<const wchar_t*>(SendDlgItemMessageW(
-                                     page, IDC_GENRE, CB_GETITEMDATA, selected, 0));
+std::wstring CWizardTrackEditorPage::SelectedGenre() const {
+  const LRESULT selected = SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETCURSEL, 0, 0);
+  if (selected == CB_ERR) return L"";
+  return reinterpret_cast<const wchar_t*>(
+      SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETITEMDATA, selected, 0));
+}
+
+void CWizardTrackEditorPage::TakeTexts(const std::wstring& key) {
   CWizardInfo& info = *this;
   DiscInfo& disc = info->disc;
   if (!key.empty()) disc.category = key;
@@ -331,12 +332,12 @@ std::wstring CWizardTrackEditorPage::TakeTexts() {
     track.extendedText.clear();
     track.year = year;
   }
-  return key;
 }
 
 bool CWizardTrackEditorPage::Commit() {
-  if (SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETCURSEL, 0, 0) == CB_ERR) return false;
-  const std::wstring key = TakeTexts();
+  const std::wstring key = SelectedGenre();
+  if (key.empty()) return false;
+  TakeTexts(key);
   CWizardInfo& info = *this;
   DiscInfo& disc = info->disc;
   bool complete = true;
@@ -359,6 +360,6 @@ int CWizardTrackEditorPage::OnWizardBack() {
   if (Shown() == shown_)
     info->disc = before_;
   else
-    TakeTexts();
+    TakeTexts(SelectedGenre());
   return PrevPageId(Id());
 }
