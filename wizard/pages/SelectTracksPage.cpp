@@ -23,12 +23,11 @@
 namespace {
 
 using ListViewCells::InsertColumn;
+using ListViewCells::kArtistWidth;
+using ListViewCells::kTitleWidth;
 using ListViewCells::SetCell;
 
-const DWORD kListStyles = LVS_EX_CHECKBOXES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
 const int kHeadingPadding = 15;
-const int kTitleWidth = 180;
-const int kArtistWidth = 150;
 enum Column { kTrack, kLength, kTitle, kArtist };
 const int kFormats = 14;
 const int kFirstWaveFormat = 7;
@@ -113,10 +112,7 @@ LRESULT CWizardSelectTracksPage::OnMessage(UINT message, WPARAM wParam, LPARAM l
       if (!filling_) CountChecked();
     } else if (header.code == LVN_KEYDOWN) {
       const auto& key = *reinterpret_cast<const NMLVKEYDOWN*>(lParam);
-      if (key.wVKey == 'A' && GetKeyState(VK_CONTROL) < 0) {
-        CheckAll(checked_ != ListView_GetItemCount(list_));
-        CountChecked();
-      }
+      if (ListViewCells::ToggleAllOnCtrlA(list_, key.wVKey)) CountChecked();
       UpdateButtons();
     }
   } else if (message == WM_COMMAND && LOWORD(wParam) == IDC_DEST_FOLDER) {
@@ -132,7 +128,7 @@ void CWizardSelectTracksPage::SetUpControls() {
   formats_ = GetDlgItem(Window(), IDC_NAME_FORMAT);
   SendMessageW(folders_, CBEM_SETEXTENDEDSTYLE, 0,
                CBES_EX_PATHWORDBREAKPROC | CBES_EX_TEXTENDELLIPSIS);
-  ListView_SetExtendedListViewStyle(list_, kListStyles);
+  ListView_SetExtendedListViewStyle(list_, ListViewCells::kCheckListStyles);
   const std::wstring track = Localizer::Translate(L"Track{TRACKNO}");
   const std::wstring length = Localizer::Translate(L"Length{LENGTH}");
   InsertColumn(list_, kTrack, track,
@@ -256,20 +252,13 @@ void CWizardSelectTracksPage::StopScan() {
 
 // Every change of an item, its insertion too, counts all items again.
 void CWizardSelectTracksPage::CountChecked() {
-  checked_ = 0;
-  for (int row = 0; row < ListView_GetItemCount(list_); ++row)
-    if (ListView_GetCheckState(list_, row)) ++checked_;
+  checked_ = ListViewCells::CountChecked(list_);
   UpdateButtons();
 }
 
 void CWizardSelectTracksPage::UpdateButtons() const {
   const bool ready = checked_ > 0 && !DestinationFolder().empty();
   SetWizardButtons(ready ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
-}
-
-void CWizardSelectTracksPage::CheckAll(bool check) const {
-  for (int row = 0; row < ListView_GetItemCount(list_); ++row)
-    ListView_SetCheckState(list_, row, check);
 }
 
 void CWizardSelectTracksPage::Browse() {
