@@ -27,4 +27,10 @@ inline HRESULT LastErrorResult() {
   return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
+// A function of the already loaded User32.dll; null when it has none.
+inline void* User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"User32.dll");
+  return user32 ? reinterpret_cast<void*>(GetProcAddress(user32, name)) : nullptr;
+}
+
 }  // namespace SysUtil

@@ -41,26 +41,7 @@ const wchar_t kErrSectorType[] =
 const wchar_t kErrWrite[] = L"Windows Recording engine error (Write failed){ERR_RAWDAO_WRITE}";
 const wchar_t kRecorded[] = L"Your CD has been successfully recorded{SUCCESS_RECORD}";
 
-const wchar_t kBatteryTitle[] = L"Your system is running on battery !{BATTERY_TITLE}";
-const wchar_t kBatterySubtitle[] =
-    L"If your system does not have enough battery power left the recording will "
-    L"fail{BATTERY_SUBTITLE}";
-const wchar_t kBatteryContinue[] =
-    L"Continue\nRecord this disc on battery power.{BATTERY_CONTINUE}";
-const wchar_t kBatteryAbort[] = L"Abort\nTry again if system is back on AC power{BATTERY_ABORT}";
-const wchar_t kBatteryBoxText[] =
-    L"Select 'Yes' if you have enough capacity left to continue.{BATTERY_MB_TEXT}";
-const wchar_t kShutdownReason[] =
-    L"You can't quit now because Velmora TAVRIN is currently recording a disc{PREVENT_SHUTDOWN}";
-
-const int kContinue = 6, kAbort = 7;
-const int kWarningIcon = 0xFFFF;
-const int kCommandLinksCancellable = 24;
-const int kYesNoExclamation = 52;
 const int kWriteModeOff = 1, kWriteModeOn = 2;
-
-using ShutdownBlockReasonCreateProc = BOOL(WINAPI*)(HWND, LPCWSTR);
-using ShutdownBlockReasonDestroyProc = BOOL(WINAPI*)(HWND);
 
 }  // namespace
 
@@ -68,56 +49,21 @@ RecorderData::RecorderData() = default;
 
 RecorderData::RecorderData(RecorderSystemCalls calls) : calls_(calls) {}
 
-RecorderData::~RecorderData() {
-  StopWorker();
-  DropShutdownReason();
-}
-
-void* LookUpUser32(const char* name) {
-  HMODULE user32 = GetModuleHandleW(L"User32.dll");
-  return user32 ? reinterpret_cast<void*>(GetProcAddress(user32, name)) : nullptr;
-}
-
-bool RecorderData::OnBattery() const {
-  SYSTEM_POWER_STATUS status = {};
-  return calls_.getPowerStatus(&status) && status.ACLineStatus == 0;
-}
+// The shutdown-block reason goes after the worker has stopped.
+RecorderData::~RecorderData() { StopWorker(); }
 
 int RecorderData::Start(HWND notify, CWizardInfo info) {
   if (!Setup(notify, info)) return 0;
-  if (OnBattery()) {
-    TaskDialogDesc question;
-    question.title = Localizer::Translate(kBatteryTitle);
-    question.mainInstruction = Localizer::Translate(kBatterySubtitle);
-    question.mainIcon = kWarningIcon;
-    question.flags = kCommandLinksCancellable;
-    question.buttons = {{kContinue, Localizer::Translate(kBatteryContinue)},
-                        {kAbort, Localizer::Translate(kBatteryAbort)}};
-    question.messageBoxText = Localizer::Translate(kBatteryBoxText);
-    question.messageBoxType = kYesNoExclamation;
-    if (calls_.ask(notify, question) != kContinue) return 0;
-  }
+  if (!MayRecordOnBattery(notify, calls_)) return 0;
   if (!StartThread()) return 0;
-  if (auto create = reinterpret_cast<ShutdownBlockReasonCreateProc>(
-          calls_.user32("ShutdownBlockReasonCreate"))) {
-    const HWND sheet = info->sheetWindow;
-    if (create(sheet, Localizer::Translate(kShutdownReason).c_str())) shutdownWindow_ = sheet;
-  }
+  shutdownBlock_.Set(info->sheetWindow);
   return range_;
 }
 
 bool RecorderData::Finish() {
   StopWorker();
-  DropShutdownReason();
+  shutdownBlock_.Drop();
   return succeeded_;
-}
-
-void RecorderData::DropShutdownReason() {
-  if (!shutdownWindow_) return;
-  if (auto destroy = reinterpret_cast<ShutdownBlockReasonDestroyProc>(
-          calls_.user32("ShutdownBlockReasonDestroy")))
-    destroy(shutdownWindow_);
-  shutdownWindow_ = nullptr;
 }
 
 bool RecorderData::Setup(HWND notify, CWizardInfo info) {

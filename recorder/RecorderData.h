@@ -7,24 +7,14 @@
 #include "common/ComPtr.h"
 #include "engine/backup/DiscRecords.h"
 #include "engine/cd/imapi2/Imapi2.h"
-#include "wizard/TaskDialog.h"
 #include "wizard/WizardInfo.h"
+#include "wizard/jobs/RecordingGuards.h"
 #include "wizard/jobs/ThreadedJob.h"
 
 namespace Recorder {
 class RawWriterEvent;
 class EraserEvent;
 }  // namespace Recorder
-
-// A function of the already loaded User32.dll, null when it has none.
-void* LookUpUser32(const char* name);
-
-// What RecorderData::Start asks of the system, replaceable for tests.
-struct RecorderSystemCalls {
-  BOOL(WINAPI* getPowerStatus)(LPSYSTEM_POWER_STATUS) = GetSystemPowerStatus;
-  int (*ask)(HWND owner, const TaskDialogDesc& question) = ShowTaskDialog;
-  void* (*user32)(const char* name) = LookUpUser32;
-};
 
 // Restores one disc of a backup file to a recordable CD on the "Recorder
 // Thread": an optional quick erase, then a raw disc-at-once write of the whole
@@ -51,9 +41,6 @@ class RecorderData : public ThreadedJob {
   void Erase(HRESULT& hr);
   // Sets the text of a failed step, unless an earlier step set one.
   void Fail(const wchar_t* literal, HRESULT hr, bool withSystemText = true);
-  bool OnBattery() const;
-  // Takes back the shutdown-block reason that Start gave, if any.
-  void DropShutdownReason();
 
   RecorderSystemCalls calls_;
   ComPtr<Recorder::RawWriterEvent> writeSink_;
@@ -69,5 +56,6 @@ class RecorderData : public ThreadedJob {
   std::vector<BackupDisc> discs_;
   std::wstring writeEngine_;
   std::vector<unsigned char> cdTextBytes_;
-  HWND shutdownWindow_ = nullptr;
+  // The sheet while Start's shutdown-block reason stands.
+  ShutdownBlock shutdownBlock_{calls_};
 };

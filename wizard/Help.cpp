@@ -4,7 +4,6 @@
 #include <string>
 
 #include "common/Localizer.h"
-#include "wizard/HelpIds.h"
 #include "wizard/WizardInfo.h"
 #include "wizard/resources/resource.h"
 

@@ -17,7 +17,6 @@ namespace UpdateCheck {
 
 namespace {
 
-const wchar_t kUserAgent[] = L"Velmora Hollick/1.1 TAVRIN/1.0.117.0";
 const wchar_t kParameterFile[] = L"/tavrinparam.xml";
 const std::size_t kMaxBody = 0x40000;
 const std::size_t kClickSearchStart = 8;  // past "https://"
@@ -40,7 +39,8 @@ class HttpHandle {
 // GET of one object: the body read up to its end, or, when wanted, until it
 // is longer than kMaxBody.
 bool HttpGet(const Endpoint& endpoint, const wchar_t* object, bool limited, std::string& body) {
-  HttpHandle session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+  const std::wstring userAgent = L"Velmora Hollick/1.1 TAVRIN/" + Version::Text();
+  HttpHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return false;
   HttpHandle connection(WinHttpConnect(session.Get(), endpoint.host.c_str(), endpoint.port, 0));

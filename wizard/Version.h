@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "wizard/resources/Version.h"
 
 // The product's name and version as the program shows and sends them.
@@ -8,6 +10,9 @@ constexpr int kMajor = TAVRIN_VERSION_MAJOR;
 constexpr int kMinor = TAVRIN_VERSION_MINOR;
 constexpr int kBuild = TAVRIN_VERSION_BUILD;
 constexpr int kRevision = TAVRIN_VERSION_REVISION;
+
+// "1.0.117.0": the four numbers with dots between.
+std::wstring Text();
 
 }  // namespace Version
 

@@ -16,7 +16,8 @@ const wchar_t kNameFormat[] = L"NameFormat";
 const wchar_t kWriteEngine[] = L"WriteEngine";
 const wchar_t kWriteMode[] = L"WriteMode";
 
-const bool kPerUser = false;
+// The `machine` flag of the settings calls: the wizard writes the user's own settings.
+const bool kMachine = false;
 
 enum FolderMask { kPictures = 1, kMusic = 2, kGeneral = 4 };
 struct KnownFolder {
@@ -57,12 +58,12 @@ CWizardInfo::CWizardInfoData::~CWizardInfoData() = default;
 CWizardInfo::CWizardInfo() : data_(new CWizardInfoData) {}
 
 bool CWizardInfo::SaveSettings(HWND owner) {
-  data_->mruBackup.Save(kMruBackup, kPerUser);
-  data_->mruExport.Save(kMruExport, kPerUser);
-  data_->mruPics.Save(kMruPics, kPerUser);
-  data_->mruDiscImage.Save(kMruDiscImage, kPerUser);
-  Settings::SetInt(kQuality, data_->quality, kPerUser);
-  Settings::SetInt(kNameFormat, data_->nameFormat, kPerUser);
+  data_->mruBackup.Save(kMruBackup, kMachine);
+  data_->mruExport.Save(kMruExport, kMachine);
+  data_->mruPics.Save(kMruPics, kMachine);
+  data_->mruDiscImage.Save(kMruDiscImage, kMachine);
+  Settings::SetInt(kQuality, data_->quality, kMachine);
+  Settings::SetInt(kNameFormat, data_->nameFormat, kMachine);
   if (data_->newerVersion != 0) {
     MessageBoxW(owner,
                 Localizer::Translate(L"There is a newer version of TAVRIN available\nPlease visit "

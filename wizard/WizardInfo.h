@@ -72,10 +72,11 @@ class CWizardInfo {
   bool SaveSettings(HWND owner);
 
   // Where Next and Back lead from a page for the chosen operation: a page id,
-  // or 0 for the next or previous page in the sheet's order.
+  // or 0 for the next or previous page in the sheet's order (Navigation.cpp).
   int NextPageId(int pageId) const;
   int PrevPageId(int pageId) const;
-  // The help file's topic of a page, and the pop-up text of one control.
+  // The help file's topic of a page, and the pop-up text of one control
+  // (Help.cpp).
   void ShowPageHelp(int pageId, int controlId = 0) const;
   void ShowContextHelp(const HELPINFO& help) const;
 

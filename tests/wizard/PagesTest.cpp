@@ -1,7 +1,11 @@
-// The rules of the select-tracks and recorder pages that need no window.
+// The rules of the select-tracks and recorder pages that need no page, and
+// the pages' extended combo box helpers on a bare control.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
-#include "wizard/pages/ExtractFolder.h"
+#include "engine/backup/BackupNames.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/RecorderMedia.h"
 #include "wizard/pages/SelectTracksPage.h"
 
@@ -27,12 +31,14 @@ TEST(TrackFileName, JoinsThePartsOfEachFormatAndMendsWhatNamesCannotHold) {
     EXPECT_EQ(c.name, CWizardSelectTracksPage::MakeTrackFileName(c.format, L"7", L"Al:bum", L"A/B",
                                                                  L"Song?"))
         << c.format;
-  EXPECT_EQ(L"........ .x", ExtractFolder::FileNameOf(L":\\\"/<>|? .x"));
+  EXPECT_EQ(L"........ .x", BackupFile::FileNameOf(L":\\\"/<>|? .x"));
+  // Control characters, which no file name may hold either, become spaces.
+  EXPECT_EQ(L"A B - Song .mp3",
+            CWizardSelectTracksPage::MakeTrackFileName(3, L"7", L"", L"A\tB", L"Song\x1F"));
 }
 
 RecorderInfo Medium(bool blank, bool erasable, bool rewritable, int32_t capacity) {
   RecorderInfo info;
-  info.raw = true;
   info.blank = blank;
   info.erasable = erasable;
   info.rewritable = rewritable;
@@ -74,6 +80,37 @@ TEST(RecorderMedium, StatusLineAndNextFollowTheMediumAndTheDisc) {
     EXPECT_EQ(c.canWrite, v.canWrite) << c.leadOut << " " << c.key;
     EXPECT_NE(nullptr, wcsstr(v.status, c.key)) << c.leadOut << " " << c.key;
   }
+}
+
+TEST(ComboBoxExItems, TextsOfAnyLengthComeBackWholeAndAreFoundOnce) {
+  INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_USEREX_CLASSES};
+  ASSERT_TRUE(InitCommonControlsEx(&classes));
+  HWND combo = CreateWindowExW(0, WC_COMBOBOXEXW, L"", WS_POPUP | CBS_DROPDOWN, 0, 0, 200, 200,
+                               nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, combo);
+  // Around the sizes of the buffers a text is first read into, and far beyond.
+  const std::size_t lengths[] = {0, 259, 260, 261, 520, 1039, 1040, 1041, 5000};
+  for (std::size_t length : lengths) {
+    std::wstring text(length, L'a');
+    if (length) text.back() = L'Z';
+    const int index = ComboBoxEx::Count(combo);
+    EXPECT_EQ(index, ComboBoxEx::Add(combo, text));
+    EXPECT_EQ(text, ComboBoxEx::ItemText(combo, index)) << length;
+  }
+  EXPECT_EQ(L"", ComboBoxEx::ItemText(combo, ComboBoxEx::Count(combo)));
+
+  const std::wstring last(5000, L'a');
+  EXPECT_EQ(-1, ComboBoxEx::Find(combo, last.substr(0, 4999) + L"z"));
+  EXPECT_EQ(8, ComboBoxEx::Find(combo, last.substr(0, 4999) + L"z", true));
+  // From `first` on only; a missing text is added at the end and selected.
+  const int count = ComboBoxEx::Count(combo);
+  ComboBoxEx::SelectOrAdd(combo, L"", true, 1);
+  EXPECT_EQ(count, ComboBoxEx::Selection(combo));
+  EXPECT_EQ(count + 1, ComboBoxEx::Count(combo));
+  ComboBoxEx::SelectOrAdd(combo, std::wstring(259, L'A') + L"z", true);
+  EXPECT_EQ(2, ComboBoxEx::Selection(combo));
+  EXPECT_EQ(count + 1, ComboBoxEx::Count(combo));
+  DestroyWindow(combo);
 }
 
 }  // namespace

@@ -9,8 +9,9 @@
 #include "common/Localizer.h"
 #include "wizard/coverart/ImageUtils.h"
 #include "wizard/coverart/WiaWrap.h"
-#include "wizard/pages/PictureDialogs.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/PictureFiles.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 #include "wizard/ui/Module.h"
 
@@ -27,23 +28,6 @@ const ULONG kSmallestBmp = kFileHeaderBytes + sizeof(BITMAPINFOHEADER);
 const wchar_t* const kDescriptions[] = {L"CD-Label{ART_LABEL}", L"Cover (Front){ART_COVERFRONT}",
                                         L"Cover (Back){ART_COVERBACK}", L"Leaflet{ART_LEAFLET}",
                                         L"Booklet{ART_BOOKLET}"};
-
-std::wstring ComboItemText(HWND combo, int index) {
-  wchar_t text[MAX_PATH] = L"";
-  COMBOBOXEXITEMW item = {};
-  item.mask = CBEIF_TEXT;
-  item.iItem = index;
-  item.pszText = text;
-  item.cchTextMax = MAX_PATH;
-  return SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? text : L"";
-}
-
-bool ComboHolds(HWND combo, const std::wstring& text) {
-  const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i)
-    if (ComboItemText(combo, i) == text) return true;
-  return false;
-}
 
 // The BMP file image of a scanned page without its file header: a packed DIB;
 // empty when the stream does not hold the whole file its header announces.
@@ -111,14 +95,9 @@ void CWizardAddImagePage::InitDescriptions() {
   if (combo) SetWindowLongPtrW(combo, GWL_STYLE, GetWindowLongPtrW(combo, GWL_STYLE) & ~CBS_SORT);
   for (const wchar_t* literal : kDescriptions) {
     const std::wstring text = Localizer::Translate(literal);
-    if (ComboHolds(descriptions_, text)) continue;
-    COMBOBOXEXITEMW item = {};
-    item.mask = CBEIF_TEXT;
-    item.iItem = -1;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(descriptions_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (ComboBoxEx::Find(descriptions_, text) < 0) ComboBoxEx::Add(descriptions_, text);
   }
-  SendMessageW(descriptions_, CB_SETCURSEL, 0, 0);
+  ComboBoxEx::Select(descriptions_, 0);
 }
 
 void CWizardAddImagePage::RebuildImages() {
@@ -165,15 +144,15 @@ void CWizardAddImagePage::AddDibBlock(HGLOBAL block) {
   const void* bits = GlobalLock(block);
   if (!bits) return;
   const SharedBytes dib = NormalizeDib(static_cast<const unsigned char*>(bits), GlobalSize(block));
-  const bool shift = PictureDialogs::ShiftHeld();
+  const bool shift = SystemDialogs::ShiftHeld();
   GlobalUnlock(block);
   if (dib) AddPicture(dib, L"", shift);
 }
 
 void CWizardAddImagePage::OnAddFile() {
-  const bool shift = PictureDialogs::ShiftHeld();
+  const bool shift = SystemDialogs::ShiftHeld();
   std::wstring path;
-  if (PictureDialogs::ChoosePictureFile(Window(), folder_, false, path)) AddFromFile(path, shift);
+  if (ChoosePictureFile(false, path)) AddFromFile(path, shift);
 }
 
 void CWizardAddImagePage::OnDropFiles(WPARAM data, LPARAM kind) {
@@ -187,7 +166,7 @@ void CWizardAddImagePage::OnDropFiles(WPARAM data, LPARAM kind) {
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
     wchar_t name[MAX_PATH] = L"";
-    if (DragQueryFileW(drop, i, name, MAX_PATH)) AddFromFile(name, PictureDialogs::ShiftHeld());
+    if (DragQueryFileW(drop, i, name, MAX_PATH)) AddFromFile(name, SystemDialogs::ShiftHeld());
   }
 }
 

@@ -9,8 +9,8 @@
 #include "common/Localizer.h"
 #include "common/SysUtil.h"
 #include "wizard/pages/PageTools.h"
+#include "wizard/pages/ProgressPage.h"
 #include "wizard/resources/resource.h"
-#include "wizard/ui/DispatchSink.h"
 #include "wizard/ui/Module.h"
 
 namespace {
@@ -95,34 +95,35 @@ Banner::BrowserFactory& Banner::Factory() {
   return factory;
 }
 
-int32_t Banner::Init(HWND page, int placeholderId, int32_t operation) {
-  HWND placeholder = GetDlgItem(page, placeholderId);
-  if (!placeholder) return 0;
+void CWizardProgressPage::InitBanner() {
+  HWND placeholder = GetDlgItem(Window(), IDC_BANNER);
+  if (!placeholder) return;
   RECT rect;
   GetWindowRect(placeholder, &rect);
-  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+  MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&rect), 2);
   DestroyWindow(placeholder);
 
   int32_t versionCode = 0;
-  if (UpdateCheck::FetchUpdateParameters(params_)) {
-    versionCode = UpdateCheck::VersionCode(params_.version);
+  if (UpdateCheck::FetchUpdateParameters(bannerParams_)) {
+    versionCode = UpdateCheck::VersionCode(bannerParams_.version);
     const std::wstring locale = SysUtil::LcidToLocaleName(Localizer::GetUserUILanguage());
+    const int32_t operation = (*this)->operation;
     auto address = [&](int width, int height) {
       return UpdateCheck::BannerUrl(width, height, operation, locale);
     };
-    if (Factory()(page, rect, placeholderId, address, host_, browser_)) {
-      sink_ = ui::DispatchSink::Create(
+    if (Banner::Factory()(Window(), rect, IDC_BANNER, address, bannerHost_, browser_)) {
+      sinkCatcher_ = XSinkCatcher::Create(
           DIID_DWebBrowserEvents2, [this](DISPID member, DISPPARAMS& arguments, VARIANT*) {
             return member == DISPID_BEFORENAVIGATE2 ? BeforeNavigate2(arguments) : S_OK;
           });
-      sink_->Advise(browser_.Get());
+      sinkCatcher_->Advise(browser_.Get());
     }
   }
-  if (!browser_) ShowPicture(page, rect);
-  return versionCode;
+  if (!browser_) ShowBannerPicture(rect);
+  (*this)->newerVersion = versionCode;
 }
 
-void Banner::ShowPicture(HWND page, const RECT& rect) {
+void CWizardProgressPage::ShowBannerPicture(const RECT& rect) {
   HRSRC resource = FindResourceW(ui::Instance(), MAKEINTRESOURCEW(IDR_BANNER_PICTURE),
                                  MAKEINTRESOURCEW(RT_BANNER_PICTURE));
   HGLOBAL loaded = resource ? LoadResource(ui::Instance(), resource) : nullptr;
@@ -130,46 +131,46 @@ void Banner::ShowPicture(HWND page, const RECT& rect) {
   const DWORD size = resource ? SizeofResource(ui::Instance(), resource) : 0;
   if (!bytes || size == 0) return;
   const std::vector<unsigned char> picture(bytes, bytes + size);
-  picture_ = CreateWindowExW(0, L"STATIC", L"", kChildStyle | SS_ICON, rect.left, rect.top,
-                             rect.right - rect.left, rect.bottom - rect.top, page,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BANNER_PICTURE)),
-                             ui::Instance(), nullptr);
-  if (!picture_) return;
+  bannerPicture_ = CreateWindowExW(
+      0, L"STATIC", L"", kChildStyle | SS_ICON, rect.left, rect.top, rect.right - rect.left,
+      rect.bottom - rect.top, Window(),
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BANNER_PICTURE)), ui::Instance(), nullptr);
+  if (!bannerPicture_) return;
   // An icon static takes the size of its icon when it is made, and it has
   // none yet: it gets the banner area back.
-  SetWindowPos(picture_, nullptr, rect.left, rect.top, rect.right - rect.left,
+  SetWindowPos(bannerPicture_, nullptr, rect.left, rect.top, rect.right - rect.left,
                rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  PageTools::ShowPictureIcon(picture_, picture, icon_);
+  PageTools::ShowPictureIcon(bannerPicture_, picture, bannerIcon_);
 }
 
-void Banner::HideUnlessOnTheWeb() {
-  if (!browser_ || !host_) return;
+void CWizardProgressPage::HideBannerUnlessOnTheWeb() {
+  if (!browser_ || !bannerHost_) return;
   BSTR location = nullptr;
   if (browser_->get_LocationURL(&location) == S_OK) {
     const std::wstring url = location ? location : L"";
-    if (url.compare(0, 5, L"http:") != 0) ShowWindow(host_, SW_HIDE);
+    if (url.compare(0, 5, L"http:") != 0) ShowWindow(bannerHost_, SW_HIDE);
   }
   SysFreeString(location);
 }
 
-void Banner::Release() {
-  if (sink_) {
-    sink_->Unadvise();
-    sink_.Reset();
+void CWizardProgressPage::ReleaseBanner() {
+  if (sinkCatcher_) {
+    sinkCatcher_->Unadvise();
+    sinkCatcher_.Reset();
   }
   if (browser_) {
     browser_->Quit();
     browser_.Reset();
   }
-  if (icon_) {
-    DestroyIcon(icon_);
-    icon_ = nullptr;
+  if (bannerIcon_) {
+    DestroyIcon(bannerIcon_);
+    bannerIcon_ = nullptr;
   }
 }
 
 // BeforeNavigate2's seven arguments come last first: the address at 5,
 // Cancel (a reference to a VARIANT_BOOL) at 0.
-HRESULT Banner::BeforeNavigate2(DISPPARAMS& arguments) const {
+HRESULT CWizardProgressPage::BeforeNavigate2(DISPPARAMS& arguments) const {
   if (arguments.cArgs != 7) return DISP_E_BADPARAMCOUNT;
   VARIANT url;
   VariantInit(&url);
@@ -186,8 +187,8 @@ HRESULT Banner::BeforeNavigate2(DISPPARAMS& arguments) const {
   return S_OK;
 }
 
-bool Banner::OnBeforeNavigate2(const std::wstring& url) const {
-  const UpdateCheck::Navigation decision = UpdateCheck::NavigationDecision(url, params_);
+bool CWizardProgressPage::OnBeforeNavigate2(const std::wstring& url) const {
+  const UpdateCheck::Navigation decision = UpdateCheck::NavigationDecision(url, bannerParams_);
   if (decision == UpdateCheck::Navigation::Load) return false;
   if (decision == UpdateCheck::Navigation::OpenExternally)
     ShellExecuteW(GetDesktopWindow(), L"open", url.c_str(), nullptr, nullptr, SW_SHOW);

@@ -22,14 +22,21 @@ int Add(HWND combo, const std::wstring& text, int image, LPARAM data) {
 int Count(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)); }
 
 std::wstring ItemText(HWND combo, int index) {
-  wchar_t text[MAX_PATH + 1] = L"";
-  COMBOBOXEXITEMW item = {};
-  item.mask = CBEIF_TEXT;
-  item.iItem = index;
-  item.pszText = text;
-  item.cchTextMax = MAX_PATH + 1;
-  if (!SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return L"";
-  return item.pszText ? item.pszText : L"";
+  // The control copies at most the buffer's size less one and says nothing of
+  // the rest: a text that fills the buffer is asked for again with a larger one.
+  for (std::size_t size = MAX_PATH + 1;; size *= 2) {
+    std::vector<wchar_t> text(size, 0);
+    COMBOBOXEXITEMW item = {};
+    item.mask = CBEIF_TEXT;
+    item.iItem = index;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(size);
+    if (!SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return L"";
+    // The control may answer with its own copy instead of filling the buffer.
+    if (item.pszText != text.data()) return item.pszText ? item.pszText : L"";
+    const std::wstring result = text.data();
+    if (result.size() + 1 < size) return result;
+  }
 }
 
 LPARAM ItemData(HWND combo, int index) {
@@ -66,6 +73,12 @@ int FindData(HWND combo, LPARAM data) {
 int Selection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
 
 void Select(HWND combo, int index) { SendMessageW(combo, CB_SETCURSEL, index, 0); }
+
+void SelectOrAdd(HWND combo, const std::wstring& text, bool ignoreCase, int first) {
+  int index = Find(combo, text, ignoreCase, first);
+  if (index < 0) index = Add(combo, text);
+  Select(combo, index);
+}
 
 std::wstring Text(HWND combo, int limit) {
   HWND edit = reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0));

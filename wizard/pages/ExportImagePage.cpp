@@ -2,7 +2,7 @@
 
 #include "common/Localizer.h"
 #include "engine/backup/BackupNames.h"
-#include "wizard/pages/PictureDialogs.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/pages/PictureFiles.h"
 #include "wizard/resources/resource.h"
 
@@ -39,7 +39,7 @@ void CWizardExportImagePage::RebuildImages() {
 
 void CWizardExportImagePage::OnExportAll() {
   std::wstring folder;
-  if (!PictureDialogs::BrowseFolder(Window(), folder_, folder)) return;
+  if (!SystemDialogs::BrowseFolder(Window(), folder_, folder)) return;
   (*this)->mruPics.Add(folder);
   const std::wstring extension = Localizer::Translate(L"jpg{FTYPE_JPG}");
   for (const CoverImage& picture : (*this)->coverImages) {

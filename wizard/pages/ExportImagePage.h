@@ -11,7 +11,6 @@ class CWizardExportImagePage : public CWizardPicturePage {
  public:
   explicit CWizardExportImagePage(const CWizardInfo& info);
 
- protected:
  private:
   LPARAM ItemData(int id, int) const override { return id; }
   int IdOfItemData(LPARAM data) const override { return static_cast<int>(data); }

@@ -4,6 +4,7 @@
 
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/backup/BackupNames.h"
 #include "engine/backup/PictureFrame.h"
 
 namespace ExtractFolder {
@@ -26,12 +27,6 @@ void WriteNewFile(const std::wstring& path, const void* data, std::size_t size) 
 }
 
 }  // namespace
-
-std::wstring FileNameOf(std::wstring text) {
-  for (wchar_t& c : text)
-    if (c != 0 && wcschr(L":\\\"/<>|?*", c)) c = L'.';
-  return text;
-}
 
 std::wstring WithSeparator(const std::wstring& folder) {
   if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder;
@@ -57,8 +52,8 @@ void WritePlaylist(const std::wstring& folder, const std::wstring& artist,
                    const std::wstring& album, const std::vector<std::wstring>& songs) {
   std::string text;
   for (const std::wstring& song : songs) text += Utf8::Encode(song) + "\r\n";
-  WriteNewFile(WithSeparator(folder) + FileNameOf(artist + L" - " + album + L".m3u"), text.data(),
-               text.size());
+  WriteNewFile(WithSeparator(folder) + BackupFile::FileNameOf(artist + L" - " + album + L".m3u"),
+               text.data(), text.size());
 }
 
 }  // namespace ExtractFolder

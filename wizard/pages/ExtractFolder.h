@@ -8,9 +8,6 @@
 // Failures are silent: the songs are written all the same.
 namespace ExtractFolder {
 
-// The text with every character that a file name cannot hold (: \ " / < > | ? *)
-// made a full stop.
-std::wstring FileNameOf(std::wstring text);
 // The folder with one backslash at its end.
 std::wstring WithSeparator(const std::wstring& folder);
 

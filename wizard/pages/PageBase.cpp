@@ -3,8 +3,6 @@
 #include "common/Localizer.h"
 #include "wizard/HelpIds.h"
 
-SHORT(WINAPI* CWizardPageBase::KeyState)(int key) = GetAsyncKeyState;
-
 CWizardPageBase::CWizardPageBase(const CWizardInfo& info, int id)
     : ui::WizardPage(id, ui::PageKind::Exterior, WizardHelpId), CWizardInfo(info) {}
 

@@ -15,12 +15,4 @@ class CWizardPageBase : public ui::WizardPage, public CWizardInfo {
   int OnWizardNext() override { return NextPageId(Id()); }
   int OnWizardBack() override { return PrevPageId(Id()); }
   void OnHelp() override { ShowPageHelp(Id()); }
-
-  // Whether Shift is held down now: the user's way to ask a page for more.
-  static bool ShiftHeld() { return (KeyState(VK_SHIFT) & 0x8000) != 0; }
-
- public:
-  // The key-state query behind ShiftHeld (the system's by default); tests hold
-  // Shift through it, since the real key state is shared by every window.
-  static SHORT(WINAPI* KeyState)(int key);
 };

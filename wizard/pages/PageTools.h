@@ -23,17 +23,4 @@ bool ShowPictureIcon(HWND control, const std::vector<unsigned char>& picture, HI
 // added) or an existing one to read. Empty when the user cancels.
 std::wstring AskForBackupFile(HWND owner, const std::wstring& file, bool save);
 
-// Items of an extended combo box with an edit field.
-namespace Combo {
-int Add(HWND combo, const std::wstring& text);
-// The index of the item with exactly this text (or, when asked, the same
-// text in another case); -1 when none.
-int Find(HWND combo, const std::wstring& text, bool ignoreCase = false);
-std::wstring ItemText(HWND combo, int index);
-// Selects the item of exactly this text, added at the end when missing.
-void SelectOrAdd(HWND combo, const std::wstring& text);
-// The edit field's text, cut to `limit` characters.
-std::wstring EditText(HWND combo, int limit);
-}  // namespace Combo
-
 }  // namespace PageTools

@@ -7,8 +7,8 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/backup/PictureFrame.h"
 #include "wizard/coverart/ImageUtils.h"
-#include "wizard/pages/PictureDialogs.h"
 #include "wizard/pages/PictureFiles.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 
 namespace {
@@ -157,8 +157,7 @@ bool CWizardPicturePage::OnPictureCommand(int command) {
   if (!pictures.Find(picture) || !picture.bytes) return true;
   std::wstring path;
   if (command == kCommandExport) {
-    if (PictureDialogs::ChoosePictureFile(Window(), folder_, true, path))
-      PictureFiles::WritePictureFile(path, *picture.bytes);
+    if (ChoosePictureFile(true, path)) PictureFiles::WritePictureFile(path, *picture.bytes);
   } else {
     PictureFiles::CopyToClipboard(Window(), *picture.bytes);
   }
@@ -253,4 +252,16 @@ POINT CWizardPicturePage::ItemPoint(int item, bool corner) const {
                     : POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
   ClientToScreen(list_, &at);
   return at;
+}
+
+bool CWizardPicturePage::ChoosePictureFile(bool save, std::wstring& path) const {
+  SystemDialogs::FileDialog dialog;
+  dialog.filter =
+      save ? L"JPEG images|*.jpg;*jpeg|all files|*.*|{JPEG_FILTER}"
+           : L"Image files|*.jpg;*jpeg;*.bmp;*.gif;*.tiff;*.tif;*.png|all files|*.*|{IMAGE_FILTER}";
+  dialog.extension = L"jpg|{FTYPE_JPG}";
+  dialog.folder = folder_;
+  dialog.flags = save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST;
+  path = SystemDialogs::ChooseFile(Window(), dialog, save);
+  return !path.empty();
 }

@@ -76,6 +76,10 @@ class CWizardPicturePage : public CWizardPageBase {
   void TrackMenu(HMENU menu, POINT at);
   // The middle of an item (or of the list for -1), or its bottom right corner.
   POINT ItemPoint(int item, bool corner) const;
+  // The open dialog over image files or the save dialog for a JPEG file,
+  // starting in the current picture folder with an empty name; false when the
+  // user cancelled.
+  bool ChoosePictureFile(bool save, std::wstring& path) const;
 
   HWND list_ = nullptr;
   HIMAGELIST images_ = nullptr;

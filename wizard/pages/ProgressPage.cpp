@@ -6,7 +6,6 @@
 #include "engine/jobs/RipperData.h"
 #include "recorder/ImageRecorderData.h"
 #include "recorder/RecorderData.h"
-#include "recorder/RecorderSinks.h"
 #include "wizard/jobs/ExtracterProgressProxy.h"
 #include "wizard/resources/resource.h"
 
@@ -46,12 +45,12 @@ BOOL CWizardProgressPage::OnInitDialog() {
   Localizer::TranslateDialog(Window());
   bar_ = GetDlgItem(Window(), IDC_PROGRESS);
   running_ = false;
-  (*this)->newerVersion = banner_.Init(Window(), IDC_BANNER, (*this)->operation);
+  InitBanner();
   return TRUE;
 }
 
 int CWizardProgressPage::OnSetActive() {
-  banner_.HideUnlessOnTheWeb();
+  HideBannerUnlessOnTheWeb();
   (*this)->resultMessage.clear();
   running_ = false;
   job_ = factory_(*this);
@@ -93,7 +92,7 @@ LRESULT CWizardProgressPage::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
       job_.reset();
       (*this)->extracter.reset();
     }
-    banner_.Release();
+    ReleaseBanner();
   }
   return 0;
 }

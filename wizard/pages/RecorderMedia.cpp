@@ -101,7 +101,6 @@ int Probe(const ComPtr<IDiscRecorder2>& recorder, RecorderInfo (&infos)[kLetters
 
   RecorderInfo& info = infos[letter];
   info.recorder = recorder;
-  info.raw = raw;
   info.rewritable = (bits & 0x02) != 0;
   info.rawSubchannel = (bits & 0x01) != 0;
   info.erasable = info.blank = false;

@@ -8,7 +8,6 @@
 // What the recorder page knows of the recorder with one drive letter.
 struct RecorderInfo {
   ComPtr<IDiscRecorder2> recorder;
-  bool raw = false;            // writes raw (or raw multisession)
   bool rewritable = false;     // writes CD-RW
   bool rawSubchannel = false;  // writes R-W subchannel: CD-Text
   bool noMedium = false;

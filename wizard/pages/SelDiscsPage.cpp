@@ -11,11 +11,10 @@
 namespace {
 
 using ListViewCells::InsertColumn;
+using ListViewCells::kArtistWidth;
+using ListViewCells::kTitleWidth;
 using ListViewCells::SetCell;
 
-const DWORD kListStyles = LVS_EX_CHECKBOXES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
-const int kTitleWidth = 180;
-const int kArtistWidth = 150;
 const int kDiscPadding = 15;
 enum Column { kDisc, kTitle, kArtist };
 
@@ -29,7 +28,7 @@ CWizardSelDiscsPage::CWizardSelDiscsPage(const CWizardInfo& info)
 BOOL CWizardSelDiscsPage::OnInitDialog() {
   Localizer::TranslateDialog(Window());
   list_ = GetDlgItem(Window(), IDC_DISCS);
-  ListView_SetExtendedListViewStyle(list_, kListStyles);
+  ListView_SetExtendedListViewStyle(list_, ListViewCells::kCheckListStyles);
   const std::wstring disc = Localizer::Translate(L"Disc{DISC}");
   InsertColumn(list_, kDisc, disc, ListView_GetStringWidth(list_, disc.c_str()) + kDiscPadding);
   InsertColumn(list_, kTitle, Localizer::Translate(L"Title{TRACKNAME}"), kTitleWidth);
@@ -55,10 +54,7 @@ LRESULT CWizardSelDiscsPage::OnMessage(UINT message, WPARAM, LPARAM lParam, bool
     CountChecked();
   } else if (header.code == LVN_KEYDOWN) {
     const auto& key = *reinterpret_cast<const NMLVKEYDOWN*>(lParam);
-    if (key.wVKey == 'A' && GetKeyState(VK_CONTROL) < 0) {
-      CheckAll(checked_ != Rows());
-      CountChecked();
-    }
+    if (ListViewCells::ToggleAllOnCtrlA(list_, key.wVKey)) CountChecked();
   }
   return 0;
 }
@@ -83,14 +79,8 @@ void CWizardSelDiscsPage::Fill() const {
 
 // Every change of a row, its insertion too, counts all rows again.
 void CWizardSelDiscsPage::CountChecked() {
-  checked_ = 0;
-  for (int row = 0; row < Rows(); ++row)
-    if (IsChecked(row)) ++checked_;
+  checked_ = ListViewCells::CountChecked(list_);
   SetWizardButtons(checked_ > 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
-}
-
-void CWizardSelDiscsPage::CheckAll(bool check) const {
-  for (int row = 0; row < Rows(); ++row) ListView_SetCheckState(list_, row, check);
 }
 
 bool CWizardSelDiscsPage::Collect() {

@@ -16,7 +16,6 @@ class CWizardSelDiscsPage : public CWizardPageBase {
  private:
   void Fill() const;
   void CountChecked();
-  void CheckAll(bool check) const;
   bool Collect();
   int Rows() const;
   bool IsChecked(int row) const;

@@ -13,6 +13,7 @@
 #include "engine/jobs/RipperData.h"
 #include "engine/mp3/MP3Encoder.h"
 #include "wizard/TaskDialog.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/PageTools.h"
 #include "wizard/resources/resource.h"
 
@@ -27,8 +28,8 @@ const wchar_t kBrowse[] = L"< Browse ... >{BROWSE}";
 
 enum Answer { kYes = 6, kNo = 7, kCancel = 2 };
 
-using PageTools::Combo::Add;
-using PageTools::Combo::Find;
+using ComboBoxEx::Add;
+using ComboBoxEx::Find;
 
 // The folder of a recent file: up to its last separator, which stays when it
 // is the only one (a root); a text without separator is taken whole.
@@ -235,7 +236,7 @@ void CWizardSelectDestFilePage::Browse() {
     SendMessageW(edit ? edit : combo_, WM_CLEAR, 0, 0);
     return;
   }
-  PageTools::Combo::SelectOrAdd(combo_, aliases.ToAlias(file));
+  ComboBoxEx::SelectOrAdd(combo_, aliases.ToAlias(file));
 }
 
 bool CWizardSelectDestFilePage::AskAboutExistingFile(bool& append) {
@@ -297,7 +298,7 @@ bool CWizardSelectDestFilePage::Commit() {
   if (SendMessageW(combo_, CB_GETCURSEL, 0, 0) == 0) return false;
   std::wstring& path = (*this)->backupPath;
   path = ShellUtils::CanonicalizePath(
-      (*this)->folderAliases.FromAlias(PageTools::Combo::EditText(combo_, kPathLimit)));
+      (*this)->folderAliases.FromAlias(ComboBoxEx::Text(combo_, kPathLimit)));
   if (path.empty()) return false;
   const int quality = QualityOfPosition(SliderPosition());
   const bool existed = FileExists(path);

@@ -7,6 +7,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/backup/PictureFrame.h"
 #include "wizard/dbhost/VOVudoroDession.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/PageTools.h"
 #include "wizard/resources/resource.h"
 
@@ -16,9 +17,9 @@ const int kPathLimit = 259;
 const int kTypedLimit = 1023;
 const int kFrontCover = 1;
 
-using PageTools::Combo::Add;
-using PageTools::Combo::Find;
-using PageTools::Combo::ItemText;
+using ComboBoxEx::Add;
+using ComboBoxEx::Find;
+using ComboBoxEx::ItemText;
 
 bool HasSeparator(const std::wstring& path) {
   return path.find_first_of(L"\\/") != std::wstring::npos;
@@ -97,14 +98,14 @@ void CWizardSelectMP3Page::BrowseForFile() {
   const std::wstring start = browseFolder_ + L"\\*." + Localizer::Translate(L"mp3{FTYPE_MP3}");
   const std::wstring file = PageTools::AskForBackupFile(Window(), start, false);
   if (!file.empty()) {
-    PageTools::Combo::SelectOrAdd(combo_, (*this)->folderAliases.ToAlias(file));
-  } else if (SendMessageW(combo_, CB_GETCOUNT, 0, 0) > 1) {
-    SendMessageW(combo_, CB_SETCURSEL, 1, 0);
+    ComboBoxEx::SelectOrAdd(combo_, (*this)->folderAliases.ToAlias(file));
+  } else if (ComboBoxEx::Count(combo_) > 1) {
+    ComboBoxEx::Select(combo_, 1);
   }
 }
 
 void CWizardSelectMP3Page::OnTextTyped() {
-  const std::wstring text = PageTools::Combo::EditText(combo_, kTypedLimit);
+  const std::wstring text = ComboBoxEx::Text(combo_, kTypedLimit);
   if (text.empty()) return;
   const FolderAliasList& aliases = (*this)->folderAliases;
   Judge(aliases.FromAlias(aliases.ToAlias(Resolve(text))));
@@ -165,7 +166,7 @@ void CWizardSelectMP3Page::ShowNothing(const std::wstring& validity) {
 
 bool CWizardSelectMP3Page::Leave() {
   if (SendMessageW(combo_, CB_GETCURSEL, 0, 0) == 0) return false;
-  const std::wstring text = PageTools::Combo::EditText(combo_, kPathLimit);
+  const std::wstring text = ComboBoxEx::Text(combo_, kPathLimit);
   if (text.empty()) return false;
   std::wstring& path = (*this)->backupPath;
   path = (*this)->folderAliases.FromAlias(Resolve(text));

@@ -1,6 +1,5 @@
 #include "wizard/pages/SelectRecorderPage.h"
 
-#include <commdlg.h>
 #include <shlobj.h>
 
 #include "common/Localizer.h"
@@ -12,6 +11,7 @@
 #include "recorder/ImageRecorderData.h"
 #include "wizard/TaskDialog.h"
 #include "wizard/pages/ComboBoxEx.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 #include "wizard/ui/Module.h"
 
@@ -302,30 +302,19 @@ void CWizardSelectRecorderPage::OnEject() {
 
 void CWizardSelectRecorderPage::OnImagePathSelect() {
   if (ComboBoxEx::Selection(imagePaths_) != 0) return;
-  const std::wstring filter =
-      Localizer::TranslateFilter(L"Disc Image files|*.cue|all files|*.*|{DISCIMAGE_FILTER}");
-  const std::wstring extension = Localizer::TranslateFilter(L"cue|{FTYPE_CUE}");
-  wchar_t file[MAX_PATH] = L"";
-  (imageFolder_ + L"\\" + defaultName_).copy(file, MAX_PATH - 1);
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = Window();
-  dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrInitialDir = imageFolder_.c_str();
-  dialog.lpstrDefExt = extension.c_str();
+  SystemDialogs::FileDialog dialog;
+  dialog.filter = L"Disc Image files|*.cue|all files|*.*|{DISCIMAGE_FILTER}";
+  dialog.extension = L"cue|{FTYPE_CUE}";
+  dialog.folder = imageFolder_;
+  dialog.file = imageFolder_ + L"\\" + defaultName_;
   // Next asks about every file of the image that exists, the .bin too.
-  dialog.Flags = OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameW(&dialog)) {
+  dialog.flags = OFN_PATHMUSTEXIST;
+  const std::wstring file = SystemDialogs::ChooseFile(Window(), dialog, true);
+  if (file.empty()) {
     ComboBoxEx::Select(imagePaths_, 1);
     return;
   }
-  const std::wstring alias = operator->()->folderAliases.ToAlias(file);
-  int index = ComboBoxEx::Find(imagePaths_, alias, false);
-  if (index < 0) index = ComboBoxEx::Add(imagePaths_, alias);
-  ComboBoxEx::Select(imagePaths_, index);
+  ComboBoxEx::SelectOrAdd(imagePaths_, operator->()->folderAliases.ToAlias(file));
 }
 
 bool CWizardSelectRecorderPage::CommitTarget() {

@@ -4,6 +4,7 @@
 #include "wizard/UpdateCheck.h"
 #include "wizard/dbhost/SelectCandDlg.h"
 #include "wizard/jobs/Action.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 
 namespace {
@@ -261,6 +262,6 @@ int CWizardSelectSourceDrivePage::OnWizardNext() {
   const DiscLookup::Entry entry = lookup_.Find(info->drive->toc);
   if (!entry) return IDD_WIZ97_TRACKEDITOR;
   if (entry->state != DiscLookup::StateDone) return -1;
-  if (!entry->disc.tracks.empty() && !ShiftHeld()) return NextPageId(Id());
+  if (!entry->disc.tracks.empty() && !SystemDialogs::ShiftHeld()) return NextPageId(Id());
   return IDD_WIZ97_TRACKEDITOR;
 }

@@ -17,17 +17,17 @@
 #include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/ExtractFolder.h"
 #include "wizard/pages/ListViewCells.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 
 namespace {
 
 using ListViewCells::InsertColumn;
+using ListViewCells::kArtistWidth;
+using ListViewCells::kTitleWidth;
 using ListViewCells::SetCell;
 
-const DWORD kListStyles = LVS_EX_CHECKBOXES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
 const int kHeadingPadding = 15;
-const int kTitleWidth = 180;
-const int kArtistWidth = 150;
 enum Column { kTrack, kLength, kTitle, kArtist };
 const int kFormats = 14;
 const int kFirstWaveFormat = 7;
@@ -50,11 +50,6 @@ std::wstring Length(const std::vector<unsigned char>& toc, int track) {
 
 std::wstring DiscFolder(const std::wstring& folder, int disc) {
   return folder + std::to_wstring(disc + 1) + L"\\";
-}
-
-int CALLBACK StartIn(HWND dialog, UINT message, LPARAM, LPARAM folder) {
-  if (message == BFFM_INITIALIZED) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, folder);
-  return 0;
 }
 
 }  // namespace
@@ -80,7 +75,7 @@ std::wstring CWizardSelectTracksPage::MakeTrackFileName(int format, const std::w
   }
   name += L"." +
           Localizer::Translate(format >= kFirstWaveFormat ? L"wav{FTYPE_WAV}" : L"mp3{FTYPE_MP3}");
-  return ExtractFolder::FileNameOf(name);
+  return BackupFile::FileNameOf(name);
 }
 
 BOOL CWizardSelectTracksPage::OnInitDialog() {
@@ -117,10 +112,7 @@ LRESULT CWizardSelectTracksPage::OnMessage(UINT message, WPARAM wParam, LPARAM l
       if (!filling_) CountChecked();
     } else if (header.code == LVN_KEYDOWN) {
       const auto& key = *reinterpret_cast<const NMLVKEYDOWN*>(lParam);
-      if (key.wVKey == 'A' && GetKeyState(VK_CONTROL) < 0) {
-        CheckAll(checked_ != ListView_GetItemCount(list_));
-        CountChecked();
-      }
+      if (ListViewCells::ToggleAllOnCtrlA(list_, key.wVKey)) CountChecked();
       UpdateButtons();
     }
   } else if (message == WM_COMMAND && LOWORD(wParam) == IDC_DEST_FOLDER) {
@@ -136,7 +128,7 @@ void CWizardSelectTracksPage::SetUpControls() {
   formats_ = GetDlgItem(Window(), IDC_NAME_FORMAT);
   SendMessageW(folders_, CBEM_SETEXTENDEDSTYLE, 0,
                CBES_EX_PATHWORDBREAKPROC | CBES_EX_TEXTENDELLIPSIS);
-  ListView_SetExtendedListViewStyle(list_, kListStyles);
+  ListView_SetExtendedListViewStyle(list_, ListViewCells::kCheckListStyles);
   const std::wstring track = Localizer::Translate(L"Track{TRACKNO}");
   const std::wstring length = Localizer::Translate(L"Length{LENGTH}");
   InsertColumn(list_, kTrack, track,
@@ -260,9 +252,7 @@ void CWizardSelectTracksPage::StopScan() {
 
 // Every change of an item, its insertion too, counts all items again.
 void CWizardSelectTracksPage::CountChecked() {
-  checked_ = 0;
-  for (int row = 0; row < ListView_GetItemCount(list_); ++row)
-    if (ListView_GetCheckState(list_, row)) ++checked_;
+  checked_ = ListViewCells::CountChecked(list_);
   UpdateButtons();
 }
 
@@ -271,31 +261,13 @@ void CWizardSelectTracksPage::UpdateButtons() const {
   SetWizardButtons(ready ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
-void CWizardSelectTracksPage::CheckAll(bool check) const {
-  for (int row = 0; row < ListView_GetItemCount(list_); ++row)
-    ListView_SetCheckState(list_, row, check);
-}
-
 void CWizardSelectTracksPage::Browse() {
-  const std::wstring title = Localizer::Translate(L"Select Destination Folder{SELECTDESTFOLDER}");
-  BROWSEINFOW browse = {};
-  browse.hwndOwner = Window();
-  browse.lpszTitle = title.c_str();
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_UAHINT;
-  browse.lpfn = StartIn;
-  browse.lParam = reinterpret_cast<LPARAM>(folder_.c_str());
-  LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
-  wchar_t path[MAX_PATH] = L"";
-  const bool ok = chosen && SHGetPathFromIDListW(chosen, path);
-  if (chosen) CoTaskMemFree(chosen);
-  if (!ok) {
+  std::wstring path;
+  if (!SystemDialogs::BrowseFolder(Window(), folder_, path)) {
     ComboBoxEx::Select(folders_, 1);
     return;
   }
-  const std::wstring alias = (*this)->folderAliases.ToAlias(path);
-  int index = ComboBoxEx::Find(folders_, alias, true, 1);
-  if (index < 0) index = ComboBoxEx::Add(folders_, alias);
-  ComboBoxEx::Select(folders_, index);
+  ComboBoxEx::SelectOrAdd(folders_, (*this)->folderAliases.ToAlias(path), true, 1);
 }
 
 std::wstring CWizardSelectTracksPage::DestinationFolder() const {

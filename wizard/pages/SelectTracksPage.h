@@ -45,7 +45,6 @@ class CWizardSelectTracksPage : public CWizardPageBase {
   void StopScan();
   void CountChecked();
   void UpdateButtons() const;
-  void CheckAll(bool check) const;
   void Browse();
   std::wstring DestinationFolder() const;
   void WriteFolderExtras(const std::wstring& folder) const;

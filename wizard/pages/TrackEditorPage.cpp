@@ -5,6 +5,7 @@
 
 #include "common/Localizer.h"
 #include "wizard/dbhost/VOVudoroDession.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 
 namespace {
@@ -304,13 +305,14 @@ std::vector<std::wstring> CWizardTrackEditorPage::Shown() const {
   return texts;
 }
 
-std::wstring CWizardTrackEditorPage::TakeTexts() {
-  HWND page = Window();
-  const LRESULT selected = SendDlgItemMessageW(page, IDC_GENRE, CB_GETCURSEL, 0, 0);
-  const std::wstring key = selected == CB_ERR
-                               ? std::wstring()
-                               : reinterpret_cast<const wchar_t*>(SendDlgItemMessageW(
-                                     page, IDC_GENRE, CB_GETITEMDATA, selected, 0));
+std::wstring CWizardTrackEditorPage::SelectedGenre() const {
+  const LRESULT selected = SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETCURSEL, 0, 0);
+  if (selected == CB_ERR) return L"";
+  return reinterpret_cast<const wchar_t*>(
+      SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETITEMDATA, selected, 0));
+}
+
+void CWizardTrackEditorPage::TakeTexts(const std::wstring& key) {
   CWizardInfo& info = *this;
   DiscInfo& disc = info->disc;
   if (!key.empty()) disc.category = key;
@@ -330,18 +332,18 @@ std::wstring CWizardTrackEditorPage::TakeTexts() {
     track.extendedText.clear();
     track.year = year;
   }
-  return key;
 }
 
 bool CWizardTrackEditorPage::Commit() {
-  if (SendDlgItemMessageW(Window(), IDC_GENRE, CB_GETCURSEL, 0, 0) == CB_ERR) return false;
-  const std::wstring key = TakeTexts();
+  const std::wstring key = SelectedGenre();
+  if (key.empty()) return false;
+  TakeTexts(key);
   CWizardInfo& info = *this;
   DiscInfo& disc = info->disc;
   bool complete = true;
   for (const TrackText& entry : disc.tracks)
     complete = complete && !entry.artist.empty() && !entry.title.empty();
-  if (complete && info->drive && (disc.source.empty() || ShiftHeld())) {
+  if (complete && info->drive && (disc.source.empty() || SystemDialogs::ShiftHeld())) {
     auto session = VOVudoroDession::Create(Window(), true, L"", info->drive->toc);
     session->SetDiscTracks(key, disc.tracks);
     if (session->SubmitDisc(disc.revision > 0 ? disc.revision + 1 : -1)) disc.source = L"submitted";
@@ -358,6 +360,6 @@ int CWizardTrackEditorPage::OnWizardBack() {
   if (Shown() == shown_)
     info->disc = before_;
   else
-    TakeTexts();
+    TakeTexts(SelectedGenre());
   return PrevPageId(Id());
 }

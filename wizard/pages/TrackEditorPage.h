@@ -37,9 +37,11 @@ class CWizardTrackEditorPage : public CWizardPageBase {
   void CarryDiscArtist();
   // What the controls show, in a fixed order.
   std::vector<std::wstring> Shown() const;
-  // The controls' texts into the wizard state (genre and category only when a
-  // genre is chosen); the genre's key, empty when none is.
-  std::wstring TakeTexts();
+  // The key of the chosen genre; empty when none is.
+  std::wstring SelectedGenre() const;
+  // The controls' texts into the wizard state, with the genre's key as genre
+  // and category when one is chosen.
+  void TakeTexts(const std::wstring& key);
   bool Commit();
   std::wstring Text(int control, int room) const;
   unsigned MaxTop() const { return rows_ > kRowsInView ? rows_ - kRowsInView : 0; }

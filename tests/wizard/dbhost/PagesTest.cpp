@@ -14,8 +14,9 @@
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/dbhost/ScriptedDb.h"
 #include "tests/wizard/ui/SheetDriver.h"
-#include "wizard/pages/FramePage.h"
+#include "tests/wizard/ui/FramePage.h"
 #include "wizard/pages/SelectSourceDrivePage.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/pages/TrackEditorPage.h"
 #include "wizard/resources/resource.h"
 #include "wizard/ui/Wizard97Sheet.h"
@@ -307,10 +308,10 @@ TEST(SourceDrivePage, AnotherDiscLeavesTheRevisionOfTheTextsAlone) {
     SelectDrive(page, 0);
     ASSERT_TRUE(WaitForLabels(page, L"Band", L"Album"));
     // A forced submission of the first disc's texts is its next revision.
-    CWizardPageBase::KeyState = ShiftDown;
+    SystemDialogs::System().keyState = ShiftDown;
     EXPECT_EQ(IDD_WIZ97_TRACKEDITOR, PressNextNow(sheet));
     EXPECT_EQ(IDD_WIZ97_SELECTDESTFILE, PressNextNow(sheet));
-    CWizardPageBase::KeyState = GetAsyncKeyState;
+    SystemDialogs::System().keyState = GetAsyncKeyState;
     EXPECT_EQ(std::vector<std::string>{"Submit 5"}, db.Texts("Submit"));
   });
 }
@@ -334,7 +335,7 @@ TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission
     SelectDrive(page, 0);
     ASSERT_TRUE(WaitForLabels(page, L"Band", L"Album"));
 
-    CWizardPageBase::KeyState = ShiftDown;
+    SystemDialogs::System().keyState = ShiftDown;
     EXPECT_EQ(IDD_WIZ97_TRACKEDITOR, PressNextNow(sheet));
     HWND editor = CurrentPage(sheet);
     EXPECT_EQ(L"Band", Text(editor, IDC_ARTIST));
@@ -343,7 +344,7 @@ TEST(SourceDrivePage, NextWaitsForTheLookupAndShiftForcesTheEditorAndASubmission
     EXPECT_EQ(8, SendDlgItemMessageW(editor, IDC_GENRE, CB_GETCURSEL, 0, 0));
     EXPECT_EQ(L"1999", Text(editor, IDC_YEAR));
     EXPECT_EQ(IDD_WIZ97_SELECTDESTFILE, PressNextNow(sheet));
-    CWizardPageBase::KeyState = GetAsyncKeyState;
+    SystemDialogs::System().keyState = GetAsyncKeyState;
     EXPECT_EQ(std::vector<std::string>{"Submit 5"}, db.Texts("Submit"));
     EXPECT_EQ(L"submitted", info->disc.source);
   });

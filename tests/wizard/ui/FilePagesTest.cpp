@@ -10,11 +10,11 @@
 #include "tests/engine/jobs/RipFixture.h"
 #include "tests/wizard/ui/BackupFiles.h"
 #include "tests/wizard/ui/RunSheet.h"
-#include "wizard/pages/PageTools.h"
+#include "wizard/pages/ComboBoxEx.h"
 #include "wizard/pages/SelectDestFilePage.h"
 
 using namespace SheetDriver;
-using PageTools::Combo::ItemText;
+using ComboBoxEx::ItemText;
 
 namespace {
 

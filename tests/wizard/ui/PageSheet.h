@@ -15,24 +15,20 @@
 
 #include "common/Settings.h"
 #include "common/SettingsXmlStore.h"
+#include "tests/wizard/ui/FramePage.h"
 #include "tests/wizard/ui/SheetDriver.h"
-#include "wizard/pages/PageBase.h"
 #include "wizard/resources/resource.h"
 #include "wizard/ui/Wizard97Sheet.h"
 
 namespace PageSheet {
 
 // Goes on and back to fixed pages (0 stays), with both buttons enabled.
-class StandInPage : public CWizardPageBase {
+class StandInPage : public CWizardFramePage {
  public:
   StandInPage(const CWizardInfo& info, int id, int next, int back)
-      : CWizardPageBase(info, id, L"Stand-in", L""), next_(next), back_(back) {}
+      : CWizardFramePage(info, id, L"Stand-in", L""), next_(next), back_(back) {}
 
  protected:
-  int OnSetActive() override {
-    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-    return 0;
-  }
   int OnWizardNext() override { return next_ ? next_ : -1; }
   int OnWizardBack() override { return back_ ? back_ : -1; }
 

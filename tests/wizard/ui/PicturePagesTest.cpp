@@ -28,8 +28,8 @@
 #include "wizard/coverart/Picture.h"
 #include "wizard/pages/AddImagePage.h"
 #include "wizard/pages/ExportImagePage.h"
-#include "wizard/pages/FramePage.h"
-#include "wizard/pages/PictureDialogs.h"
+#include "tests/wizard/ui/FramePage.h"
+#include "wizard/pages/SystemDialogs.h"
 #include "wizard/resources/resource.h"
 #include "wizard/ui/Wizard97Sheet.h"
 
@@ -107,10 +107,10 @@ class PicturePageTest : public ::testing::Test {
     Fake::file.clear();
     Fake::folder.clear();
     Fake::shift = false;
-    PictureDialogs::System() = {&Fake::Answer, &Fake::Answer, &Fake::Browse, &Fake::Keys};
+    SystemDialogs::System() = {&Fake::Answer, &Fake::Answer, &Fake::Browse, &Fake::Keys};
   }
   void TearDown() override {
-    PictureDialogs::System() = PictureDialogs::Functions();
+    SystemDialogs::System() = SystemDialogs::Functions();
     OleUninitialize();
   }
 

@@ -1,8 +1,8 @@
-#include "wizard/pages/PictureDialogs.h"
+#include "wizard/pages/SystemDialogs.h"
 
 #include "common/Localizer.h"
 
-namespace PictureDialogs {
+namespace SystemDialogs {
 
 namespace {
 
@@ -20,13 +20,12 @@ Functions& System() {
 
 bool ShiftHeld() { return (System().keyState(VK_SHIFT) & 0x8000) != 0; }
 
-bool ChoosePictureFile(HWND owner, const std::wstring& folder, bool save, std::wstring& path) {
-  const std::wstring filter = Localizer::TranslateFilter(
-      save
-          ? L"JPEG images|*.jpg;*jpeg|all files|*.*|{JPEG_FILTER}"
-          : L"Image files|*.jpg;*jpeg;*.bmp;*.gif;*.tiff;*.tif;*.png|all files|*.*|{IMAGE_FILTER}");
-  const std::wstring extension = Localizer::TranslateFilter(L"jpg|{FTYPE_JPG}");
+std::wstring ChooseFile(HWND owner, const FileDialog& request, bool save) {
+  const std::wstring filter = Localizer::TranslateFilter(request.filter);
+  const std::wstring extension =
+      request.extension ? Localizer::TranslateFilter(request.extension) : L"";
   wchar_t name[MAX_PATH] = L"";
+  request.file.copy(name, MAX_PATH - 1);
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
@@ -34,12 +33,11 @@ bool ChoosePictureFile(HWND owner, const std::wstring& folder, bool save, std::w
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = name;
   dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrInitialDir = folder.c_str();
-  dialog.lpstrDefExt = extension.c_str();
-  dialog.Flags = save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST;
-  if (!(save ? System().saveFile : System().openFile)(&dialog)) return false;
-  path = name;
-  return !path.empty();
+  if (!request.folder.empty()) dialog.lpstrInitialDir = request.folder.c_str();
+  if (request.extension) dialog.lpstrDefExt = extension.c_str();
+  dialog.Flags = request.flags;
+  if (!(save ? System().saveFile : System().openFile)(&dialog)) return L"";
+  return name;
 }
 
 bool BrowseFolder(HWND owner, const std::wstring& folder, std::wstring& path) {
@@ -59,4 +57,4 @@ bool BrowseFolder(HWND owner, const std::wstring& folder, std::wstring& path) {
   return found;
 }
 
-}  // namespace PictureDialogs
+}  // namespace SystemDialogs
