@@ -53,21 +53,36 @@ for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
   fi
 done
 
+# A test session is one X display: its name and its authority file, which
+# xvfb-run makes anew for every run even where it gives the same name again.
 display=${DISPLAY:-}
+session="$display ${XAUTHORITY:-}"
 pidfile=$WINEPREFIX.server-pid
 server_alive() {
   local pid
   pid=$(cat "$pidfile" 2>/dev/null) || return 1
   [ -n "$pid" ] && grep -q wineserver "/proc/$pid/cmdline" 2>/dev/null
 }
-if server_alive && [ "$(cat "$WINEPREFIX.display" 2>/dev/null)" != "$display" ]; then
-  # A server stays bound to the display it started with: let it go first.
+if server_alive && [ "$(cat "$WINEPREFIX.session" 2>/dev/null)" != "$session" ]; then
+  # The server of another session, whose desktop belongs to a display that is
+  # gone or not this one: end it now (waiting for it would wait on that desktop).
+  "$server" -k 9>&-
   "$server" -w 9>&-
 fi
 if ! server_alive; then
-  printf '%s' "$display" >"$WINEPREFIX.display"
-  setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
-  echo $! >"$pidfile"
+  printf '%s' "$session" >"$WINEPREFIX.session"
+  if [ -n "$display" ]; then
+    # On a display the server stays for as long as the display does. A server
+    # left idle for its linger time starts to shut down and cannot be called
+    # back: a program started then finds the services and the desktop leaving,
+    # and hangs. The watch ends the server when the display closes.
+    setsid "$server" -f -p </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$pidfile"
+    setsid "$here/wine-display-watch.sh" "$!" </dev/null >/dev/null 2>&1 9>&- &
+  else
+    setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$pidfile"
+  fi
   setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
 fi
 

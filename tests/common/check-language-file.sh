@@ -7,23 +7,21 @@ set -euo pipefail
 file=$1
 shift
 xmllint --noout "$file"
-root=$(xmllint --xpath 'name(/*)' "$file")
 folders=()
 for folder in "$@"; do [ -d "$folder" ] && folders+=("$folder"); done
 [ ${#folders[@]} -gt 0 ] || { echo "no source folder" >&2; exit 1; }
+# The preprocessor takes the files in batches and writes them one after another.
 keys=$(find "${folders[@]}" -type f \( -name '*.cpp' -o -name '*.cc' -o -name '*.h' -o -name '*.hpp' \
          -o -name '*.inl' -o -name '*.rc' \) -print0 |
-       xargs -0 -r -n1 sh -c 'gcc -fpreprocessed -dD -E -P -x c++ "$0" 2>/dev/null' |
+       xargs -0 -r gcc -fpreprocessed -dD -E -P -x c++ 2>/dev/null |
        grep -oE '"([^"\\]|\\.)*\{[A-Z_][A-Z0-9_]*\}([^"\\{}]|\\.)*"' |
        sed -E 's/.*\{([A-Z_][A-Z0-9_]*)\}[^{}]*"$/\1/' | sort -u || true)
-missing=0
-count=0
-for key in $keys; do
-  count=$((count + 1))
-  if [ "$(xmllint --xpath "boolean(/$root//$key)" "$file")" != true ]; then
-    echo "missing key: $key" >&2
-    missing=1
-  fi
-done
+# The names of all elements below the root, as the XML parser sees them.
+elements=$(python3 -c 'import sys, xml.etree.ElementTree as T
+root = T.parse(sys.argv[1]).getroot()
+print("\n".join({e.tag for e in root.iter() if e is not root}))' "$file")
+count=$(grep -c . <<<"$keys" || true)
+missing=$(comm -23 <(LC_ALL=C sort -u <<<"$keys") <(LC_ALL=C sort -u <<<"$elements"))
+for key in $missing; do echo "missing key: $key" >&2; done
 echo "$count keys of the sources checked in $file"
-exit $missing
+[ -z "$missing" ]

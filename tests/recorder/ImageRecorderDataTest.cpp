@@ -209,7 +209,8 @@ TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
     JobRun run;
     const DWORD before = GetTickCount();
     RunJob(run, cue, backup, 100);
-    EXPECT_LT(GetTickCount() - before, 1000u);
+    // Far less than either job takes when let run, with room for a busy machine.
+    EXPECT_LT(GetTickCount() - before, 5000u);
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(run.message, L"");
     EXPECT_EQ(run.window.done, 1);

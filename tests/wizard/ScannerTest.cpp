@@ -344,7 +344,7 @@ TEST_F(Scanner, CancelInTheProgressDialogStopsTheTransfer) {
   RECT dialogRect = {}, ownerRect = {};
   int controls = 0;
   std::thread user([&] {
-    if (WaitForSingleObject(paused, 10000) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(paused, 60000) == WAIT_OBJECT_0) {
       HWND dialog = FindDialog(L"Scan in Progress...");
       if (dialog) {
         seen = true;

@@ -110,7 +110,7 @@ class CddbServer {
   }
 
  private:
-  static const DWORD kStartTimeout = 15000;
+  static const DWORD kStartTimeout = 60000;
   static const DWORD kPoll = 10;
 
   static std::wstring& ProxyPort() {

@@ -11,7 +11,7 @@
 namespace {
 
 const int kEmailEdit = 1001;
-const DWORD kWaitForDialog = 10000;
+const DWORD kWaitForDialog = 60000;
 const wchar_t kCaption[] = L"Daten an die Internet-CD-Datenbank senden";
 
 std::wstring TextOf(HWND window) {

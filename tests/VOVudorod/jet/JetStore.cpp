@@ -209,6 +209,26 @@ bool Parse(const std::string& content, Database& db) {
   return true;
 }
 
+// The engine's own lock on the file: one reader or writer at a time, in every
+// process of the session, so that no one reads half a line or is refused the
+// file while another writes it.
+class FileLock {
+ public:
+  FileLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\TavrinJetStandinFile")) {
+    if (mutex_) WaitForSingleObject(mutex_, INFINITE);
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock() {
+    if (!mutex_) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
+};
+
 }  // namespace
 
 Table* Database::Find(const std::wstring& name) {
@@ -218,6 +238,7 @@ Table* Database::Find(const std::wstring& name) {
 }
 
 LoadResult Load(const std::wstring& path, Database& db) {
+  const FileLock lock;
   db = Database();
   db.path = path;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -242,6 +263,7 @@ LoadResult Load(const std::wstring& path, Database& db) {
 }
 
 LoadResult Create(const std::wstring& path, Database& db) {
+  const FileLock lock;  // until the file has its first line
   db = Database();
   db.path = path;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -276,6 +298,7 @@ bool AppendRow(const Database& db, const Table& table, const Row& row) {
 bool AppendLine(const Database& db, const std::string& text) {
   if (db.readOnly) return false;
   const std::string line = text + "\n";
+  const FileLock lock;
   HANDLE file = CreateFileW(db.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -24,6 +24,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// How soon a stopped job must have ended: far less than the jobs below take when
+// let run, with room for a busy machine.
+constexpr std::chrono::milliseconds kPromptly(5000);
 using Bytes = std::vector<unsigned char>;
 
 struct FramesCase {
@@ -278,7 +281,7 @@ TEST(ExtracterStop, EndsTheScanPromptlyAndWritesNothing) {
   std::wstring text;
   const Clock::time_point before = Clock::now();
   EXPECT_EQ(S_OK, engine.Stop(text));
-  EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
+  EXPECT_LT(Clock::now() - before, kPromptly);
   EXPECT_EQ(L"", text);
   EXPECT_FALSE(engine.Succeeded());
 
@@ -305,7 +308,7 @@ TEST(ExtracterStop, EndsTheExtractionPromptlyAndKeepsTheFileItWouldReplace) {
       [&] { return run.notifications.LastProgress() > scanSteps + 2; }));
   const Clock::time_point before = Clock::now();
   EXPECT_EQ(S_OK, run.engine.Stop(run.text));
-  EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
+  EXPECT_LT(Clock::now() - before, kPromptly);
   EXPECT_FALSE(run.engine.Succeeded());
   EXPECT_EQ(L"", run.text);
   EXPECT_EQ((Bytes{'k', 'e', 'e', 'p'}), ReadFileBytes(song));

@@ -312,30 +312,36 @@ int TrackAt(const Drive& drive, int32_t lba) {
   return t;
 }
 
+ImageFile::~ImageFile() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+void ImageFile::Read(const std::wstring& path, int32_t lba, unsigned char* out) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (path_ != path) {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    path_ = path;
+    // Opened so that the tests may still replace or delete the file.
+    file_ = CreateFileW(path.c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(lba) * kSectorBytes;
+  DWORD got = 0;
+  if (file_ != INVALID_HANDLE_VALUE && lba >= 0 && SetFilePointerEx(file_, at, nullptr, FILE_BEGIN))
+    ReadFile(file_, out, kSectorBytes, &got, nullptr);
+}
+
 void FillSector(const Drive& drive, int32_t lba, unsigned char* out) {
+  ImageFile image;
+  FillSector(drive, image, lba, out);
+}
+
+void FillSector(const Drive& drive, ImageFile& image, int32_t lba, unsigned char* out) {
   std::memset(out, 0, kSectorBytes);
   if (!drive.image.empty()) {
-    // One open image per thread, so that reading a whole disc stays cheap.
-    struct OpenImage {
-      std::wstring path;
-      HANDLE h = INVALID_HANDLE_VALUE;
-      ~OpenImage() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-      }
-    };
-    thread_local OpenImage image;
-    if (image.path != drive.image) {
-      if (image.h != INVALID_HANDLE_VALUE) CloseHandle(image.h);
-      image.path = drive.image;
-      image.h = CreateFileW(drive.image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(lba) * kSectorBytes;
-    DWORD got = 0;
-    if (image.h != INVALID_HANDLE_VALUE && lba >= 0 &&
-        SetFilePointerEx(image.h, at, nullptr, FILE_BEGIN))
-      ReadFile(image.h, out, kSectorBytes, &got, nullptr);
+    image.Read(drive.image, lba, out);
     return;
   }
   const int t = TrackAt(drive, lba);

@@ -3,8 +3,11 @@
 // its table of contents, its audio (tones computed on the fly or a raw image)
 // and a fault plan. Shared by the virtual IMAPI2 server, the CD-ROM driver
 // stand-in and the tests that check what they read.
+#include <windows.h>
+
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -98,8 +101,28 @@ std::vector<unsigned char> TocReply(const Drive& drive);
 // Index of the track holding the LBA, -1 outside the program area.
 int TrackAt(const Drive& drive, int32_t lba);
 
+// A disc image kept open from one read to the next by whoever owns it (a
+// drive object of the server, say), and closed with its owner, never later:
+// the server's code may be unloaded once its last object is gone.
+class ImageFile {
+ public:
+  ImageFile() = default;
+  ImageFile(const ImageFile&) = delete;
+  ImageFile& operator=(const ImageFile&) = delete;
+  ~ImageFile();
+  // Reads one sector of the image at `path`; what cannot be read stays as it is.
+  void Read(const std::wstring& path, int32_t lba, unsigned char* out);
+
+ private:
+  std::mutex lock_;
+  std::wstring path_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+};
+
 // The 2352 bytes of one audio sector: a tone of the track's frequency,
 // left sine, right cosine, or the image's bytes; zero past the image's end.
+void FillSector(const Drive& drive, ImageFile& image, int32_t lba, unsigned char* out);
+// The same, the image opened for this sector alone.
 void FillSector(const Drive& drive, int32_t lba, unsigned char* out);
 
 // Whether a try of the sector fails; `tries` counts earlier tries per sector.

@@ -107,8 +107,9 @@ HRESULT ReadToc(const VirtualDisc::Drive& d, const BYTE* cdb, BYTE* sense, BYTE*
   return S_OK;
 }
 
-HRESULT ReadCd(const VirtualDisc::Drive& d, std::map<int32_t, uint32_t>& tries, const BYTE* cdb,
-               BYTE* sense, BYTE* buf, ULONG size, ULONG* fetched) {
+HRESULT ReadCd(const VirtualDisc::Drive& d, VirtualDisc::ImageFile& image,
+               std::map<int32_t, uint32_t>& tries, const BYTE* cdb, BYTE* sense, BYTE* buf,
+               ULONG size, ULONG* fetched) {
   if (!d.hasDisc) return Sense(sense, kNotReady, 0x3A);
   const int32_t lba = static_cast<int32_t>((uint32_t(cdb[2]) << 24) | (uint32_t(cdb[3]) << 16) |
                                            (uint32_t(cdb[4]) << 8) | cdb[5]);
@@ -133,7 +134,8 @@ HRESULT ReadCd(const VirtualDisc::Drive& d, std::map<int32_t, uint32_t>& tries, 
   if (delay) Sleep(delay);
   if (failed) return Sense(sense, kMediumError, 0x11);  // unrecovered read error
   for (uint32_t i = 0; i < count; ++i)
-    VirtualDisc::FillSector(d, lba + static_cast<int32_t>(i), buf + i * VirtualDisc::kSectorBytes);
+    VirtualDisc::FillSector(d, image, lba + static_cast<int32_t>(i),
+                            buf + i * VirtualDisc::kSectorBytes);
   *fetched = count * VirtualDisc::kSectorBytes;
   return S_OK;
 }
@@ -432,7 +434,7 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
         auto& tries = g_loaded.tries[id_];
         std::map<int32_t, uint32_t> mine = tries;
         lock.unlock();
-        hr = ReadCd(drive, mine, cdb, sense, buf, size, fetched);
+        hr = ReadCd(drive, image_, mine, cdb, sense, buf, size, fetched);
         lock.lock();
         for (const auto& t : mine) g_loaded.tries[id_][t.first] = t.second;
       } else {
@@ -595,6 +597,7 @@ class Recorder : public IDiscRecorder2, public IDiscRecorder2Ex, public Unknown<
     return nullptr;
   }
   std::wstring id_;
+  VirtualDisc::ImageFile image_;  // the disc image being read, if the disc is one
 };
 
 class Factory : public IClassFactory {

@@ -234,7 +234,7 @@ TEST_F(OnlineLookup, SeveralOnlineMatchesWaitForTheChoiceAndTheChosenOneIsRead) 
   ASSERT_TRUE(server.started());
   Insert(4, Tocs::TwoTracks());
   Queue(4);
-  ASSERT_EQ(LOOKUP_CHOOSE, Next(20000));
+  ASSERT_EQ(LOOKUP_CHOOSE, Next());
   {
     std::lock_guard<std::mutex> lock(lookup_.Mutex());
     const DiscLookup::Entry pending = lookup_.Pending();
@@ -245,7 +245,7 @@ TEST_F(OnlineLookup, SeveralOnlineMatchesWaitForTheChoiceAndTheChosenOneIsRead) 
     EXPECT_EQ(L"jazz", pending->matches[1].category);
     lookup_.Choose(pending, 1);
   }
-  ASSERT_EQ(LOOKUP_DONE, Next(20000));
+  ASSERT_EQ(LOOKUP_DONE, Next());
   const DiscInfo disc = Entry(4)->disc;
   ASSERT_EQ(3u, disc.tracks.size());
   EXPECT_EQ(L"Other", disc.tracks[0].artist);

@@ -43,7 +43,7 @@ class LookupThreadTest : public ::testing::Test {
     lookup_.Queue(slot);
   }
   // The next notification code posted to the window, 0 after the wait.
-  WPARAM Next(int milliseconds = 5000) {
+  WPARAM Next(int milliseconds = 60000) {
     MSG msg;
     WPARAM code = 0;
     SheetDriver::WaitFor(

@@ -45,7 +45,7 @@ TEST(ThreadedJob, ContinueWakesTheWorkerAndFinishRepeatsItsAnswer) {
   ASSERT_EQ(1, job.Start(page.window(), CWizardInfo()));
   job.Wake();
   job.Continue();
-  ASSERT_TRUE(page.WaitDone(10000));
+  ASSERT_TRUE(page.WaitDone());
   EXPECT_TRUE(job.Finish());
   EXPECT_TRUE(job.Finish());
   EXPECT_EQ(L"woken", job.Message());

@@ -14,7 +14,7 @@ namespace SheetDriver {
 
 enum Button { kBack = 0x3023, kNext = 0x3024, kFinish = 0x3025, kCancel = 2, kHelp = 9 };
 
-inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000) {
+inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 60000) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;

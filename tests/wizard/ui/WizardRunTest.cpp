@@ -110,7 +110,7 @@ class Wizard : public ::testing::Test {
   }
 
   DWORD ExitCode() {
-    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) return 0xDEAD;
+    if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return 0xDEAD;
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
