@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/bash
 # Ends the prefix's Wine server once the X display it serves has closed.
 # wine-run.sh starts it, detached, beside every server it starts on a display.
 #   wine-display-watch.sh SERVER_PID    (with WINEPREFIX, DISPLAY, XAUTHORITY)

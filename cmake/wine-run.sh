@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/bash
 # Runs a Windows program under Wine in the tests' private prefix.
 # One detached wineserver is kept warm per prefix, so that each test costs
 # milliseconds instead of seconds, and ctest never waits on Wine's daemons.
@@ -8,10 +8,23 @@
 #                             only 64-bit Windows programs)
 #   wine-run.sh --prefix      print the prefix's folder
 #   wine-run.sh PROGRAM ARGS  run PROGRAM; its exit code is passed through
+#
+# Every test passes through here, and starting a process is the dearest thing
+# a test does on a loaded machine, so a run whose prefix and server are ready
+# starts none but the program: what it reads it reads with shell builtins.
 set -u
 tmp=${TMPDIR:-/tmp}
 if [ -z "${WINEARCH:-}" ]; then
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then WINEARCH=win32; else WINEARCH=win64; fi
+  # Whether the kernel runs 32-bit programs is asked once per boot.
+  archfile=$tmp/wine-run-arch-$UID
+  boot=
+  { read -r boot </proc/sys/kernel/random/boot_id; } 2>/dev/null
+  { read -r known WINEARCH <"$archfile"; } 2>/dev/null && [ -n "$boot" ] && [ "$known" = "$boot" ] ||
+    WINEARCH=
+  if [ -z "$WINEARCH" ]; then
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then WINEARCH=win32; else WINEARCH=win64; fi
+    [ -z "$boot" ] || printf '%s %s\n' "$boot" "$WINEARCH" >"$archfile"
+  fi
 fi
 export WINEARCH
 [ "${1:-}" = "--arch" ] && { echo "$WINEARCH"; exit 0; }
@@ -22,36 +35,17 @@ if [ "$WINEARCH" = win64 ]; then
   loader=/usr/lib/wine/wine64
   server=/usr/lib/wine/wineserver64
   export WINELOADER=$loader WINESERVER=$server
-  export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$(id -u)-x86_64}
+  export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$UID-x86_64}
 else
-  export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$(id -u)-i686}
+  export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$UID-i686}
 fi
 [ "${1:-}" = "--prefix" ] && { echo "$WINEPREFIX"; exit 0; }
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 linger=${WINE_LINGER:-5}
-here=$(cd "$(dirname "$0")" && pwd)
-
-exec 9>"$WINEPREFIX.lock"
-flock 9
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  rm -rf "$WINEPREFIX"
-  "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
-  "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-    </dev/null >/dev/null 2>&1 9>&-
-  "$server" -w 9>&-
-  # Set-up steps of the test tree (stand-in drivers and servers) run again on a new prefix.
-  rm -f "$WINEPREFIX".registered-*
-fi
-
-# Fonts that Wine brings but does not look for: the dialog font and the
-# wizard's bullets.
-for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
-  if [ -e "/usr/share/wine/fonts/$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$font" ]; then
-    cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 9>&-
-  fi
-done
+fonts=(marlett.ttf tahoma.ttf tahomabd.ttf)
+# Programs' output waits here until they have ended (see below).
+outputs=$WINEPREFIX.output
 
 # A test session is one X display: its name and its authority file, which
 # xvfb-run makes anew for every run even where it gives the same name again.
@@ -59,49 +53,99 @@ display=${DISPLAY:-}
 session="$display ${XAUTHORITY:-}"
 pidfile=$WINEPREFIX.server-pid
 server_alive() {
-  local pid
-  pid=$(cat "$pidfile" 2>/dev/null) || return 1
-  [ -n "$pid" ] && grep -q wineserver "/proc/$pid/cmdline" 2>/dev/null
+  local pid args
+  { read -r pid <"$pidfile"; } 2>/dev/null && [ -n "$pid" ] || return 1
+  { mapfile -d '' args <"/proc/$pid/cmdline"; } 2>/dev/null || return 1
+  [[ "${args[*]}" == *wineserver* ]]
 }
-if server_alive && [ "$(cat "$WINEPREFIX.session" 2>/dev/null)" != "$session" ]; then
-  # The server of another session, whose desktop belongs to a display that is
-  # gone or not this one: end it now (waiting for it would wait on that desktop).
-  "$server" -k 9>&-
-  "$server" -w 9>&-
-fi
-if ! server_alive; then
-  printf '%s' "$session" >"$WINEPREFIX.session"
-  if [ -n "$display" ]; then
-    # On a display the server stays for as long as the display does. A server
-    # left idle for its linger time starts to shut down and cannot be called
-    # back: a program started then finds the services and the desktop leaving,
-    # and hangs. The watch ends the server when the display closes.
-    setsid "$server" -f -p </dev/null >/dev/null 2>&1 9>&- &
-    echo $! >"$pidfile"
-    setsid "$here/wine-display-watch.sh" "$!" </dev/null >/dev/null 2>&1 9>&- &
-  else
-    setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
-    echo $! >"$pidfile"
-  fi
-  setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
-fi
+same_session() {
+  local saved=
+  { IFS= read -r saved <"$WINEPREFIX.session"; } 2>/dev/null
+  [ "$saved" = "$session" ]
+}
+ready() {
+  local font
+  [ -f "$WINEPREFIX/system.reg" ] && [ -d "$outputs" ] || return 1
+  for font in "${fonts[@]}"; do
+    [ -e "/usr/share/wine/fonts/$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$font" ] && return 1
+  done
+  server_alive && same_session
+}
 
-flock -u 9
-exec 9>&-
+if ! ready; then
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  here=${BASH_SOURCE[0]%/*}
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX"
+    "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1 9>&-
+    "$server" -w 9>&-
+    # Set-up steps of the test tree (stand-in drivers and servers) run again on a new prefix.
+    rm -f "$WINEPREFIX".registered-*
+  fi
+
+  # Fonts that Wine brings but does not look for: the dialog font and the
+  # wizard's bullets.
+  for font in "${fonts[@]}"; do
+    if [ -e "/usr/share/wine/fonts/$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$font" ]; then
+      cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 9>&-
+    fi
+  done
+
+  if server_alive && ! same_session; then
+    # The server of another session, whose desktop belongs to a display that is
+    # gone or not this one: end it now (waiting for it would wait on that desktop).
+    "$server" -k 9>&-
+    "$server" -w 9>&-
+  fi
+  if ! server_alive; then
+    printf '%s' "$session" >"$WINEPREFIX.session"
+    rm -rf "$outputs"
+    if [ -n "$display" ]; then
+      # On a display the server stays for as long as the display does. A server
+      # left idle for its linger time starts to shut down and cannot be called
+      # back: a program started then finds the services and the desktop leaving,
+      # and hangs. The watch ends the server when the display closes.
+      setsid "$server" -f -p </dev/null >/dev/null 2>&1 9>&- &
+      echo $! >"$pidfile"
+      setsid "$here/wine-display-watch.sh" "$!" </dev/null >/dev/null 2>&1 9>&- &
+    else
+      setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
+      echo $! >"$pidfile"
+    fi
+    setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+  fi
+  mkdir -p -m 700 "$outputs"
+
+  flock -u 9
+  exec 9>&-
+fi
 
 [ "${1:-}" = "--prepare" ] && exit 0
 # Wine's own background programs (the desktop, its services) are started by
 # the first program that needs them and keep that program's standard output
 # and error open for as long as they live. Were those the test runner's pipes,
 # the runner would wait for the desktop to end before it saw the program end.
-# So the program writes into files, which are handed on once it has exited.
-out=$(mktemp "$tmp/wine-run-out.XXXXXX") && err=$(mktemp "$tmp/wine-run-err.XXXXXX") || exit 125
-trap 'rm -f "$out" "$err"' EXIT
+# So the program writes into files of its own (a live process's ID is its
+# own), which are handed on once it has exited, and emptied.
+out=$outputs/$$.out
+err=$outputs/$$.err
+pass_on() {
+  local lines
+  mapfile lines <"$1"
+  printf '%s' "${lines[@]}"
+  : >"$1"
+}
 "$loader" "$@" >"$out" 2>"$err"
 status=$?
-cat "$out"
-cat "$err" >&2
-if [ "$status" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+silent=yes
+[ -s "$out" ] || [ -s "$err" ] && silent=
+pass_on "$out"
+pass_on "$err" >&2
+if [ "$status" -ne 0 ] && [ -n "$silent" ]; then
   echo "wine-run.sh: $1 ended with status $status and printed nothing" >&2
 fi
 exit $status
