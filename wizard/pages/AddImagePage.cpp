@@ -171,7 +171,7 @@ void CWizardAddImagePage::OnDropFiles(WPARAM data, LPARAM kind) {
 }
 
 void CWizardAddImagePage::OnPaste() {
-  if (!OpenClipboard(Window())) return;
+  if (!PictureFiles::OpenClipboardFor(Window())) return;
   if (IsClipboardFormatAvailable(CF_DIB))
     if (HANDLE block = GetClipboardData(CF_DIB)) AddDibBlock(block);
   CloseClipboard();
@@ -228,11 +228,7 @@ void CWizardAddImagePage::OnRightClick(int item, POINT at) {
 void CWizardAddImagePage::ShowContextMenu(POINT at) {
   const int kind = concerned_ >= 0 ? static_cast<int>(ItemDataAt(concerned_) & 0xFF) : 0;
   HMENU menu = concerned_ >= 0 ? PictureMenu(&kind) : CreatePopupMenu();
-  bool canPaste = false;
-  if (OpenClipboard(Window())) {
-    canPaste = IsClipboardFormatAvailable(CF_DIB) != FALSE;
-    CloseClipboard();
-  }
+  const bool canPaste = IsClipboardFormatAvailable(CF_DIB) != FALSE;
   AppendMenuW(menu, MF_STRING | (canPaste ? 0 : MF_GRAYED), kCommandPaste,
               Localizer::Translate(L"Paste\tCtrl+V{POPUP_PASTE}").c_str());
   TrackMenu(menu, at);

@@ -75,8 +75,16 @@ WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigne
   return WriteResult::kFailed;
 }
 
+bool OpenClipboardFor(HWND owner) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    Sleep(5);
+  }
+  return false;
+}
+
 bool CopyToClipboard(HWND owner, const std::vector<unsigned char>& picture) {
-  if (!OpenClipboard(owner)) return false;
+  if (!OpenClipboardFor(owner)) return false;
   bool copied = false;
   const SharedBytes dib = DecodePictureToDib(picture);
   if (dib) {

@@ -20,6 +20,10 @@ enum class WriteResult { kNotCreated, kFailed, kWritten };
 // a file that cannot be written whole is deleted again.
 WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
 
+// Opens the clipboard for the window, waiting a moment while another program
+// (a clipboard viewer or manager reading it) holds it open.
+bool OpenClipboardFor(HWND owner);
+
 // Puts the decoded picture on the clipboard as CF_DIB; false when it cannot
 // be decoded or the clipboard cannot be opened.
 bool CopyToClipboard(HWND owner, const std::vector<unsigned char>& picture);

@@ -157,19 +157,7 @@ class PicturePageTest : public ::testing::Test {
     SendMessageW(CurrentPage(sheet), WM_COMMAND, command, 0);
   }
   static void Key(HWND sheet, WORD key) { SendMessageW(List(sheet), WM_KEYDOWN, key, 0); }
-  // The key with Ctrl held for the page's thread.
-  static void ControlKey(HWND sheet, WORD key) {
-    const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
-    AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    Key(sheet, key);
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
-    AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
-  }
+  static void ControlKey(HWND sheet, WORD key) { SheetDriver::ControlKey(List(sheet), key); }
   static void Click(HWND sheet, int button) {
     SendMessageW(GetDlgItem(CurrentPage(sheet), button), BM_CLICK, 0, 0);
   }
@@ -268,6 +256,18 @@ BITMAPINFOHEADER ClipboardDib() {
     }
   }
   CloseClipboard();
+  return header;
+}
+
+// Ctrl+C in the list; the clipboard's CF_DIB header once the page put
+// something there. The clipboard is read only once its content changed: a
+// reader holds it open, and the page would find it taken.
+BITMAPINFOHEADER CopyWithControlC(HWND list) {
+  const DWORD before = GetClipboardSequenceNumber();
+  SheetDriver::ControlKey(list, 'C');
+  BITMAPINFOHEADER header = {};
+  if (WaitFor([&] { return GetClipboardSequenceNumber() != before; }))
+    WaitFor([&] { return (header = ClipboardDib()).biSize != 0; });
   return header;
 }
 
@@ -483,9 +483,8 @@ TEST_F(AddImagePageTest, ClipboardAndScannerPicturesTakeTheDescriptionBoxText) {
 
     // Ctrl+C puts the selected picture back on the clipboard.
     Select(sheet, 0);
-    ControlKey(sheet, 'C');
-    EXPECT_TRUE(WaitFor([] { return ClipboardDib().biWidth == 37; }));
-    const BITMAPINFOHEADER copied = ClipboardDib();
+    const BITMAPINFOHEADER copied = CopyWithControlC(List(sheet));
+    EXPECT_EQ(37, copied.biWidth);
     EXPECT_EQ(23, copied.biHeight);
     EXPECT_EQ(24, copied.biBitCount);
 
@@ -694,9 +693,9 @@ TEST_F(ExportImagePageTest, WritesThePicturesUnderTheirDescriptionsOneByOneAndTo
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Fake::file.c_str()));
 
     Select(sheet, 1);
-    ControlKey(sheet, 'C');
-    EXPECT_TRUE(WaitFor([] { return ClipboardDib().biWidth == 37; }));
-    EXPECT_EQ(23, ClipboardDib().biHeight);
+    const BITMAPINFOHEADER copied = CopyWithControlC(List(sheet));
+    EXPECT_EQ(37, copied.biWidth);
+    EXPECT_EQ(23, copied.biHeight);
 
     // A cancelled browser writes nothing.
     DeleteFileW((out + L"\\back.jpg").c_str());

@@ -115,20 +115,6 @@ void TypeFolder(HWND page, const std::wstring& text) {
                reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// Ctrl held down for the list's thread while A is pressed in the list.
-void PressCtrlA(HWND sheet, HWND list) {
-  const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
-  AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
-  BYTE keys[256];
-  GetKeyboardState(keys);
-  keys[VK_CONTROL] = 0x80;
-  SetKeyboardState(keys);
-  SendMessageW(list, WM_KEYDOWN, 'A', 0);
-  keys[VK_CONTROL] = 0;
-  SetKeyboardState(keys);
-  AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
-}
-
 void CheckOnly(HWND list, const std::vector<int>& rows) {
   for (int row = 0; row < ListView_GetItemCount(list); ++row)
     ListView_SetCheckState(list, row, FALSE);
@@ -285,9 +271,9 @@ TEST_F(SelectTracksPage, OneDiscGoesIntoTheFolderItselfAndANonEmptyFolderGetsNoE
     EXPECT_FALSE(ListView_IsGroupViewEnabled(list));
     // Ctrl+A with some tracks checked checks all, and again none.
     ListView_SetCheckState(list, 1, TRUE);
-    PressCtrlA(sheet, list);
+    ControlKey(list, 'A');
     EXPECT_TRUE(ListView_GetCheckState(list, 0) && ListView_GetCheckState(list, 1));
-    PressCtrlA(sheet, list);
+    ControlKey(list, 'A');
     EXPECT_FALSE(ListView_GetCheckState(list, 0) || ListView_GetCheckState(list, 1));
     TypeFolder(page, folder);
     CheckOnly(list, {1});

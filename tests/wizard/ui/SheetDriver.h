@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -48,6 +49,38 @@ inline HWND WaitForDialog(DWORD process, const std::wstring& caption, bool sheet
   return found;
 }
 
+namespace settle {
+
+inline std::atomic<LPARAM> taken{0};
+
+inline LRESULT CALLBACK Taking(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_NULL)
+    taken = message->lParam;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace settle
+
+// Returns once the thread of a sheet in this process has taken every message
+// posted to it before the call; false when it does not within the wait. A
+// page posts the state of the wizard's buttons as it is shown, so until then
+// they may still be those of the page before. The sheet of another process
+// is taken as it is.
+inline bool Settle(HWND sheet) {
+  DWORD process = 0;
+  const DWORD thread = GetWindowThreadProcessId(sheet, &process);
+  if (process != GetCurrentProcessId()) return true;
+  static std::atomic<LPARAM> next{0};
+  const LPARAM marker = ++next;
+  HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, settle::Taking, nullptr, thread);
+  if (!hook) return false;
+  const bool settled = PostMessageW(sheet, WM_NULL, 0, marker) &&
+                       WaitFor([marker] { return settle::taken == marker; });
+  UnhookWindowsHookEx(hook);
+  return settled;
+}
+
 inline int CurrentPageId(HWND sheet) {
   HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
   if (!page) return 0;
@@ -55,8 +88,9 @@ inline int CurrentPageId(HWND sheet) {
   return index < 0 ? 0 : static_cast<int>(SendMessageW(sheet, PSM_INDEXTOID, index, 0));
 }
 
+// Also waits for what the page posted as it was shown (see Settle).
 inline bool WaitForPage(HWND sheet, int id) {
-  return WaitFor([&] { return CurrentPageId(sheet) == id; });
+  return WaitFor([&] { return CurrentPageId(sheet) == id; }) && Settle(sheet);
 }
 
 inline HWND CurrentPage(HWND sheet) {
@@ -75,13 +109,13 @@ inline DWORD WizardButtons(HWND sheet) {
 }
 
 inline bool WaitForButtons(HWND sheet, DWORD flags) {
-  return WaitFor([&] { return WizardButtons(sheet) == flags; });
+  return Settle(sheet) && WaitFor([&] { return WizardButtons(sheet) == flags; });
 }
 
 // Presses a button once it is visible and enabled (a hidden Finish would
 // close the sheet as well); false when it never is.
 inline bool Press(HWND sheet, Button button) {
-  if (!WaitFor([&] { return IsEnabled(sheet, button); })) return false;
+  if (!Settle(sheet) || !WaitFor([&] { return IsEnabled(sheet, button); })) return false;
   int psbtn = PSBTN_CANCEL;
   switch (button) {
     case kBack:
@@ -105,6 +139,47 @@ inline bool Press(HWND sheet, Button button) {
 // Presses Next or Back and waits for the page it should lead to.
 inline bool Go(HWND sheet, Button button, int expectedPage) {
   return Press(sheet, button) && WaitForPage(sheet, expectedPage);
+}
+
+namespace control_key {
+
+inline HWND target = nullptr;
+
+inline void Hold(bool down) {
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = down ? 0x80 : 0;
+  SetKeyboardState(keys);
+}
+
+inline LRESULT CALLBACK Before(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->hwnd == target && call->message == WM_KEYDOWN) Hold(true);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+inline LRESULT CALLBACK After(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->hwnd == target && call->message == WM_KEYDOWN) Hold(false);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace control_key
+
+// Presses a key in a window of this process, on another thread, with Ctrl
+// held. The window's own thread holds Ctrl from just before its window
+// procedure takes the key to just after. A state set from outside could be
+// lost on the way: an event of the display, such as another program's window
+// taking the focus, makes Wine read the keys' state anew from the display.
+inline void ControlKey(HWND window, WORD key) {
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  control_key::target = window;
+  HHOOK before = SetWindowsHookExW(WH_CALLWNDPROC, control_key::Before, nullptr, thread);
+  HHOOK after = SetWindowsHookExW(WH_CALLWNDPROCRET, control_key::After, nullptr, thread);
+  SendMessageW(window, WM_KEYDOWN, key, 0);
+  UnhookWindowsHookEx(after);
+  UnhookWindowsHookEx(before);
+  control_key::target = nullptr;
 }
 
 inline std::wstring Text(HWND window) {

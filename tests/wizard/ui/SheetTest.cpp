@@ -73,21 +73,12 @@ TEST(WizardSheet, RestoreOfSeveralDiscsQueuesTheCheckedOnesInFileOrder) {
 
     // Ctrl+A with some rows checked checks them all, and again unchecks them.
     ListView_SetCheckState(list, 1, TRUE);
-    const DWORD ui = GetWindowThreadProcessId(sheet, nullptr);
-    ASSERT_TRUE(AttachThreadInput(GetCurrentThreadId(), ui, TRUE));
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    ControlKey(list, 'A');
     for (int row = 0; row < 4; ++row) EXPECT_TRUE(ListView_GetCheckState(list, row)) << row;
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT));
-    SendMessageW(list, WM_KEYDOWN, 'A', 0);
+    ControlKey(list, 'A');
     for (int row = 0; row < 4; ++row) EXPECT_FALSE(ListView_GetCheckState(list, row)) << row;
     EXPECT_TRUE(WaitForButtons(sheet, PSWIZB_BACK));
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
-    AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
     SendMessageW(list, WM_KEYDOWN, 'A', 0);  // A alone checks nothing
     EXPECT_FALSE(ListView_GetCheckState(list, 0));
 
