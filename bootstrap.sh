@@ -104,15 +104,7 @@ fi
 step "testing $tested"
 cd "$here/$tested"
 status=0
-# A test that fails is run once more, and every test that passed only when run
-# again is named at the end, so that no intermittent fault goes unseen. A real
-# failure fails both times.
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest --output-on-failure -j"$(nproc)" -LE demo --repeat until-pass:2 || status=$?
-retried=$("$here/tools/ctest-retries.sh" "$here/$tested")
-if [ -n "$retried" ]; then
-  step "passed only when run again:"
-  sed 's/^/  /' <<<"$retried"
-fi
+  ctest --output-on-failure -j"$(nproc)" -LE demo || status=$?
 step "done (ctest exit $status)"
 exit $status

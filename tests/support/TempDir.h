@@ -9,10 +9,13 @@ class TempDir {
   TempDir() {
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
+    // Wine hands a process ID on again soon, and a test that crashed leaves
+    // its folder: a name is taken only where no folder is.
     static unsigned counter = 0;
-    path_ = std::wstring(base) + L"tavrin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter) + L"-" + std::to_wstring(GetTickCount());
-    CreateDirectoryW(path_.c_str(), nullptr);
+    do {
+      path_ = std::wstring(base) + L"tavrin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(++counter) + L"-" + std::to_wstring(GetTickCount());
+    } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
   }
   ~TempDir() { Remove(path_); }
   TempDir(const TempDir&) = delete;
