@@ -142,16 +142,29 @@ class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
   std::vector<HGLOBAL> blocks_;
 };
 
-// Lets the drag run through the OLE loop and drops on its second look.
+// Lets the drag run through the OLE loop over the given point of the screen,
+// and drops there on its third look. Another program's window appearing under
+// the pointer can move the system's idea of it: the pointer is put back, and
+// the looks count again.
 class DropSoon : public StackCom<IDropSource, IID_IDropSource> {
  public:
+  explicit DropSoon(POINT at) : at_(at) { SetCursorPos(at.x, at.y); }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
-    if (escape) return DRAGDROP_S_CANCEL;
+    if (escape || ++calls_ > kMostCalls) return DRAGDROP_S_CANCEL;
+    POINT now;
+    if (!GetCursorPos(&now) || now.x != at_.x || now.y != at_.y) {
+      SetCursorPos(at_.x, at_.y);
+      looks_ = 0;
+      return S_OK;
+    }
     return ++looks_ < 3 ? S_OK : DRAGDROP_S_DROP;
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
  private:
+  static constexpr int kMostCalls = 1000;
+  POINT at_;
+  int calls_ = 0;
   int looks_ = 0;
 };
 

@@ -9,11 +9,10 @@
 int main(int argc, char** argv) {
   if (argc != 3) return 1;
   if (FAILED(OleInitialize(nullptr))) return 1;
-  SetCursorPos(std::atoi(argv[1]), std::atoi(argv[2]));
   int result;
   {
     DragTest::TestDataObject data({DragTest::kText, DragTest::kFiles, DragTest::kDib});
-    DragTest::DropSoon source;
+    DragTest::DropSoon source({std::atoi(argv[1]), std::atoi(argv[2])});
     DWORD effect = DROPEFFECT_NONE;
     const HRESULT hr = DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
     result = hr != DRAGDROP_S_DROP ? 2 : effect != DROPEFFECT_COPY ? 3 : 0;

@@ -78,8 +78,7 @@ class DropTargetTest : public ::testing::Test {
   DWORD DragOntoChild(IDataObject* data) {
     RECT rc;
     GetWindowRect(child_, &rc);
-    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    DropSoon source;
+    DropSoon source({(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
     DWORD effect = DROPEFFECT_NONE;
     EXPECT_EQ(DRAGDROP_S_DROP,
               DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect));

@@ -65,8 +65,8 @@ inline LRESULT CALLBACK Taking(int code, WPARAM wParam, LPARAM lParam) {
 // Returns once the thread of a sheet in this process has taken every message
 // posted to it before the call; false when it does not within the wait. A
 // page posts the state of the wizard's buttons as it is shown, so until then
-// they may still be those of the page before. The sheet of another process
-// is taken as it is.
+// they may still be those of the page before. A sheet in another process is
+// not waited for.
 inline bool Settle(HWND sheet) {
   DWORD process = 0;
   const DWORD thread = GetWindowThreadProcessId(sheet, &process);
