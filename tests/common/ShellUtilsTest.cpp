@@ -82,7 +82,7 @@ TEST_F(ShellUtilsTest, CanonicalizePathSpellsExistingPathsAsTheShellDoes) {
   ASSERT_TRUE(CreateDirectoryW(stored.c_str(), nullptr));
   WriteText(stored + L"\\Cover Picture.JPG");
   wchar_t shortName[MAX_PATH] = {};
-  ASSERT_NE(0u, GetShortPathNameW(stored.c_str(), shortName, MAX_PATH));
+  ASSERT_NE(0u, GetShortPathNameW(stored.c_str(), shortName, MAX_PATH)) << GetLastError();
   ASSERT_NE(stored, shortName);
 
   const std::wstring viaShortName = std::wstring(shortName) + L"\\sub\\..\\.\\Cover Picture.JPG";
