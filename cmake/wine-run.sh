@@ -63,11 +63,16 @@ same_session() {
   { IFS= read -r saved <"$WINEPREFIX.session"; } 2>/dev/null
   [ "$saved" = "$session" ]
 }
+# Fonts that Wine brings but does not look for: the dialog font and the
+# wizard's bullets.
+font_missing() {
+  [ -e "/usr/share/wine/fonts/$1" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$1" ]
+}
 ready() {
   local font
   [ -f "$WINEPREFIX/system.reg" ] && [ -d "$outputs" ] || return 1
   for font in "${fonts[@]}"; do
-    [ -e "/usr/share/wine/fonts/$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$font" ] && return 1
+    font_missing "$font" && return 1
   done
   server_alive && same_session
 }
@@ -87,10 +92,8 @@ if ! ready; then
     rm -f "$WINEPREFIX".registered-*
   fi
 
-  # Fonts that Wine brings but does not look for: the dialog font and the
-  # wizard's bullets.
   for font in "${fonts[@]}"; do
-    if [ -e "/usr/share/wine/fonts/$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$font" ]; then
+    if font_missing "$font"; then
       cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 9>&-
     fi
   done
