@@ -23,6 +23,10 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build make dpkg-dev ca-certificates
   wine wine32:i386 wine64 fonts-wine
+  # Wine's preloaders reserve the address ranges of Windows programs before
+  # anything else is mapped there; without them a program now and then fails to
+  # start ("failed to map the shared user data") and ends at once with status 1.
+  wine32-preloader:i386 wine64-preloader
   libgnutls30:i386 libxrender1:i386 libxcursor1:i386 libxrandr2:i386 libxi6:i386
   libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libxxf86vm1:i386
   xvfb xauth x11-utils imagemagick

@@ -68,6 +68,17 @@ same_session() {
 font_missing() {
   [ -e "/usr/share/wine/fonts/$1" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/$1" ]
 }
+# Output files of programs that are no longer running; those of programs still
+# running under another server's watch are theirs until they end.
+prune_outputs() {
+  local file pid dead=()
+  for file in "$outputs"/*.out "$outputs"/*.err; do
+    [ -e "$file" ] || continue
+    pid=${file##*/}
+    [ -d "/proc/${pid%.*}" ] || dead+=("$file")
+  done
+  [ ${#dead[@]} -eq 0 ] || rm -f "${dead[@]}" 9>&-
+}
 ready() {
   local font
   [ -f "$WINEPREFIX/system.reg" ] && [ -d "$outputs" ] || return 1
@@ -106,7 +117,7 @@ if ! ready; then
   fi
   if ! server_alive; then
     printf '%s' "$session" >"$WINEPREFIX.session"
-    rm -rf "$outputs"
+    prune_outputs
     if [ -n "$display" ]; then
       # On a display the server stays for as long as the display does. A server
       # left idle for its linger time starts to shut down and cannot be called

@@ -179,15 +179,21 @@ class PicturePageTest : public ::testing::Test {
     PostMessageW(menu, WM_KEYDOWN, downs ? VK_RETURN : VK_ESCAPE, 0);
     return WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); });
   }
-  // Renames the item through its label editor, as F2 and typing do.
+  // Renames the item through its label editor, as F2, typing and Enter do.
+  // The editor closes when the list loses the focus, so it is opened, filled
+  // in and closed by the page's thread in one go.
   static bool Rename(HWND sheet, int item, const std::wstring& text) {
     Select(sheet, item);
-    Key(sheet, VK_F2);
-    HWND edit = ListView_GetEditControl(List(sheet));
-    if (!edit) return false;
-    SetWindowTextW(edit, text.c_str());
-    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-    return WaitFor([&] { return ItemText(sheet, item) == text; });
+    HWND list = List(sheet);
+    bool typed = false;
+    SheetDriver::SendWithin(list, WM_KEYDOWN, VK_F2, 0, nullptr, [&] {
+      HWND edit = ListView_GetEditControl(list);
+      if (!edit) return;
+      SetWindowTextW(edit, text.c_str());
+      SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+      typed = true;
+    });
+    return typed && WaitFor([&] { return ItemText(sheet, item) == text; });
   }
   // Adds the file through the open dialog.
   static void AddFile(HWND sheet, const std::wstring& path) {

@@ -51,33 +51,44 @@ inline HWND WaitForDialog(DWORD process, const std::wstring& caption, bool sheet
 
 namespace settle {
 
-inline std::atomic<LPARAM> taken{0};
-
-inline LRESULT CALLBACK Taking(int code, WPARAM wParam, LPARAM lParam) {
-  const auto* message = reinterpret_cast<const MSG*>(lParam);
-  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_NULL)
-    taken = message->lParam;
-  return CallNextHookEx(nullptr, code, wParam, lParam);
+// The hook lives in sheet_settle.dll beside the test, which a sheet's process
+// loads as the hook is called there.
+inline HOOKPROC Hook(HMODULE& library) {
+  static const HMODULE loaded = [] {
+    wchar_t exe[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path = exe;
+    path.resize(path.find_last_of(L'\\') + 1);
+    return LoadLibraryW((path + L"sheet_settle.dll").c_str());
+  }();
+  library = loaded;
+  return loaded ? reinterpret_cast<HOOKPROC>(
+                      reinterpret_cast<void*>(GetProcAddress(loaded, "SettleHook")))
+                : nullptr;
 }
 
 }  // namespace settle
 
-// Returns once the thread of a sheet in this process has taken every message
-// posted to it before the call; false when it does not within the wait. A
-// page posts the state of the wizard's buttons as it is shown, so until then
-// they may still be those of the page before. A sheet in another process is
-// not waited for.
+// Returns once the sheet's thread, in this process or another, has taken every
+// message posted to it before the call; false when it does not within the
+// wait. A page posts the state of the wizard's buttons as it is shown, so
+// until then they may still be those of the page before.
 inline bool Settle(HWND sheet) {
-  DWORD process = 0;
-  const DWORD thread = GetWindowThreadProcessId(sheet, &process);
-  if (process != GetCurrentProcessId()) return true;
-  static std::atomic<LPARAM> next{0};
-  const LPARAM marker = ++next;
-  HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, settle::Taking, nullptr, thread);
-  if (!hook) return false;
-  const bool settled = PostMessageW(sheet, WM_NULL, 0, marker) &&
-                       WaitFor([marker] { return settle::taken == marker; });
-  UnhookWindowsHookEx(hook);
+  static std::atomic<unsigned> next{0};
+  HMODULE library = nullptr;
+  const HOOKPROC hook = settle::Hook(library);
+  const DWORD thread = GetWindowThreadProcessId(sheet, nullptr);
+  if (!hook || !thread) return false;
+  const DWORD self = GetCurrentProcessId();
+  const unsigned marker = ++next;
+  const std::wstring name =
+      L"SheetSettle-" + std::to_wstring(self) + L"-" + std::to_wstring(marker);
+  HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+  HHOOK hooked = taken ? SetWindowsHookExW(WH_GETMESSAGE, hook, library, thread) : nullptr;
+  const bool settled = hooked && PostMessageW(sheet, WM_NULL, self, marker) &&
+                       WaitForSingleObject(taken, 60000) == WAIT_OBJECT_0;
+  if (hooked) UnhookWindowsHookEx(hooked);
+  if (taken) CloseHandle(taken);
   return settled;
 }
 
@@ -141,45 +152,64 @@ inline bool Go(HWND sheet, Button button, int expectedPage) {
   return Press(sheet, button) && WaitForPage(sheet, expectedPage);
 }
 
-namespace control_key {
+namespace within {
 
 inline HWND target = nullptr;
-
-inline void Hold(bool down) {
-  BYTE keys[256];
-  GetKeyboardState(keys);
-  keys[VK_CONTROL] = down ? 0x80 : 0;
-  SetKeyboardState(keys);
-}
+inline UINT message = 0;
+inline std::function<void()> before;
+inline std::function<void()> after;
 
 inline LRESULT CALLBACK Before(int code, WPARAM wParam, LPARAM lParam) {
   const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-  if (code == HC_ACTION && call->hwnd == target && call->message == WM_KEYDOWN) Hold(true);
+  if (code == HC_ACTION && call->hwnd == target && call->message == message && before) before();
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 inline LRESULT CALLBACK After(int code, WPARAM wParam, LPARAM lParam) {
   const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-  if (code == HC_ACTION && call->hwnd == target && call->message == WM_KEYDOWN) Hold(false);
+  if (code == HC_ACTION && call->hwnd == target && call->message == message) {
+    target = nullptr;  // once: what `after` sends is not taken for the message again
+    if (after) after();
+  }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-}  // namespace control_key
+}  // namespace within
+
+// Sends a message to a window of this process on another thread, whose thread
+// runs `before` just before the window procedure takes the message and `after`
+// just after it, before that thread takes anything else. So an event of the
+// display cannot come in between: another program's window taking the focus,
+// say, which makes Wine read the keys' state anew and closes a label editor.
+inline LRESULT SendWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                          std::function<void()> before, std::function<void()> after) {
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  within::target = window;
+  within::message = message;
+  within::before = std::move(before);
+  within::after = std::move(after);
+  HHOOK hookBefore = SetWindowsHookExW(WH_CALLWNDPROC, within::Before, nullptr, thread);
+  HHOOK hookAfter = SetWindowsHookExW(WH_CALLWNDPROCRET, within::After, nullptr, thread);
+  const LRESULT result = SendMessageW(window, message, wParam, lParam);
+  UnhookWindowsHookEx(hookAfter);
+  UnhookWindowsHookEx(hookBefore);
+  within::target = nullptr;
+  within::before = nullptr;
+  within::after = nullptr;
+  return result;
+}
 
 // Presses a key in a window of this process, on another thread, with Ctrl
-// held. The window's own thread holds Ctrl from just before its window
-// procedure takes the key to just after. A state set from outside could be
-// lost on the way: an event of the display, such as another program's window
-// taking the focus, makes Wine read the keys' state anew from the display.
+// held from just before its window procedure takes the key to just after.
 inline void ControlKey(HWND window, WORD key) {
-  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  control_key::target = window;
-  HHOOK before = SetWindowsHookExW(WH_CALLWNDPROC, control_key::Before, nullptr, thread);
-  HHOOK after = SetWindowsHookExW(WH_CALLWNDPROCRET, control_key::After, nullptr, thread);
-  SendMessageW(window, WM_KEYDOWN, key, 0);
-  UnhookWindowsHookEx(after);
-  UnhookWindowsHookEx(before);
-  control_key::target = nullptr;
+  const auto hold = [](bool down) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+  };
+  SendWithin(
+      window, WM_KEYDOWN, key, 0, [&] { hold(true); }, [&] { hold(false); });
 }
 
 inline std::wstring Text(HWND window) {
