@@ -142,18 +142,25 @@ class TestDataObject : public StackCom<IDataObject, IID_IDataObject> {
   std::vector<HGLOBAL> blocks_;
 };
 
-// Lets the drag run through the OLE loop over the given point of the screen,
-// and drops there on its third look. Another program's window appearing under
-// the pointer can move the system's idea of it: the pointer is put back, and
-// the looks count again.
+// Lets the drag run through the OLE loop over the middle of the target window,
+// and drops there on its third look. Another program's window can come in
+// between: one appearing under the pointer moves the system's idea of it, and
+// one shown above the target would take the drop. So the pointer is put back,
+// and a look counts only while the target is the window under it.
 class DropSoon : public StackCom<IDropSource, IID_IDropSource> {
  public:
-  explicit DropSoon(POINT at) : at_(at) { SetCursorPos(at.x, at.y); }
+  explicit DropSoon(HWND target) : target_(target) {
+    RECT rect = {};
+    GetWindowRect(target, &rect);
+    at_ = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    SetCursorPos(at_.x, at_.y);
+  }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
     if (escape || ++calls_ > kMostCalls) return DRAGDROP_S_CANCEL;
     POINT now;
-    if (!GetCursorPos(&now) || now.x != at_.x || now.y != at_.y) {
-      SetCursorPos(at_.x, at_.y);
+    if (!GetCursorPos(&now) || now.x != at_.x || now.y != at_.y) SetCursorPos(at_.x, at_.y);
+    const HWND under = WindowFromPoint(at_);
+    if (now.x != at_.x || now.y != at_.y || (under != target_ && !IsChild(target_, under))) {
       looks_ = 0;
       return S_OK;
     }
@@ -163,7 +170,8 @@ class DropSoon : public StackCom<IDropSource, IID_IDropSource> {
 
  private:
   static constexpr int kMostCalls = 1000;
-  POINT at_;
+  HWND target_;
+  POINT at_ = {};
   int calls_ = 0;
   int looks_ = 0;
 };

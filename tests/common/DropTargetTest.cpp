@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -76,9 +77,7 @@ class DropTargetTest : public ::testing::Test {
   // Drags the data over the middle of the child window and drops it there through
   // the system's own drag-and-drop loop.
   DWORD DragOntoChild(IDataObject* data) {
-    RECT rc;
-    GetWindowRect(child_, &rc);
-    DropSoon source({(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+    DropSoon source(child_);
     DWORD effect = DROPEFFECT_NONE;
     EXPECT_EQ(DRAGDROP_S_DROP,
               DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect));
@@ -111,14 +110,11 @@ TEST_F(DropTargetTest, DroppedFilesAndBitmapReachTheParentInFormatOrder) {
 TEST_F(DropTargetTest, FilesAndBitmapDraggedFromAnotherProgramArrive) {
   IDropTarget* target = ShellUtils::RegisterDropTarget(child_);
   ASSERT_NE(nullptr, target);
-  RECT rc;
-  GetWindowRect(child_, &rc);
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring source = exe;
   source = source.substr(0, source.find_last_of(L'\\') + 1) + L"drag_source.exe";
-  std::wstring command = L"drag_source " + std::to_wstring((rc.left + rc.right) / 2) + L" " +
-                         std::to_wstring((rc.top + rc.bottom) / 2);
+  std::wstring command = L"drag_source " + std::to_wstring(reinterpret_cast<std::intptr_t>(child_));
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};

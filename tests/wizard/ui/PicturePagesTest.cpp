@@ -601,12 +601,10 @@ TEST_F(AddImagePageTest, DroppedFilesAndBitmapsBecomePictures) {
     ASSERT_EQ(S_OK, OleInitialize(nullptr));
     // Above any other test's windows on the display.
     SetWindowPos(sheet, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    RECT rect;
-    GetWindowRect(List(sheet), &rect);
     {
       DragTest::TestDataObject data({DragTest::kText, DragTest::kFiles, DragTest::kDib},
                                     {Fixture(L"jpeg.jpg"), broken, Fixture(L"gif.gif")});
-      DragTest::DropSoon source({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+      DragTest::DropSoon source(List(sheet));
       DWORD effect = DROPEFFECT_NONE;
       EXPECT_EQ(DRAGDROP_S_DROP,
                 DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect));
