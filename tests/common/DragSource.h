@@ -157,10 +157,11 @@ class DropSoon : public StackCom<IDropSource, IID_IDropSource> {
   }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
     if (escape || ++calls_ > kMostCalls) return DRAGDROP_S_CANCEL;
-    POINT now;
-    if (!GetCursorPos(&now) || now.x != at_.x || now.y != at_.y) SetCursorPos(at_.x, at_.y);
+    POINT now = {};
+    const bool there = GetCursorPos(&now) && now.x == at_.x && now.y == at_.y;
+    if (!there) SetCursorPos(at_.x, at_.y);
     const HWND under = WindowFromPoint(at_);
-    if (now.x != at_.x || now.y != at_.y || (under != target_ && !IsChild(target_, under))) {
+    if (!there || (under != target_ && !IsChild(target_, under))) {
       looks_ = 0;
       return S_OK;
     }
