@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/wizard/ui/SettleEvent.h"
+
 // Drives a running wizard sheet from another thread or process with the
 // messages a user's clicks would cause. Waits poll the sheet's state.
 namespace SheetDriver {
@@ -81,9 +83,7 @@ inline bool Settle(HWND sheet) {
   if (!hook || !thread) return false;
   const DWORD self = GetCurrentProcessId();
   const unsigned marker = ++next;
-  const std::wstring name =
-      L"SheetSettle-" + std::to_wstring(self) + L"-" + std::to_wstring(marker);
-  HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+  HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, SettleEventName(self, marker).c_str());
   HHOOK hooked = taken ? SetWindowsHookExW(WH_GETMESSAGE, hook, library, thread) : nullptr;
   const bool settled = hooked && PostMessageW(sheet, WM_NULL, self, marker) &&
                        WaitForSingleObject(taken, 60000) == WAIT_OBJECT_0;
