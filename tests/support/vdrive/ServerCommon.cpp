@@ -44,8 +44,7 @@ const VirtualDisc::Description& Current() {
 
 namespace {
 
-// The log stays open (appending) while its name stays the same, until the
-// server is unloaded.
+// The log stays open (appending) while its name stays the same.
 struct OpenLog {
   std::mutex lock;
   std::wstring path;

@@ -58,7 +58,8 @@ void WaitForRelease(const std::wstring& event);
 // One line per pass-through command.
 void Log(const std::wstring& id, const BYTE* cdb, ULONG cdbSize, ULONG timeout, ULONG bufSize,
          HRESULT hr, ULONG fetched);
-// The log stays open until the server is unloaded.
+// The log stays open while its name stays the same, until this is called or
+// the server is unloaded.
 void CloseLog();
 // One line per other call: "<id> call=<text> hr=<hex>".
 void LogCall(const std::wstring& id, const std::string& text, HRESULT hr);

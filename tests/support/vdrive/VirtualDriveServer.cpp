@@ -703,6 +703,10 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 
 HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
 
+// Not the platform's: a test lets go of the command log before it removes
+// the log's folder, while the server stays loaded.
+void STDAPICALLTYPE CloseCommandLog() { CloseLog(); }
+
 // Idempotent: run again, it writes the same keys.
 HRESULT STDAPICALLTYPE DllRegisterServer() {
   for (const ServedClass& c : g_classes) {

@@ -19,6 +19,11 @@ class VirtualDriveSetup {
   ~VirtualDriveSetup() {
     SetEnvironmentVariableW(L"TAVRIN_VDRIVE_DISCS", nullptr);
     SetEnvironmentVariableW(L"TAVRIN_VDRIVE_LOG", nullptr);
+    // A server loaded in this process holds the log open; until it lets go,
+    // the log and its folder cannot be removed.
+    if (const HMODULE server = GetModuleHandleW(L"imapi2.dll"))
+      if (const FARPROC close = GetProcAddress(server, "CloseCommandLog"))
+        reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(close))();
   }
   VirtualDriveSetup(const VirtualDriveSetup&) = delete;
   VirtualDriveSetup& operator=(const VirtualDriveSetup&) = delete;
