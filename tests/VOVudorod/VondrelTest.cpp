@@ -11,17 +11,13 @@
 #include "tests/VOVudorod/CacheFiles.h"
 #include "tests/VOVudorod/PluginHost.h"
 #include "tests/VOVudorod/Tocs.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/vdrive/VirtualDisc.h"
 
 namespace {
 
-std::wstring PluginPath() {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring path = exe;
-  return path.substr(0, path.find_last_of(L'\\')) + L"\\VOVudorod\\Vondrel.dll";
-}
+std::wstring PluginPath() { return ProgramFolder() + L"VOVudorod\\Vondrel.dll"; }
 
 // Three tracks of a disc whose texts fill the columns: non-Latin letters, and
 // titles longer than a column holds.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/common/DragSource.h"
+#include "tests/support/ProgramFolder.h"
 
 namespace {
 
@@ -110,10 +111,7 @@ TEST_F(DropTargetTest, DroppedFilesAndBitmapReachTheParentInFormatOrder) {
 TEST_F(DropTargetTest, FilesAndBitmapDraggedFromAnotherProgramArrive) {
   IDropTarget* target = ShellUtils::RegisterDropTarget(child_);
   ASSERT_NE(nullptr, target);
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring source = exe;
-  source = source.substr(0, source.find_last_of(L'\\') + 1) + L"drag_source.exe";
+  std::wstring source = ProgramFolder() + L"drag_source.exe";
   std::wstring command = L"drag_source " + std::to_wstring(reinterpret_cast<std::intptr_t>(child_));
   STARTUPINFOW si = {};
   si.cb = sizeof(si);

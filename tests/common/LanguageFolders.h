@@ -8,6 +8,7 @@
 #include "common/Settings.h"
 #include "common/Utf8.h"
 #include "tests/common/SettingsFiles.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/Shortcut.h"
 
 // Language folders beside this test program for an application name of the
@@ -15,10 +16,7 @@
 class LanguageFolders {
  public:
   LanguageFolders() : app_(OwnName()) {
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    folder_ = exe;
-    folder_ = folder_.substr(0, folder_.rfind(L'\\') + 1);
+    folder_ = ProgramFolder();
     Settings::SetRoot(L"Velmora\\" + app_);
     ClearRegistry();
   }

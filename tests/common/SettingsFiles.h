@@ -9,6 +9,8 @@
 #include "common/Settings.h"
 #include "common/SettingsXmlStore.h"
 
+#include "tests/support/ProgramFolder.h"
+
 // Helpers of the settings and localizer tests.
 
 // Whole files as bytes, for fixtures and for checking what was stored.
@@ -58,11 +60,7 @@ class OwnSettingsFileTest : public ::testing::Test {
 class PluginProbe {
  public:
   explicit PluginProbe(const std::wstring& relativePath) {
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path = exe;
-    path = path.substr(0, path.rfind(L'\\') + 1) + relativePath;
-    module_ = LoadLibraryW(path.c_str());
+    module_ = LoadLibraryW((ProgramFolder() + relativePath).c_str());
   }
   ~PluginProbe() {
     if (module_) FreeLibrary(module_);

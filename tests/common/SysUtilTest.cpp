@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ProgramFolder.h"
+
 namespace {
 
 int g_systemAsked = 0;
@@ -97,10 +99,7 @@ struct SeenName {
 // Runs the child under a minimal debugger that answers every naming exception with
 // the given status; gives the names seen and the child's exit code.
 DWORD DebugChild(DWORD nameAnswer, std::vector<SeenName>& seen, std::vector<std::string>& faults) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring child = exe;
-  child = child.substr(0, child.find_last_of(L'\\') + 1) + L"thread_name_child.exe";
+  std::wstring child = ProgramFolder() + L"thread_name_child.exe";
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};

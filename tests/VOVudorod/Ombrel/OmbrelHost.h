@@ -14,6 +14,7 @@
 #include "tests/VOVudorod/PluginHost.h"
 #include "tests/VOVudorod/Tocs.h"
 #include "tests/common/SettingsFiles.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 
 // A test that drives the online plug-in as the program does: the library
@@ -47,11 +48,7 @@ class OmbrelHostTest : public ::testing::Test {
   // Loads the library anew, as every session of the program does.
   void Load() {
     host_.reset();
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path = exe;
-    path = path.substr(0, path.find_last_of(L'\\')) + L"\\VOVudorod\\Ombrel.dll";
-    host_ = std::make_unique<PluginHost>(path);
+    host_ = std::make_unique<PluginHost>(ProgramFolder() + L"VOVudorod\\Ombrel.dll");
     ASSERT_TRUE(host_->Bound());
   }
 

@@ -8,16 +8,10 @@
 
 #include "engine/mp3/MP3Encoder.h"
 #include "tests/engine/mp3/Mp3TestSupport.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 
 namespace {
-
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
 
 // A file from the test build: a name in the program's folder, or "variant/name"
 // for one of the altered encoder libraries.

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/ProgramFolder.h"
 #include "tests/wizard/ui/SettleEvent.h"
 
 // Drives a running wizard sheet from another thread or process with the
@@ -57,11 +58,7 @@ namespace settle {
 // loads as the hook is called there.
 inline HOOKPROC Hook(HMODULE& library) {
   static const HMODULE loaded = [] {
-    wchar_t exe[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path = exe;
-    path.resize(path.find_last_of(L'\\') + 1);
-    return LoadLibraryW((path + L"sheet_settle.dll").c_str());
+    return LoadLibraryW((ProgramFolder() + L"sheet_settle.dll").c_str());
   }();
   library = loaded;
   return loaded ? reinterpret_cast<HOOKPROC>(

@@ -14,6 +14,7 @@
 
 #include "tests/engine/jobs/BackupMaker.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/ui/SheetDriver.h"
@@ -24,13 +25,6 @@
 using namespace SheetDriver;
 
 namespace {
-
-std::wstring Folder() {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.rfind(L'\\') + 1);
-}
 
 std::string ReadFile(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);
@@ -43,7 +37,7 @@ std::wstring SettingsFile() {
   return std::wstring(folder) + L"\\Velmora\\TAVRIN.xml";
 }
 
-std::wstring HelpLog() { return Folder() + L"hhctrl.log"; }
+std::wstring HelpLog() { return ProgramFolder() + L"hhctrl.log"; }
 
 std::size_t LogLines() {
   const std::string log = ReadFile(HelpLog());
@@ -70,10 +64,10 @@ class Wizard : public ::testing::Test {
     LANGID language = GetUserDefaultUILanguage();
     if ((language & 0x3FF) == 0) language = GetSystemDefaultUILanguage();
     if (language != 1033) {
-      const std::wstring folder = Folder() + std::to_wstring(language) + L"\\";
+      const std::wstring folder = ProgramFolder() + std::to_wstring(language) + L"\\";
       CreateDirectoryW(folder.c_str(), nullptr);
       for (const wchar_t* file : {L"TAVRIN.xml", L"TAVRIN.chm"})
-        CopyFileW((Folder() + L"1033\\" + file).c_str(), (folder + file).c_str(), FALSE);
+        CopyFileW((ProgramFolder() + L"1033\\" + file).c_str(), (folder + file).c_str(), FALSE);
     }
   }
   // The settings file other tests may have left is put back afterwards.
@@ -96,14 +90,14 @@ class Wizard : public ::testing::Test {
   }
 
   void Start(const std::wstring& arguments = L"") {
-    std::wstring command = L"\"" + Folder() + L"Tavrin.exe\" " + arguments;
+    std::wstring command = L"\"" + ProgramFolder() + L"Tavrin.exe\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     // Without a window manager a window shown active takes seconds to go.
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNOACTIVATE;
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               Folder().c_str(), &startup, &process_));
+                               ProgramFolder().c_str(), &startup, &process_));
     sheet_ = WaitForDialog(process_.dwProcessId, L"", true);
     ASSERT_NE(nullptr, sheet_);
     ASSERT_TRUE(WaitForPage(sheet_, IDD_WIZ97_WELCOME));
@@ -364,8 +358,8 @@ TEST_F(Wizard, TheRecorderPageSeesDiscsComeAndGo) {
 // Where the walk leaves its backup for the host's check of its tag
 // (check-typed-backup.py).
 std::wstring TypedBackupPath() {
-  CreateDirectoryW((Folder() + L"typed-walk").c_str(), nullptr);
-  const std::wstring path = Folder() + L"typed-walk\\typed.mp3";
+  CreateDirectoryW((ProgramFolder() + L"typed-walk").c_str(), nullptr);
+  const std::wstring path = ProgramFolder() + L"typed-walk\\typed.mp3";
   DeleteFileW(path.c_str());
   return path;
 }
