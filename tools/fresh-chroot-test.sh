@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Proves that bootstrap.sh makes a bare Debian 12 ready: builds a minbase chroot,
 # copies the project in, and runs the README's test command there, inside private
-# mount namespaces with a /dev of its own. Run as root:
+# mount namespaces with a /dev of its own. Run as root, with mmdebstrap installed:
 #   tools/fresh-chroot-test.sh WORKDIR
 # WORKDIR must lie outside the project; it is cleared first, never while anything
 # is mounted below it.
 set -u
 [ "$(id -u)" -eq 0 ] || { echo "run as root" >&2; exit 2; }
+command -v mmdebstrap >/dev/null || { echo "needs mmdebstrap: apt-get install mmdebstrap" >&2; exit 2; }
 work=$(realpath -m "${1:?usage: fresh-chroot-test.sh WORKDIR}")
 project=$(cd "$(dirname "$0")/.." && pwd)
 case "$work/" in "$project"/*) echo "WORKDIR must lie outside the project" >&2; exit 2 ;; esac
