@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "common/CallingConvention.h"
+
 namespace SysUtil {
 
 namespace {
@@ -46,6 +48,7 @@ const wchar_t* FromTable(LANGID langId) {
 // LCIDToLocaleName, where the system has it (it is missing before Windows Vista).
 std::wstring FromSystem(LANGID langId) {
   using LcidToLocaleNameFn = int(WINAPI*)(LCID, LPWSTR, int, DWORD);
+  PIN_BINDING(LcidToLocaleNameFn, ::LCIDToLocaleName);
   HMODULE kernel = LoadLibraryA("kernel32.dll");
   if (kernel == nullptr) return L"";
   std::wstring name;

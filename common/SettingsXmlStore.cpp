@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/CallingConvention.h"
 #include "common/DecimalText.h"
 #include "common/Settings.h"
 #include "common/Utf8.h"
@@ -56,6 +57,7 @@ int ParseIntAfterSpace(const char* text) {
 // The shell's create-directory function, exported by ordinal only.
 void CreateFolder(const std::wstring& folder) {
   using CreateDirectoryFn = int(WINAPI*)(HWND, const wchar_t*);
+  PIN_BINDING(CreateDirectoryFn, ::SHCreateDirectory);
   HMODULE shell = GetModuleHandleW(L"shell32.dll");
   if (!shell) shell = LoadLibraryW(L"shell32.dll");
   if (!shell) return;

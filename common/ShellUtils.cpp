@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/CallingConvention.h"
 #include "common/ComPtr.h"
 #include "common/PathParts.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 // The shell's path resolver, exported by ordinal only.
 using PathResolveFn = BOOL(WINAPI*)(LPWSTR path, LPCWSTR* dirs, UINT flags);
+PIN_BINDING(PathResolveFn, ::PathResolve);
 constexpr WORD kPathResolveOrdinal = 51;
 constexpr UINT kPathResolveMustExist = 1;
 

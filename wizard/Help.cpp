@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/CallingConvention.h"
 #include "common/Localizer.h"
 #include "wizard/WizardInfo.h"
 #include "wizard/resources/resource.h"
@@ -12,6 +13,7 @@ namespace {
 // The help viewer is bound when first needed, by name, as its import library
 // would bind it; no viewer means no help.
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+PIN_BINDING(HtmlHelpFunction, ::HtmlHelpW);
 HtmlHelpFunction HtmlHelpBinding() {
   static const HtmlHelpFunction function = [] {
     HMODULE viewer = LoadLibraryW(L"hhctrl.ocx");

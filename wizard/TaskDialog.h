@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/CallingConvention.h"
+
 // A question asked in the middle of a step, described once for both of its
 // forms: a task dialog with command links where the system has task dialogs,
 // else a message box. Every text is translated by the caller. The caller
@@ -28,6 +30,7 @@ struct TaskDialogDesc {
 
 // The system's task-dialog function as comctl32 exports it.
 using TaskDialogIndirectProc = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+PIN_BINDING(TaskDialogIndirectProc, ::TaskDialogIndirect);
 
 // Shows the question, modal to the owner, and returns the id of the button
 // pressed (IDCANCEL when a cancellable task dialog was closed). Never fails.

@@ -48,18 +48,20 @@ struct DbTrackInfo {
 
 typedef void* DbSessionHandle;
 
-typedef DbSessionHandle (*CreateSessionFn)(const wchar_t* applicationName,
-                                           const unsigned char* rawToc);
-typedef void (*CloseSessionFn)(DbSessionHandle session);
-typedef uint32_t (*QueryFn)(DbSessionHandle session, uint32_t index, DbMatch* out);
-typedef uint32_t (*LookupFn)(DbSessionHandle session, uint32_t reserved, const wchar_t* category,
-                             uint32_t discId, int32_t marker, uint32_t index, DbDiscInfo* out);
-typedef int32_t (*SubmitFn)(DbSessionHandle session, int32_t revision);
-typedef void (*SetGenreFn)(DbSessionHandle session, const DbString* genre);
-typedef void (*SetTrackInfoFn)(DbSessionHandle session, int32_t index, const DbTrackInfo* info);
-typedef uint32_t (*GetConfigurationFn)();
+typedef DbSessionHandle(__cdecl* CreateSessionFn)(const wchar_t* applicationName,
+                                                  const unsigned char* rawToc);
+typedef void(__cdecl* CloseSessionFn)(DbSessionHandle session);
+typedef uint32_t(__cdecl* QueryFn)(DbSessionHandle session, uint32_t index, DbMatch* out);
+typedef uint32_t(__cdecl* LookupFn)(DbSessionHandle session, uint32_t reserved,
+                                    const wchar_t* category, uint32_t discId, int32_t marker,
+                                    uint32_t index, DbDiscInfo* out);
+typedef int32_t(__cdecl* SubmitFn)(DbSessionHandle session, int32_t revision);
+typedef void(__cdecl* SetGenreFn)(DbSessionHandle session, const DbString* genre);
+typedef void(__cdecl* SetTrackInfoFn)(DbSessionHandle session, int32_t index,
+                                      const DbTrackInfo* info);
+typedef uint32_t(__cdecl* GetConfigurationFn)();
 // The host passes two further arguments, which cdecl lets the plug-in ignore.
-typedef int32_t (*ConfigureFn)(void* parentWindow);
+typedef int32_t(__cdecl* ConfigureFn)(void* parentWindow);
 
 }  // extern "C"
 

@@ -65,14 +65,14 @@ static_assert(sizeof(Version) == 265, "the library writes a 265-byte version rec
 
 typedef void* Stream;
 typedef unsigned long Error;  // 0 = success
-typedef Error (*InitStreamFn)(Config*, DWORD* samples, DWORD* bufferSize, Stream* stream);
-typedef Error (*EncodeChunkFn)(Stream, DWORD samples, const SHORT* pcm, BYTE* output,
-                               DWORD* produced);
-typedef Error (*DeinitStreamFn)(Stream, BYTE* output, DWORD* produced);
-typedef Error (*CloseStreamFn)(Stream);
-typedef void (*VersionFn)(Version*);
-typedef Error (*WriteVbrHeaderFn)(LPCSTR path);
-typedef Error (*WriteInfoTagFn)(Stream, LPCSTR path);
+typedef Error(__cdecl* InitStreamFn)(Config*, DWORD* samples, DWORD* bufferSize, Stream* stream);
+typedef Error(__cdecl* EncodeChunkFn)(Stream, DWORD samples, const SHORT* pcm, BYTE* output,
+                                      DWORD* produced);
+typedef Error(__cdecl* DeinitStreamFn)(Stream, BYTE* output, DWORD* produced);
+typedef Error(__cdecl* CloseStreamFn)(Stream);
+typedef void(__cdecl* VersionFn)(Version*);
+typedef Error(__cdecl* WriteVbrHeaderFn)(LPCSTR path);
+typedef Error(__cdecl* WriteInfoTagFn)(Stream, LPCSTR path);
 
 }  // namespace BladeEnc
 }  // namespace Encoders

@@ -96,7 +96,7 @@ HRESULT Scan(Pages& pages, LONG flags = Wia::WIA_DEVICE_DIALOG_SINGLE_IMAGE,
 bool ScannerIdle() {
   HMODULE server = GetModuleHandleW(L"vscanner.dll");
   if (!server) return true;
-  auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+  auto canUnload = reinterpret_cast<decltype(&::DllCanUnloadNow)>(
       reinterpret_cast<void*>(GetProcAddress(server, "DllCanUnloadNow")));
   return canUnload && canUnload() == S_OK;
 }

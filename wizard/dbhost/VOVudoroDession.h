@@ -51,7 +51,7 @@ class VOVudoroDession {
 
  private:
   // The plug-in is called with three arguments, of which it reads the first.
-  typedef int32_t (*ConfigureCall)(void* parentWindow, int32_t, int32_t);
+  typedef int32_t(__cdecl* ConfigureCall)(void* parentWindow, int32_t, int32_t);
 
   bool Bind();
 

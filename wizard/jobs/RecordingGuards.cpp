@@ -1,5 +1,6 @@
 #include "wizard/jobs/RecordingGuards.h"
 
+#include "common/CallingConvention.h"
 #include "common/Localizer.h"
 
 namespace {
@@ -23,6 +24,8 @@ const int kYesNoExclamation = 52;
 
 using ShutdownBlockReasonCreateProc = BOOL(WINAPI*)(HWND, LPCWSTR);
 using ShutdownBlockReasonDestroyProc = BOOL(WINAPI*)(HWND);
+PIN_BINDING(ShutdownBlockReasonCreateProc, ::ShutdownBlockReasonCreate);
+PIN_BINDING(ShutdownBlockReasonDestroyProc, ::ShutdownBlockReasonDestroy);
 
 }  // namespace
 

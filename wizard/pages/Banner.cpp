@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "common/CallingConvention.h"
 #include "common/Localizer.h"
 #include "common/SysUtil.h"
 #include "wizard/pages/PageTools.h"
@@ -46,6 +47,30 @@ struct IAxWinAmbientDispatch : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE put_AllowContextMenu(VARIANT_BOOL) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_AllowContextMenu(VARIANT_BOOL*) = 0;
 };
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_AllowWindowlessActivation, HRESULT, VARIANT_BOOL);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_AllowWindowlessActivation, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_BackColor, HRESULT, OLE_COLOR);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_BackColor, HRESULT, OLE_COLOR*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_ForeColor, HRESULT, OLE_COLOR);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_ForeColor, HRESULT, OLE_COLOR*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_LocaleID, HRESULT, LCID);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_LocaleID, HRESULT, LCID*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_UserMode, HRESULT, VARIANT_BOOL);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_UserMode, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_DisplayAsDefault, HRESULT, VARIANT_BOOL);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_DisplayAsDefault, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_Font, HRESULT, IFontDisp*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_Font, HRESULT, IFontDisp**);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_MessageReflect, HRESULT, VARIANT_BOOL);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_MessageReflect, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_ShowGrabHandles, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_ShowHatching, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_DocHostFlags, HRESULT, DWORD);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_DocHostFlags, HRESULT, DWORD*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_DocHostDoubleClickFlags, HRESULT, DWORD);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_DocHostDoubleClickFlags, HRESULT, DWORD*);
+PIN_COM_METHOD(IAxWinAmbientDispatch, put_AllowContextMenu, HRESULT, VARIANT_BOOL);
+PIN_COM_METHOD(IAxWinAmbientDispatch, get_AllowContextMenu, HRESULT, VARIANT_BOOL*);
 
 // The host of the system's ActiveX library, bound at run time.
 bool HostBrowser(HWND parent, const RECT& rect, int id,
@@ -56,6 +81,10 @@ bool HostBrowser(HWND parent, const RECT& rect, int id,
   using InitFn = BOOL(WINAPI*)();
   using CreateFn = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**);
   using GetFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+  // The library has no header here; these are its documented functions.
+  PIN_FUNCTION_TYPE(InitFn, BOOL(__stdcall*)());
+  PIN_FUNCTION_TYPE(CreateFn, HRESULT(__stdcall*)(LPCOLESTR, HWND, IStream*, IUnknown**));
+  PIN_FUNCTION_TYPE(GetFn, HRESULT(__stdcall*)(HWND, IUnknown**));
   auto init =
       reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
   auto create = reinterpret_cast<CreateFn>(

@@ -137,7 +137,7 @@ class CddbServer {
   }
 
   static std::wstring UnixPath(const std::wstring& path) {
-    using ToUnix = char* (*)(const wchar_t*);
+    using ToUnix = char*(__cdecl*)(const wchar_t*);  // as Wine declares it
     auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!toUnix) return path;

@@ -3,6 +3,7 @@
 // own so that a sheet in another process can load it too.
 #include <windows.h>
 
+#include "common/CallingConvention.h"
 #include "tests/wizard/ui/SettleEvent.h"
 
 // A WM_NULL posted with the test's process ID and a number of its own sets the
@@ -20,3 +21,5 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+// The test binds it by name as a HOOKPROC.
+PIN_BINDING(HOOKPROC, SettleHook);

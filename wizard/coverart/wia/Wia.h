@@ -9,6 +9,8 @@
 #include <objidl.h>
 #include <propidl.h>
 
+#include "common/CallingConvention.h"
+
 namespace Wia {
 
 // {a1f4e726-8cf1-11d1-bf92-0060081ed811}
@@ -129,6 +131,11 @@ struct IEnumWIA_DEV_INFO : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWIA_DEV_INFO** ppIEnum) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
 };
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Next, HRESULT, ULONG, IWiaPropertyStorage**, ULONG*);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Skip, HRESULT, ULONG);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Reset, HRESULT);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Clone, HRESULT, IEnumWIA_DEV_INFO**);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, GetCount, HRESULT, ULONG*);
 __CRT_UUID_DECL(IEnumWIA_DEV_INFO, 0x5e38b83c, 0x8cf1, 0x11d1, 0xbf, 0x92, 0x00, 0x60, 0x08, 0x1e,
                 0xd8, 0x11)
 
@@ -155,6 +162,18 @@ struct IWiaDevMgr : public IUnknown {
                                                                BSTR bstrIcon) = 0;
   virtual HRESULT STDMETHODCALLTYPE AddDeviceDlg(HWND hwndParent, LONG lFlags) = 0;
 };
+PIN_COM_METHOD(IWiaDevMgr, EnumDeviceInfo, HRESULT, LONG, IEnumWIA_DEV_INFO**);
+PIN_COM_METHOD(IWiaDevMgr, CreateDevice, HRESULT, BSTR, IWiaItem**);
+PIN_COM_METHOD(IWiaDevMgr, SelectDeviceDlg, HRESULT, HWND, LONG, LONG, BSTR*, IWiaItem**);
+PIN_COM_METHOD(IWiaDevMgr, SelectDeviceDlgID, HRESULT, HWND, LONG, LONG, BSTR*);
+PIN_COM_METHOD(IWiaDevMgr, GetImageDlg, HRESULT, HWND, LONG, LONG, LONG, IWiaItem*, BSTR, GUID*);
+PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackProgram, HRESULT, LONG, BSTR, const GUID*, BSTR,
+               BSTR, BSTR, BSTR);
+PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackInterface, HRESULT, LONG, BSTR, const GUID*,
+               IWiaEventCallback*, IUnknown**);
+PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackCLSID, HRESULT, LONG, BSTR, const GUID*,
+               const GUID*, BSTR, BSTR, BSTR);
+PIN_COM_METHOD(IWiaDevMgr, AddDeviceDlg, HRESULT, HWND, LONG);
 __CRT_UUID_DECL(IWiaDevMgr, 0x5eb2502a, 0x8cf1, 0x11d1, 0xbf, 0x92, 0x00, 0x60, 0x08, 0x1e, 0xd8,
                 0x11)
 
@@ -182,6 +201,21 @@ struct IWiaItem : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE DumpTreeItemData(BSTR* bstrData) = 0;
   virtual HRESULT STDMETHODCALLTYPE Diagnostic(ULONG ulSize, BYTE* pBuffer) = 0;
 };
+PIN_COM_METHOD(IWiaItem, GetItemType, HRESULT, LONG*);
+PIN_COM_METHOD(IWiaItem, AnalyzeItem, HRESULT, LONG);
+PIN_COM_METHOD(IWiaItem, EnumChildItems, HRESULT, IEnumWiaItem**);
+PIN_COM_METHOD(IWiaItem, DeleteItem, HRESULT, LONG);
+PIN_COM_METHOD(IWiaItem, CreateChildItem, HRESULT, LONG, BSTR, BSTR, IWiaItem**);
+PIN_COM_METHOD(IWiaItem, EnumRegisterEventInfo, HRESULT, LONG, const GUID*, IEnumWIA_DEV_CAPS**);
+PIN_COM_METHOD(IWiaItem, FindItemByName, HRESULT, LONG, BSTR, IWiaItem**);
+PIN_COM_METHOD(IWiaItem, DeviceDlg, HRESULT, HWND, LONG, LONG, LONG*, IWiaItem***);
+PIN_COM_METHOD(IWiaItem, DeviceCommand, HRESULT, LONG, const GUID*, IWiaItem**);
+PIN_COM_METHOD(IWiaItem, GetRootItem, HRESULT, IWiaItem**);
+PIN_COM_METHOD(IWiaItem, EnumDeviceCapabilities, HRESULT, LONG, IEnumWIA_DEV_CAPS**);
+PIN_COM_METHOD(IWiaItem, DumpItemData, HRESULT, BSTR*);
+PIN_COM_METHOD(IWiaItem, DumpDrvItemData, HRESULT, BSTR*);
+PIN_COM_METHOD(IWiaItem, DumpTreeItemData, HRESULT, BSTR*);
+PIN_COM_METHOD(IWiaItem, Diagnostic, HRESULT, ULONG, BYTE*);
 __CRT_UUID_DECL(IWiaItem, 0x4db1ad10, 0x3391, 0x11d2, 0x9a, 0x33, 0x00, 0xc0, 0x4f, 0xa3, 0x61,
                 0x45)
 
@@ -193,6 +227,11 @@ struct IEnumWiaItem : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWiaItem** ppIEnum) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
 };
+PIN_COM_METHOD(IEnumWiaItem, Next, HRESULT, ULONG, IWiaItem**, ULONG*);
+PIN_COM_METHOD(IEnumWiaItem, Skip, HRESULT, ULONG);
+PIN_COM_METHOD(IEnumWiaItem, Reset, HRESULT);
+PIN_COM_METHOD(IEnumWiaItem, Clone, HRESULT, IEnumWiaItem**);
+PIN_COM_METHOD(IEnumWiaItem, GetCount, HRESULT, ULONG*);
 __CRT_UUID_DECL(IEnumWiaItem, 0x5e8383fc, 0x3391, 0x11d2, 0x9a, 0x33, 0x00, 0xc0, 0x4f, 0xa3, 0x61,
                 0x45)
 
@@ -224,6 +263,26 @@ struct IWiaPropertyStorage : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetPropertyStream(GUID* pCompatibilityId,
                                                       IStream* pIStream) = 0;
 };
+PIN_COM_METHOD(IWiaPropertyStorage, ReadMultiple, HRESULT, ULONG, const PROPSPEC*, PROPVARIANT*);
+PIN_COM_METHOD(IWiaPropertyStorage, WriteMultiple, HRESULT, ULONG, const PROPSPEC*,
+               const PROPVARIANT*, PROPID);
+PIN_COM_METHOD(IWiaPropertyStorage, DeleteMultiple, HRESULT, ULONG, const PROPSPEC*);
+PIN_COM_METHOD(IWiaPropertyStorage, ReadPropertyNames, HRESULT, ULONG, const PROPID*, LPOLESTR*);
+PIN_COM_METHOD(IWiaPropertyStorage, WritePropertyNames, HRESULT, ULONG, const PROPID*,
+               const LPOLESTR*);
+PIN_COM_METHOD(IWiaPropertyStorage, DeletePropertyNames, HRESULT, ULONG, const PROPID*);
+PIN_COM_METHOD(IWiaPropertyStorage, Commit, HRESULT, DWORD);
+PIN_COM_METHOD(IWiaPropertyStorage, Revert, HRESULT);
+PIN_COM_METHOD(IWiaPropertyStorage, Enum, HRESULT, IEnumSTATPROPSTG**);
+PIN_COM_METHOD(IWiaPropertyStorage, SetTimes, HRESULT, const FILETIME*, const FILETIME*,
+               const FILETIME*);
+PIN_COM_METHOD(IWiaPropertyStorage, SetClass, HRESULT, REFCLSID);
+PIN_COM_METHOD(IWiaPropertyStorage, Stat, HRESULT, STATPROPSETSTG*);
+PIN_COM_METHOD(IWiaPropertyStorage, GetPropertyAttributes, HRESULT, ULONG, PROPSPEC*, ULONG*,
+               PROPVARIANT*);
+PIN_COM_METHOD(IWiaPropertyStorage, GetCount, HRESULT, ULONG*);
+PIN_COM_METHOD(IWiaPropertyStorage, GetPropertyStream, HRESULT, GUID*, IStream**);
+PIN_COM_METHOD(IWiaPropertyStorage, SetPropertyStream, HRESULT, GUID*, IStream*);
 __CRT_UUID_DECL(IWiaPropertyStorage, 0x98b5e8a0, 0x29cc, 0x491a, 0xaa, 0xc0, 0xe6, 0xdb, 0x4f, 0xdc,
                 0xce, 0xb6)
 
@@ -234,6 +293,8 @@ struct IWiaDataCallback : public IUnknown {
                                                        LONG lLength, LONG lReserved,
                                                        LONG lResLength, BYTE* pbBuffer) = 0;
 };
+PIN_COM_METHOD(IWiaDataCallback, BandedDataCallback, HRESULT, LONG, LONG, LONG, LONG, LONG, LONG,
+               LONG, BYTE*);
 __CRT_UUID_DECL(IWiaDataCallback, 0xa558a866, 0xa5b0, 0x11d2, 0xa0, 0x8f, 0x00, 0xc0, 0x4f, 0x72,
                 0xdc, 0x3c)
 
@@ -247,5 +308,11 @@ struct IWiaDataTransfer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE
   idtGetExtendedTransferInfo(WIA_EXTENDED_TRANSFER_INFO* pExtendedTransferInfo) = 0;
 };
+PIN_COM_METHOD(IWiaDataTransfer, idtGetData, HRESULT, STGMEDIUM*, IWiaDataCallback*);
+PIN_COM_METHOD(IWiaDataTransfer, idtGetBandedData, HRESULT, WIA_DATA_TRANSFER_INFO*,
+               IWiaDataCallback*);
+PIN_COM_METHOD(IWiaDataTransfer, idtQueryGetData, HRESULT, WIA_FORMAT_INFO*);
+PIN_COM_METHOD(IWiaDataTransfer, idtEnumWIA_FORMAT_INFO, HRESULT, IEnumWIA_FORMAT_INFO**);
+PIN_COM_METHOD(IWiaDataTransfer, idtGetExtendedTransferInfo, HRESULT, WIA_EXTENDED_TRANSFER_INFO*);
 __CRT_UUID_DECL(IWiaDataTransfer, 0xa6cef998, 0xa5b0, 0x11d2, 0xa0, 0x8f, 0x00, 0xc0, 0x4f, 0x72,
                 0xdc, 0x3c)

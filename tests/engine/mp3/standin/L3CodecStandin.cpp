@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/CallingConvention.h"
 #include "tests/engine/mp3/standin/AcmDriver.h"
 
 namespace {
@@ -273,3 +274,5 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
       return msg < DRV_USER ? DefDriverProc(id, driver, msg, p1, p2) : MMSYSERR_NOTSUPPORTED;
   }
 }
+// The driver manager calls it as an installable driver's entry point.
+PIN_BINDING(DRIVERPROC, DriverProc);
