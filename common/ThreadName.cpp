@@ -1,5 +1,7 @@
 #include "common/SysUtil.h"
 
+#include <cstddef>
+
 namespace SysUtil {
 
 namespace {
@@ -12,6 +14,19 @@ struct ThreadNameRecord {
   DWORD threadId;
   DWORD flags;
 };
+// Debuggers read four 32-bit words on 32-bit Windows; the 64-bit record is
+// three pointer-sized words, the name aligned to its pointer.
+#if defined(_WIN64)
+static_assert(sizeof(ThreadNameRecord) == 3 * sizeof(ULONG_PTR) &&
+                  offsetof(ThreadNameRecord, name) == 8 &&
+                  offsetof(ThreadNameRecord, threadId) == 16,
+              "the 64-bit thread-name record");
+#else
+static_assert(sizeof(ThreadNameRecord) == 4 * sizeof(ULONG_PTR) && sizeof(ThreadNameRecord) == 16 &&
+                  offsetof(ThreadNameRecord, name) == 4 &&
+                  offsetof(ThreadNameRecord, threadId) == 8,
+              "the 32-bit thread-name record: four 32-bit words");
+#endif
 
 LONG CALLBACK EndNameException(EXCEPTION_POINTERS* info) {
   return info->ExceptionRecord->ExceptionCode == kNameThreadException ? EXCEPTION_CONTINUE_EXECUTION

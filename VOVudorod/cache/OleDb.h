@@ -13,6 +13,20 @@
 // program id and a file, a session on it, commands without results, and rowsets
 // of commands read or filled through one accessor over a fixed row record. Every
 // step reports the provider's HRESULT.
+// The records handed to the provider, in the platform's layout: the 32-bit
+// platform packs them to two bytes, the 64-bit one lays them out naturally.
+#if defined(_WIN64)
+static_assert(sizeof(DBID) == 32 && sizeof(DBPROP) == 72 && offsetof(DBPROP, vValue) == 48 &&
+                  sizeof(DBPROPSET) == 32 && sizeof(DBBINDING) == 88 &&
+                  offsetof(DBBINDING, cbMaxLen) == 72 && offsetof(DBBINDING, wType) == 84,
+              "OLE DB records of the 64-bit platform");
+#else
+static_assert(sizeof(DBID) == 24 && sizeof(DBPROP) == 52 && offsetof(DBPROP, vValue) == 36 &&
+                  sizeof(DBPROPSET) == 24 && sizeof(DBBINDING) == 52 &&
+                  offsetof(DBBINDING, cbMaxLen) == 40 && offsetof(DBBINDING, wType) == 48,
+              "OLE DB records of the 32-bit platform, packed to two bytes");
+#endif
+
 namespace OleDb {
 
 // One column of an accessor row: ordinal in the rowset, type, where the value
