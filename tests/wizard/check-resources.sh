@@ -18,4 +18,12 @@ for id in 204 205; do grep -q "^$id 2 " <<<"$rc" || fail "bitmap $id"; done
 for id in 100 107 108 203 204 205 206 208 209 210 211 212 213 214 215; do
   grep -q "^$id DIALOGEX" <<<"$rc" || fail "dialog $id"
 done
-echo "resources OK: $1"
+# The machine of the PE header (at the offset held at 0x3C, after "PE\0\0").
+pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')
+arch=$(grep -o 'processorArchitecture=""[^"]*""' <<<"$rc" | sort -u | tr -d '"' | tr '\n' ' ')
+# The program is 32-bit; its manifest names the x86 assemblies throughout.
+if [ "$machine" = 014c ]; then
+  [ "$arch" = "processorArchitecture=x86 " ] || fail "manifest architecture: $arch"
+fi
+echo "resources OK (machine $machine, $arch): $1"
