@@ -41,7 +41,7 @@ static_assert(sizeof(LameConfig) == 331, "the library's packed record");
 
 class LameEncoder {
  public:
-  LameEncoder() : dll_(LoadLibraryW(L"lame_enc.dll")) {
+  explicit LameEncoder(const wchar_t* library = L"lame_enc.dll") : dll_(LoadLibraryW(library)) {
     if (!dll_) throw std::runtime_error("lame_enc.dll not found");
     Bind(init_, "beInitStream");
     Bind(encode_, "beEncodeChunk");
@@ -54,10 +54,10 @@ class LameEncoder {
   LameEncoder& operator=(const LameEncoder&) = delete;
 
   // One MP3 stream of the whole PCM, drained at its end.
-  std::vector<unsigned char> EncodeStream(const std::vector<int16_t>& pcm) const {
-    LameConfig config;
+  std::vector<unsigned char> EncodeStream(const std::vector<int16_t>& pcm,
+                                          LameConfig config = {}) const {
     DWORD samples = 0, bufferSize = 0;
-    unsigned long stream = 0;
+    void* stream = nullptr;
     if (init_(&config, &samples, &bufferSize, &stream) != 0) throw std::runtime_error("init");
     std::vector<unsigned char> out, buffer(bufferSize);
     for (std::size_t at = 0; at < pcm.size(); at += samples) {
@@ -80,10 +80,11 @@ class LameEncoder {
   void Bind(F& f, const char* name) {
     f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll_, name)));
   }
-  using Init = unsigned long(__cdecl*)(LameConfig*, DWORD*, DWORD*, unsigned long*);
-  using Encode = unsigned long(__cdecl*)(unsigned long, DWORD, int16_t*, BYTE*, DWORD*);
-  using Deinit = unsigned long(__cdecl*)(unsigned long, BYTE*, DWORD*);
-  using Close = unsigned long(__cdecl*)(unsigned long);
+  // The stream handle is the library's pointer, 8 bytes on 64-bit Windows.
+  using Init = unsigned long(__cdecl*)(LameConfig*, DWORD*, DWORD*, void**);
+  using Encode = unsigned long(__cdecl*)(void*, DWORD, int16_t*, BYTE*, DWORD*);
+  using Deinit = unsigned long(__cdecl*)(void*, BYTE*, DWORD*);
+  using Close = unsigned long(__cdecl*)(void*);
   HMODULE dll_;
   Init init_;
   Encode encode_;

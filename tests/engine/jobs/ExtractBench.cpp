@@ -14,7 +14,8 @@
 #include "engine/jobs/ExtracterData.h"
 #include "engine/streams/ByteSourceSB.h"
 #include "tests/engine/jobs/BackupMaker.h"
-#include "tests/engine/jobs/ExtractionRun.h"
+#include "tests/engine/jobs/SongList.h"
+#include "tests/support/JobNotifications.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
