@@ -22,8 +22,11 @@ done
 pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
 machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')
 arch=$(grep -o 'processorArchitecture=""[^"]*""' <<<"$rc" | sort -u | tr -d '"' | tr '\n' ' ')
-# The program is 32-bit; its manifest names the x86 assemblies throughout.
-if [ "$machine" = 014c ]; then
-  [ "$arch" = "processorArchitecture=x86 " ] || fail "manifest architecture: $arch"
-fi
+# The manifest names the assemblies of the program's own architecture throughout.
+case $machine in
+  014c) want=x86 ;;
+  8664) want=amd64 ;;
+  *) fail "machine $machine" ;;
+esac
+[ "$arch" = "processorArchitecture=$want " ] || fail "manifest architecture: $arch"
 echo "resources OK (machine $machine, $arch): $1"
