@@ -667,22 +667,35 @@ HGLOBAL GreyDib(LONG width, LONG height) {
   return block;
 }
 
-// A bitmap that the memory left cannot hold is not taken, and the page (the
-// program with it) goes on: the same bitmap is taken once there is memory.
+// A bitmap that the memory left cannot hold is not taken, dropped or pasted,
+// and the page (the program with it) goes on: the clipboard is free again, and
+// the same bitmap is taken once there is memory.
 TEST_F(AddImagePageTest, ABitmapBeyondTheMemoryLeftIsNotTakenAndThePageGoesOn) {
   HGLOBAL large = GreyDib(2000, 1500);  // 9 MB of pixels
   Run([&](HWND sheet) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_DIB, GreyDib(2000, 1500));
+    CloseClipboard();
     const int before = Count(sheet);
-    {
-      const AllocationWatch allocations(1 << 20);
+    auto dropAndPaste = [&] {
       SendMessageW(CurrentPage(sheet), WM_DROPFILES, reinterpret_cast<WPARAM>(large),
                    ShellUtils::kDroppedDib);
+      Command(sheet, 32778);
+    };
+    {
+      const AllocationWatch allocations(1 << 20);
+      dropAndPaste();
     }
     EXPECT_EQ(before, Count(sheet));
-    SendMessageW(CurrentPage(sheet), WM_DROPFILES, reinterpret_cast<WPARAM>(large),
-                 ShellUtils::kDroppedDib);
-    ASSERT_EQ(before + 1, Count(sheet));
-    EXPECT_EQ(std::make_pair(2000L, 1500L), SizeOf(*Pictures(info_).back().bytes));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    CloseClipboard();
+    dropAndPaste();
+    ASSERT_EQ(before + 2, Count(sheet));
+    const std::vector<CoverImage> pictures = Pictures(info_);
+    ASSERT_GE(pictures.size(), 2u);
+    for (size_t i = pictures.size() - 2; i < pictures.size(); ++i)
+      EXPECT_EQ(std::make_pair(2000L, 1500L), SizeOf(*pictures[i].bytes));
   });
   GlobalFree(large);
 }
