@@ -1,5 +1,7 @@
 #include "common/DropTarget.h"
 
+#include "common/Boundary.h"
+
 namespace ShellUtils {
 
 namespace {
@@ -52,33 +54,39 @@ HRESULT CDropTarget::HelperResult(HRESULT hr) {
 
 HRESULT STDMETHODCALLTYPE CDropTarget::DragEnter(IDataObject* data, DWORD, POINTL point,
                                                  DWORD* effect) {
-  if (effect != nullptr) *effect = DROPEFFECT_COPY;
-  if (!helper_) return S_OK;
-  POINT pt = {point.x, point.y};
-  return HelperResult(helper_->DragEnter(window_, data, &pt, DROPEFFECT_COPY));
+  return Boundary::ComCall([&] {
+    if (effect != nullptr) *effect = DROPEFFECT_COPY;
+    if (!helper_) return S_OK;
+    POINT pt = {point.x, point.y};
+    return HelperResult(helper_->DragEnter(window_, data, &pt, DROPEFFECT_COPY));
+  });
 }
 
 HRESULT STDMETHODCALLTYPE CDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
-  if (effect != nullptr) *effect = DROPEFFECT_COPY;
-  if (!helper_) return S_OK;
-  POINT pt = {point.x, point.y};
-  return HelperResult(helper_->DragOver(&pt, DROPEFFECT_COPY));
+  return Boundary::ComCall([&] {
+    if (effect != nullptr) *effect = DROPEFFECT_COPY;
+    if (!helper_) return S_OK;
+    POINT pt = {point.x, point.y};
+    return HelperResult(helper_->DragOver(&pt, DROPEFFECT_COPY));
+  });
 }
 
 HRESULT STDMETHODCALLTYPE CDropTarget::DragLeave() {
-  return helper_ ? HelperResult(helper_->DragLeave()) : S_OK;
+  return Boundary::ComCall([&] { return helper_ ? HelperResult(helper_->DragLeave()) : S_OK; });
 }
 
 HRESULT STDMETHODCALLTYPE CDropTarget::Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect) {
-  if (helper_) {
-    POINT pt = {point.x, point.y};
-    const HRESULT hr =
-        HelperResult(helper_->Drop(data, &pt, effect != nullptr ? *effect : DROPEFFECT_COPY));
-    if (FAILED(hr)) return hr;
-  }
-  if (data != nullptr) SendItems(data);
-  if (effect != nullptr) *effect = DROPEFFECT_COPY;
-  return S_OK;
+  return Boundary::ComCall([&] {
+    if (helper_) {
+      POINT pt = {point.x, point.y};
+      const HRESULT hr =
+          HelperResult(helper_->Drop(data, &pt, effect != nullptr ? *effect : DROPEFFECT_COPY));
+      if (FAILED(hr)) return hr;
+    }
+    if (data != nullptr) SendItems(data);
+    if (effect != nullptr) *effect = DROPEFFECT_COPY;
+    return S_OK;
+  });
 }
 
 void CDropTarget::SendItems(IDataObject* data) {

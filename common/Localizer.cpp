@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/Boundary.h"
 #include "common/SettingsRegistry.h"
 #include "common/ShellUtils.h"
 #include "common/Utf8.h"
@@ -99,8 +100,7 @@ std::wstring ResolveFileOrShortcut(const std::wstring& path) {
   return link.empty() ? std::wstring() : ShellUtils::ResolveShortcut(link);
 }
 
-BOOL CALLBACK TranslateControlProc(HWND window, LPARAM context) {
-  const TiXmlElement* dialog = reinterpret_cast<const TiXmlElement*>(context);
+void TranslateControl(HWND window, const TiXmlElement* dialog) {
   const std::wstring text = WindowText(window);
   const std::wstring key = WindowKey(text);
   std::wstring shown;
@@ -112,6 +112,13 @@ BOOL CALLBACK TranslateControlProc(HWND window, LPARAM context) {
   }
   if (shown.empty()) shown = EnglishOf(text);
   SetWindowTextW(window, shown.c_str());
+}
+
+// A control whose text cannot be made keeps the template's; the others go on.
+BOOL CALLBACK TranslateControlProc(HWND window, LPARAM context) {
+  Boundary::Run("the dialog translation", [window, context] {
+    TranslateControl(window, reinterpret_cast<const TiXmlElement*>(context));
+  });
   return TRUE;
 }
 

@@ -9,22 +9,13 @@
 #include <new>
 #include <vector>
 
+#include "common/Boundary.h"
 #include "common/ComPtr.h"
 
 namespace Recorder {
 
-// The result of `body` for a COM method, which lets no C++ exception out: an
-// allocation failure becomes E_OUTOFMEMORY, anything else E_UNEXPECTED.
-template <class Body>
-HRESULT ComCall(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+// The methods whose bodies can throw run them through ComCall.
+using Boundary::ComCall;
 
 // QueryInterface's answer for an object seen through `itf`: a new reference when
 // the asked-for interface is one the object has (`known`), else E_NOINTERFACE.

@@ -8,6 +8,7 @@
 #include <exception>
 #include <ostream>
 
+#include "common/Boundary.h"
 #include "common/Localizer.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
@@ -98,7 +99,10 @@ void ImageRecorderData::ThreadProc() {
     WriteImage();
   } catch (const std::exception& e) {
     failed_ = true;
-    if (text_.empty()) text_ = Localizer::Translate(Utf8::Decode(e.what()));
+    // The temporary files go even when no memory is left for the text.
+    Boundary::Run("the disc image", [&] {
+      if (text_.empty()) text_ = Localizer::Translate(Utf8::Decode(e.what()));
+    });
   }
   RemoveFile(binTemp_);
   RemoveFile(cueTemp_);

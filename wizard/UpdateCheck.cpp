@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/Boundary.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
 #include "common/XmlFile.h"
@@ -171,9 +172,11 @@ void ProbeDatabaseHost() {
   const Endpoint host = DatabaseHost();
   try {
     std::thread([host] {
-      WorkerScope scope("Database Probe Thread");
-      std::string body;
-      HttpGet(host, L"/", false, body);
+      Boundary::Run("the database probe", [&host] {
+        WorkerScope scope("Database Probe Thread");
+        std::string body;
+        HttpGet(host, L"/", false, body);
+      });
     }).detach();
   } catch (const std::system_error&) {
     // Without a thread there is no probe; nothing depends on it.

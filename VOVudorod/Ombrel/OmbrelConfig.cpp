@@ -2,6 +2,7 @@
 
 #include "VOVudorod/Ombrel/CddbDefaults.h"
 #include "VOVudorod/Ombrel/OmbrelResource.h"
+#include "common/Boundary.h"
 #include "common/Localizer.h"
 #include "common/Settings.h"
 
@@ -56,7 +57,15 @@ INT_PTR CALLBACK COmbrelConfig::DialogProc(HWND window, UINT message, WPARAM wPa
   }
   auto* self = reinterpret_cast<COmbrelConfig*>(GetWindowLongPtrW(window, DWLP_USER));
   LRESULT result = 0;
-  if (!self || !self->ProcessWindowMessage(window, message, wParam, lParam, result)) return FALSE;
+  BOOL handled = FALSE;
+  if (self && !Boundary::Run("the e-mail dialog", [&] {
+        handled = self->ProcessWindowMessage(window, message, wParam, lParam, result);
+      })) {
+    // A dialog that could not be set up is cancelled; after a failed Submit it stays.
+    if (message == WM_INITDIALOG) EndDialog(window, IDCANCEL);
+    return FALSE;
+  }
+  if (!handled) return FALSE;
   if (message == WM_INITDIALOG) return static_cast<INT_PTR>(result);
   SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
   return TRUE;

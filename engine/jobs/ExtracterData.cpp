@@ -5,6 +5,7 @@
 #include <exception>
 #include <system_error>
 
+#include "common/Boundary.h"
 #include "common/Localizer.h"
 #include "engine/backup/BackupFormat.h"
 #include "engine/cd/RawToc.h"
@@ -67,7 +68,13 @@ HRESULT ExtracterData::Scan(const std::wstring& backupPath, int expectedFrames,
   stop_ = false;
   if (!state->complete) {
     try {
-      scanThread_ = std::thread(&ExtracterData::FramescanThread, this, backupPath, state);
+      scanThread_ = std::thread([this, backupPath, state] {
+        if (Boundary::Run("the frame scan", [&] { FramescanThread(backupPath, state); })) return;
+        Boundary::Run("the frame scan", [&] {
+          std::lock_guard<std::mutex> lock(mutex_);
+          FailScan(*state);
+        });
+      });
     } catch (const std::system_error&) {
       FailScan(*state);
     }
@@ -119,7 +126,11 @@ HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& trac
 void ExtracterData::LaunchExtraction() {
   if (extractRunning_ || stop_) return;
   try {
-    extractThread_ = std::thread(&ExtracterData::ExtracterThread, this);
+    extractThread_ = std::thread([this] {
+      if (Boundary::Run("the extraction", [this] { ExtracterThread(); })) return;
+      error_ = true;
+      Post(JOB_DONE, 0);
+    });
     extractRunning_ = true;
   } catch (const std::system_error&) {
     error_ = true;

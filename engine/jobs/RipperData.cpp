@@ -7,6 +7,7 @@
 #include <boost/iostreams/categories.hpp>
 #include <boost/iostreams/stream_buffer.hpp>
 
+#include "common/Boundary.h"
 #include "common/Localizer.h"
 #include "common/PathParts.h"
 #include "common/TextFormat.h"
@@ -214,7 +215,10 @@ void RipperData::RipperThread(RipperData* job) {
   try {
     job->Rip();
   } catch (const std::exception& e) {
-    if (job->text_.empty()) job->text_ = Localizer::Translate(Utf8::Decode(e.what()));
+    // The old file is put back even when no memory is left for the text.
+    Boundary::Run("the ripper", [&] {
+      if (job->text_.empty()) job->text_ = Localizer::Translate(Utf8::Decode(e.what()));
+    });
   }
   // Every stream and the drive are closed by now.
   if (job->failed_) {

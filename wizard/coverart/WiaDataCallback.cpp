@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/Boundary.h"
 #include "common/Localizer.h"
 #include "wizard/coverart/DibHeader.h"
 #include "wizard/coverart/Picture.h"
@@ -135,6 +136,12 @@ HRESULT CDataCallback::Shrink(ULONGLONG size) {
 
 HRESULT CDataCallback::BandedDataCallback(LONG message, LONG status, LONG percent, LONG offset,
                                           LONG length, LONG, LONG, BYTE* buffer) {
+  // A band that cannot be taken ends the transfer with its error.
+  return Boundary::ComCall([&] { return Take(message, status, percent, offset, length, buffer); });
+}
+
+HRESULT CDataCallback::Take(LONG message, LONG status, LONG percent, LONG offset, LONG length,
+                            BYTE* buffer) {
   switch (message) {
     case Wia::IT_MSG_DATA_HEADER: {
       if (!buffer) return E_POINTER;

@@ -77,6 +77,8 @@ class CDataCallback : public IWiaDataCallback {
                                                BYTE* buffer) override;
 
  private:
+  // One message of the transfer, as BandedDataCallback answers it.
+  HRESULT Take(LONG message, LONG status, LONG percent, LONG offset, LONG length, BYTE* buffer);
   // The page buffer, made on first use, grown (zero-filled) or cut to `size`.
   HRESULT Grow(ULONGLONG size);
   HRESULT Shrink(ULONGLONG size);

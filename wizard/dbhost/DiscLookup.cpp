@@ -1,5 +1,6 @@
 #include "wizard/dbhost/DiscLookup.h"
 
+#include "common/Boundary.h"
 #include "wizard/jobs/WorkerScope.h"
 #include "wizard/jobs/Action.h"
 
@@ -16,7 +17,7 @@ void DiscLookup::Start(HWND notify) {
     notify_ = notify;
     stop_ = false;
   }
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this] { Boundary::Run("the disc lookup", [this] { Run(); }); });
 }
 
 void DiscLookup::Stop() {
@@ -71,7 +72,12 @@ void DiscLookup::Run() {
       work_.wait(lock, [this] { return stop_ || !queue_.empty(); });
       continue;
     }
-    Step(current, lock);
+    // A lookup that throws ends without texts; the others go on.
+    if (Boundary::Run("the disc lookup", [&] { Step(current, lock); })) continue;
+    if (!lock.owns_lock()) lock.lock();
+    pending_.reset();
+    current->state = StateDone;
+    EndLookup(current);
   }
   // Sessions belong to this thread and its COM apartment: those of lookups
   // that never ended are closed here, not when the cache goes.

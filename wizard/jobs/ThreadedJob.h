@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "common/Boundary.h"
+#include "common/Localizer.h"
 #include "wizard/jobs/Action.h"
 
 // What the jobs that own one worker thread share: the mutex, the condition
@@ -32,12 +34,15 @@ class ThreadedJob : public Action {
 
  protected:
   // Starts the worker, once; false when it ran before or the system could
-  // not start a thread. The worker must end by calling Done().
+  // not start a thread. The worker must end by calling Done(); a worker that
+  // throws instead ends the job as failed, with a text for the user.
   template <typename F>
   bool Launch(F&& body) {
     if (launched_) return false;
     try {
-      worker_ = std::thread(std::forward<F>(body));
+      worker_ = std::thread([this, body = std::forward<F>(body)]() mutable {
+        if (!Boundary::Run("a job's worker", body)) Abandon();
+      });
     } catch (const std::system_error&) {
       return false;
     }
@@ -50,6 +55,17 @@ class ThreadedJob : public Action {
     PostMessageW(notify_, WM_JOB_NOTIFY, JOB_PROGRESS, static_cast<LPARAM>(position));
   }
   void Done() const { PostMessageW(notify_, WM_JOB_NOTIFY, JOB_DONE, 0); }
+  // Ends the job of a worker that threw: unsuccessful, with the text the
+  // worker left or else one that says the job failed.
+  void Abandon() noexcept {
+    succeeded_ = false;
+    Boundary::Run("a job's worker", [this] {
+      if (text_.empty())
+        text_ = Localizer::Translate(
+            L"The operation ended because of an unexpected error.{JOB_FAILED}");
+    });
+    Done();
+  }
   // Sets the stop flag under the mutex, wakes a worker that waits on the
   // condition and joins; only the first call joins.
   void StopWorker() {

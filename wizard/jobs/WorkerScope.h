@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "common/Boundary.h"
 #include "common/SysUtil.h"
 
 // What every worker thread does first and last: its name for the debugger, its
@@ -9,7 +10,8 @@
 class WorkerScope {
  public:
   WorkerScope(const char* name, int priority = THREAD_PRIORITY_NORMAL) {
-    SysUtil::SetCurrentThreadName(name);
+    // The name is for a debugger only: a thread without one works all the same.
+    Boundary::Run("a worker's name", [name] { SysUtil::SetCurrentThreadName(name); });
     com_ = SUCCEEDED(CoInitialize(nullptr));
     if (priority != THREAD_PRIORITY_NORMAL) SetThreadPriority(GetCurrentThread(), priority);
   }

@@ -171,10 +171,10 @@ void CWizardAddImagePage::OnDropFiles(WPARAM data, LPARAM kind) {
 }
 
 void CWizardAddImagePage::OnPaste() {
-  if (!PictureFiles::OpenClipboardFor(Window())) return;
+  const PictureFiles::ClipboardScope clipboard(Window());
+  if (!clipboard.IsOpen()) return;
   if (IsClipboardFormatAvailable(CF_DIB))
     if (HANDLE block = GetClipboardData(CF_DIB)) AddDibBlock(block);
-  CloseClipboard();
 }
 
 void CWizardAddImagePage::OnScan() {

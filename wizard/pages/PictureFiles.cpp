@@ -75,16 +75,20 @@ WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigne
   return WriteResult::kFailed;
 }
 
-bool OpenClipboardFor(HWND owner) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    if (OpenClipboard(owner)) return true;
-    Sleep(5);
+ClipboardScope::ClipboardScope(HWND owner) {
+  for (int attempt = 0; attempt < 50 && !open_; ++attempt) {
+    open_ = OpenClipboard(owner) != FALSE;
+    if (!open_) Sleep(5);
   }
-  return false;
+}
+
+ClipboardScope::~ClipboardScope() {
+  if (open_) CloseClipboard();
 }
 
 bool CopyToClipboard(HWND owner, const std::vector<unsigned char>& picture) {
-  if (!OpenClipboardFor(owner)) return false;
+  const ClipboardScope clipboard(owner);
+  if (!clipboard.IsOpen()) return false;
   bool copied = false;
   const SharedBytes dib = DecodePictureToDib(picture);
   if (dib) {
@@ -98,7 +102,6 @@ bool CopyToClipboard(HWND owner, const std::vector<unsigned char>& picture) {
     // The clipboard owns the block once it took it.
     if (block && !copied) GlobalFree(block);
   }
-  CloseClipboard();
   return copied;
 }
 

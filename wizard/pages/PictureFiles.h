@@ -20,9 +20,21 @@ enum class WriteResult { kNotCreated, kFailed, kWritten };
 // a file that cannot be written whole is deleted again.
 WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
 
-// Opens the clipboard for the window, waiting a moment while another program
-// (a clipboard viewer or manager reading it) holds it open.
-bool OpenClipboardFor(HWND owner);
+// The clipboard opened for the window, waiting a moment while another program
+// (a clipboard viewer or manager reading it) holds it open; it is closed again
+// when the scope ends, however it ends.
+class ClipboardScope {
+ public:
+  explicit ClipboardScope(HWND owner);
+  ~ClipboardScope();
+  ClipboardScope(const ClipboardScope&) = delete;
+  ClipboardScope& operator=(const ClipboardScope&) = delete;
+
+  bool IsOpen() const { return open_; }
+
+ private:
+  bool open_ = false;
+};
 
 // Puts the decoded picture on the clipboard as CF_DIB; false when it cannot
 // be decoded or the clipboard cannot be opened.

@@ -1,5 +1,6 @@
 #include "wizard/ui/Dialog.h"
 
+#include "common/Boundary.h"
 #include "wizard/ui/Module.h"
 
 namespace ui {
@@ -53,14 +54,24 @@ INT_PTR CALLBACK Dialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM l
     auto* self = reinterpret_cast<Dialog*>(lParam);
     SetWindowLongPtrW(window, DWLP_USER, lParam);
     self->window_ = window;
-    return self->OnInitDialog();
+    INT_PTR focus = TRUE;
+    if (!Boundary::Run("a dialog", [&] { focus = self->OnInitDialog(); })) {
+      // A dialog that could not be set up ends as one that could not be made.
+      EndDialog(window, -1);
+      return FALSE;
+    }
+    return focus;
   }
   auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!self) return FALSE;
-  bool handled = true;
-  const LRESULT result = self->OnMessage(message, wParam, lParam, handled);
+  INT_PTR answer = FALSE;
+  Boundary::Run("a dialog", [&] {
+    bool handled = true;
+    const LRESULT result = self->OnMessage(message, wParam, lParam, handled);
+    answer = handled ? DialogResult(window, message, result) : FALSE;
+  });
   if (message == WM_NCDESTROY) self->window_ = nullptr;
-  return handled ? DialogResult(window, message, result) : FALSE;
+  return answer;
 }
 
 }  // namespace ui

@@ -1,5 +1,7 @@
 #include "wizard/ui/DispatchSink.h"
 
+#include "common/Boundary.h"
+
 namespace ui {
 
 ComPtr<DispatchSink> DispatchSink::Create(REFIID events, Handler handler) {
@@ -56,8 +58,10 @@ HRESULT DispatchSink::GetTypeInfoCount(UINT* count) {
 
 HRESULT DispatchSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* arguments,
                              VARIANT* result, EXCEPINFO*, UINT*) {
-  DISPPARAMS none = {};
-  return handler_(member, arguments ? *arguments : none, result);
+  return Boundary::ComCall([&] {
+    DISPPARAMS none = {};
+    return handler_(member, arguments ? *arguments : none, result);
+  });
 }
 
 }  // namespace ui

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "common/Boundary.h"
+
 namespace ui {
 
 bool Subclass::Attach(HWND window) {
@@ -26,8 +28,12 @@ LRESULT CALLBACK Subclass::Proc(HWND window, UINT message, WPARAM wParam, LPARAM
     subclass->Detach();
     return DefSubclassProc(window, message, wParam, lParam);
   }
+  // A message whose handler threw goes on to the window's own procedure.
   bool handled = true;
-  const LRESULT result = subclass->OnMessage(message, wParam, lParam, handled);
+  LRESULT result = 0;
+  if (!Boundary::Run("a subclassed window",
+                     [&] { result = subclass->OnMessage(message, wParam, lParam, handled); }))
+    handled = false;
   return handled ? result : DefSubclassProc(window, message, wParam, lParam);
 }
 

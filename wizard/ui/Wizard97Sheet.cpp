@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/Boundary.h"
 #include "wizard/ui/Module.h"
 
 namespace ui {
@@ -55,8 +56,10 @@ INT_PTR Wizard97Sheet::DoModal(HWND owner) {
 
 int CALLBACK Wizard97Sheet::Callback(HWND sheet, UINT message, LPARAM) {
   if (message == PSCB_INITIALIZED && current_) {
-    current_->Attach(sheet);
-    current_->OnInitialized();
+    Boundary::Run("the wizard sheet", [sheet] {
+      current_->Attach(sheet);
+      current_->OnInitialized();
+    });
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/Boundary.h"
 #include "wizard/ui/Module.h"
 
 namespace ui {
@@ -57,14 +58,35 @@ INT_PTR CALLBACK WizardPage::Proc(HWND window, UINT message, WPARAM wParam, LPAR
     auto* self = reinterpret_cast<WizardPage*>(reinterpret_cast<PROPSHEETPAGEW*>(lParam)->lParam);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     self->window_ = window;
-    self->ApplyHelpIds();
-    return self->OnInitDialog();
+    return Boundary::Call("a wizard page", INT_PTR(TRUE), [self] {
+      self->ApplyHelpIds();
+      return INT_PTR(self->OnInitDialog());
+    });
   }
   auto* self = reinterpret_cast<WizardPage*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!self) return FALSE;
-  const INT_PTR result = self->Dispatch(message, wParam, lParam);
+  INT_PTR result = FALSE;
+  if (!Boundary::Run("a wizard page", [&] { result = self->Dispatch(message, wParam, lParam); }))
+    result = self->FailedResult(message, lParam);
   if (message == WM_NCDESTROY) self->window_ = nullptr;
   return result;
+}
+
+INT_PTR WizardPage::FailedResult(UINT message, LPARAM lParam) const {
+  if (message != WM_NOTIFY) return FALSE;
+  const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+  if (header.hwndFrom != Sheet()) return FALSE;
+  switch (header.code) {
+    case PSN_WIZNEXT:
+    case PSN_WIZBACK:
+      return DialogResult(window_, message, -1);
+    case PSN_WIZFINISH:
+    case PSN_QUERYCANCEL:
+    case PSN_KILLACTIVE:
+      return DialogResult(window_, message, TRUE);
+    default:
+      return FALSE;
+  }
 }
 
 INT_PTR WizardPage::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -52,6 +52,8 @@ class WizardPage {
  private:
   static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  // The answer to a message whose handler threw: the sheet stays where it is.
+  INT_PTR FailedResult(UINT message, LPARAM lParam) const;
   bool OnSheetNotify(const NMHDR& header, LRESULT& result);
   void ApplyHelpIds() const;
   void PlaceExterior() const;

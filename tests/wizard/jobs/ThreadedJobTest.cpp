@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
+#include "tests/support/AllocationWatch.h"
 #include "tests/support/JobNotifications.h"
 #include "wizard/WizardInfo.h"
 
@@ -74,6 +76,40 @@ TEST(ThreadedJob, DestroyingAStartedJobStopsAndJoinsItsWorker) {
   EXPECT_EQ(1, ended.load());
   { WaitingJob never(&ended); }
   EXPECT_EQ(1, ended.load());
+}
+
+// A worker whose allocation is refused, as a job's can be on a machine short
+// of memory; it has no catch of its own.
+class GreedyJob : public ThreadedJob {
+ public:
+  ~GreedyJob() override { StopWorker(); }
+  int Start(HWND notify, CWizardInfo) override {
+    notify_ = notify;
+    range_ = 1;
+    Launch([this] {
+      block_.resize(64 << 20);
+      succeeded_ = true;
+      text_ = L"done";
+      Done();
+    });
+    return range_;
+  }
+
+ private:
+  std::vector<char> block_;
+};
+
+TEST(ThreadedJob, AWorkerThatThrowsEndsItsJobAsFailedWithAText) {
+  JobNotifications page;
+  GreedyJob job;
+  {
+    const AllocationWatch allocations(1 << 20);
+    ASSERT_EQ(1, job.Start(page.window(), CWizardInfo()));
+    EXPECT_FALSE(job.Finish());
+  }
+  ASSERT_TRUE(page.WaitDone());
+  EXPECT_EQ(L"The operation ended because of an unexpected error.", job.Message());
+  EXPECT_EQ(1, page.Count(JOB_DONE));
 }
 
 TEST(ThreadedJob, FinishWithoutStartFindsNoWorker) {

@@ -5,6 +5,9 @@
 #include <exdispid.h>
 #include <olectl.h>
 
+#include <algorithm>
+
+#include "tests/support/AllocationWatch.h"
 #include "wizard/ui/DispatchSink.h"
 
 namespace {
@@ -85,6 +88,37 @@ TEST(DispatchSink, ReceivesTheSourcesCallsUntilUnadvised) {
   EXPECT_EQ(0u, count);
   sink->Unadvise();
   EXPECT_EQ(nullptr, source.sink);
+}
+
+// The browser calls the sink from its own frames: a handler that runs out of
+// memory answers E_OUTOFMEMORY there, and the sink goes on.
+TEST(DispatchSink, AHandlerShortOfMemoryAnswersOutOfMemory) {
+  Source source;
+  std::wstring url;
+  auto sink = ui::DispatchSink::Create(DIID_DWebBrowserEvents2,
+                                       [&](DISPID, DISPPARAMS& arguments, VARIANT*) {
+                                         url = V_BSTR(&arguments.rgvarg[0]);
+                                         return S_OK;
+                                       });
+  ASSERT_EQ(S_OK, sink->Advise(static_cast<IConnectionPointContainer*>(&source)));
+  VARIANT address;
+  V_VT(&address) = VT_BSTR;
+  V_BSTR(&address) = SysAllocStringLen(nullptr, 1 << 20);
+  std::fill_n(V_BSTR(&address), 1 << 20, L'a');
+  DISPPARAMS call = {&address, nullptr, 1, 0};
+  HRESULT hr = S_OK;
+  {
+    const AllocationWatch allocations(1 << 20);
+    hr = source.sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &call, nullptr,
+                             nullptr, nullptr);
+  }
+  EXPECT_EQ(E_OUTOFMEMORY, hr);
+  EXPECT_TRUE(url.empty());
+  EXPECT_EQ(S_OK, source.sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &call,
+                                      nullptr, nullptr, nullptr));
+  EXPECT_EQ(size_t(1) << 20, url.size());
+  VariantClear(&address);
+  sink->Unadvise();
 }
 
 TEST(DispatchSink, ASourceWithoutTheEventsIsRefused) {

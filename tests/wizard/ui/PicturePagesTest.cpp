@@ -21,6 +21,7 @@
 #include "engine/backup/BackupFormat.h"
 #include "engine/backup/PictureFrame.h"
 #include "tests/common/DragSource.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/wizard/DibTable.h"
@@ -317,6 +318,38 @@ class Scanner {
 std::string ScanPage(const std::wstring& name) {
   const std::wstring path = FullPath(L"..\\fixtures\\scanner\\" + name);
   return "page = " + std::string(path.begin(), path.end()) + "\n";
+}
+
+// A page whose Next needs more memory than a machine may have left.
+class GreedyPage : public StubPage {
+ public:
+  using StubPage::StubPage;
+
+ protected:
+  int OnWizardNext() override {
+    block_.resize(64 << 20);
+    return StubPage::OnWizardNext();
+  }
+
+ private:
+  std::vector<char> block_;
+};
+
+// A Next that fails for want of memory stays on its page, and the sheet goes
+// on: with memory, the same Next leads on.
+TEST_F(PicturePageTest, ANextShortOfMemoryStaysOnItsPage) {
+  info_->operation = OpBackup;
+  GreedyPage destination(info_, IDD_WIZ97_SELECTDESTFILE);
+  StubPage pictures(info_, IDD_WIZ97_ADDIMAGE);
+  Run({&destination, &pictures}, [&](HWND sheet) {
+    {
+      const AllocationWatch allocations(1 << 20);
+      ASSERT_TRUE(Press(sheet, kNext));
+      ASSERT_TRUE(Settle(sheet));
+    }
+    EXPECT_EQ(IDD_WIZ97_SELECTDESTFILE, CurrentPageId(sheet));
+    EXPECT_TRUE(Go(sheet, kNext, IDD_WIZ97_ADDIMAGE));
+  });
 }
 
 class AddImagePageTest : public PicturePageTest {
@@ -620,6 +653,51 @@ TEST_F(AddImagePageTest, DroppedFilesAndBitmapsBecomePictures) {
     EXPECT_EQ(std::make_pair(4L, 2L), SizeOf(*pictures[3].bytes));
     for (const CoverImage& picture : pictures) EXPECT_TRUE(IsJpeg(picture.bytes));
   });
+}
+
+// A grey 24-bit bitmap in a memory block, as a drop hands it over.
+HGLOBAL GreyDib(LONG width, LONG height) {
+  const SIZE_T rowBytes = (SIZE_T(width) * 3 + 3) & ~SIZE_T(3);
+  const SIZE_T bytes = sizeof(BITMAPINFOHEADER) + rowBytes * height;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+  *header = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  memset(header + 1, 0x80, bytes - sizeof(BITMAPINFOHEADER));
+  GlobalUnlock(block);
+  return block;
+}
+
+// A bitmap that the memory left cannot hold is not taken, dropped or pasted,
+// and the page (the program with it) goes on: the clipboard is free again, and
+// the same bitmap is taken once there is memory.
+TEST_F(AddImagePageTest, ABitmapBeyondTheMemoryLeftIsNotTakenAndThePageGoesOn) {
+  HGLOBAL large = GreyDib(2000, 1500);  // 9 MB of pixels
+  Run([&](HWND sheet) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_DIB, GreyDib(2000, 1500));
+    CloseClipboard();
+    const int before = Count(sheet);
+    auto dropAndPaste = [&] {
+      SendMessageW(CurrentPage(sheet), WM_DROPFILES, reinterpret_cast<WPARAM>(large),
+                   ShellUtils::kDroppedDib);
+      Command(sheet, 32778);
+    };
+    {
+      const AllocationWatch allocations(1 << 20);
+      dropAndPaste();
+    }
+    EXPECT_EQ(before, Count(sheet));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    CloseClipboard();
+    dropAndPaste();
+    ASSERT_EQ(before + 2, Count(sheet));
+    const std::vector<CoverImage> pictures = Pictures(info_);
+    ASSERT_GE(pictures.size(), 2u);
+    for (size_t i = pictures.size() - 2; i < pictures.size(); ++i)
+      EXPECT_EQ(std::make_pair(2000L, 1500L), SizeOf(*pictures[i].bytes));
+  });
+  GlobalFree(large);
 }
 
 class ExportImagePageTest : public PicturePageTest {
