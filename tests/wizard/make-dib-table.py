@@ -52,6 +52,7 @@ CASES = {
     "v5_4_profile_front": (124, 4, None, None, False, "front"),
     "v5_24_table_profile_front": (124, 24, None, 2, True, "front"),
     "v5_32_fields_profile_after": (124, 32, MASKS_888, 0, True, "after"),
+    "v5_24_profile_after": (124, 24, None, 0, False, "after"),
 }
 
 
