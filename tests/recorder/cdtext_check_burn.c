@@ -10,6 +10,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cdtext_file.h"
+
 /* Prints a sheet value to the end of its line; a zero byte in it (a text
  * that ran into the next) shows as \0. */
 static void print_value(const char* kind, int track, const char* v, const char* end) {
@@ -35,12 +37,9 @@ static const char* value_of(const char* line, const char* name) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  FILE* f = fopen(argv[1], "rb");
-  if (!f) return 2;
-  static unsigned char data[1 << 20];
-  size_t n = fread(data, 1, sizeof data, f);
-  fclose(f);
+  size_t n = 0;
+  unsigned char* data = read_cdtext_file(argc, argv, &n);
+  if (!data) return 2;
   int code = -1, firstTrack = 0, lastTrack = 0;
   for (size_t at = 0; at + 18 <= n; at += 18)
     if (data[at] == 0x8F && data[at + 1] == 0) {
