@@ -82,6 +82,10 @@ bool SingleByte(unsigned char code, unsigned value) {
 }
 
 // The encoded characters of one text, at most `limit` of them, and the terminator.
+// A double-byte text of odd byte count ends with 00 00 at an odd offset, and
+// the next text follows at once: readers that take a double-byte block two
+// bytes at a time from each pack's payload then miss that end and lose the
+// next text (the CD-Text checks of the tests list what libcdio and libburn do).
 void AppendText(std::vector<unsigned char>& out, unsigned char code, const std::wstring& text,
                 std::size_t limit) {
   const bool wide = IsDoubleByte(code);
