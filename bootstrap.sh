@@ -32,7 +32,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   libboost-dev libstb-dev googletest
   ffmpeg mpg123 python3 python3-mutagen python3-numpy sox mp3val bchunk libcdio-utils cdrdao
-  mp3splt cuetools lame libtag1-dev libcdio-dev pkg-config g++ util-linux libxml2-utils
+  mp3splt cuetools lame libtag1-dev libcdio-dev libburn-dev pkg-config g++ util-linux libxml2-utils
   fp-utils-3.2.2 libdiscid0 libcddb2-dev
 )
 

@@ -75,38 +75,44 @@ int CharCode(unsigned char code, wchar_t c) {
   return value ? value : -1;
 }
 
+// Whether a byte of a double-byte text is a character of its own: below 0x80,
+// and in MS-JIS the half-width katakana, as in Shift-JIS.
+bool SingleByte(unsigned char code, unsigned value) {
+  return value < 0x80 || (code == kCharMsJis && value >= 0xA1 && value <= 0xDF);
+}
+
 // The encoded characters of one text, at most `limit` of them, and the terminator.
-// A double-byte text writes the characters below 0x80 in one byte, as Shift-JIS
-// and EUC do, and ends with 00 00. Readers take a double-byte block two bytes at
-// a time, so a text of an odd byte count gets one more zero: the next text then
-// starts on a two-byte boundary and its terminator is found.
+// A double-byte text of odd byte count ends with 00 00 at an odd offset, and
+// the next text follows at once: readers that take a double-byte block two
+// bytes at a time from each pack's payload then miss that end and lose the
+// next text (the CD-Text checks of the tests list what libcdio and libburn do).
 void AppendText(std::vector<unsigned char>& out, unsigned char code, const std::wstring& text,
                 std::size_t limit) {
   const bool wide = IsDoubleByte(code);
-  const std::size_t start = out.size();
   std::size_t placed = 0;
   for (wchar_t c : text) {
     if (placed == limit) break;
     const int value = CharCode(code, c);
     if (value < 0) continue;
-    if (wide && value >= 0x80) out.push_back(static_cast<unsigned char>(value >> 8));
-    out.push_back(static_cast<unsigned char>(value));
+    if (!wide || SingleByte(code, value)) {
+      out.push_back(static_cast<unsigned char>(value));
+    } else if (value < 0x100) {
+      out.push_back(kCdTextSubstitute);  // `00 xx` would end the text for readers
+    } else {
+      out.push_back(static_cast<unsigned char>(value >> 8));
+      out.push_back(static_cast<unsigned char>(value));
+    }
     ++placed;
   }
   out.push_back(0);
-  if (wide) out.insert(out.end(), (out.size() - start) % 2 ? 1 : 2, 0);
+  if (wide) out.push_back(0);
 }
 
-// The bytes of the character that starts at `at` in encoded texts, given the
-// bytes of its text before it; a terminator includes the zero that aligns the
-// next text.
-std::size_t CharBytes(const std::vector<unsigned char>& bytes, std::size_t at, bool wide,
-                      std::size_t textBytes) {
-  if (!wide) return 1;
-  if (bytes[at] != 0) return bytes[at] < 0x80 ? 1 : 2;
-  if (at + 1 < bytes.size() && bytes[at + 1] != 0) return 2;
-  const bool aligned = textBytes % 2 == 0;
-  return !aligned && at + 2 < bytes.size() && bytes[at + 2] == 0 ? 3 : 2;
+// The bytes of the character that starts at `at` in encoded texts; a
+// double-byte terminator is two.
+std::size_t CharBytes(const std::vector<unsigned char>& bytes, std::size_t at, unsigned char code) {
+  if (!IsDoubleByte(code)) return 1;
+  return bytes[at] != 0 && SingleByte(code, bytes[at]) ? 1 : 2;
 }
 
 unsigned PackCount(std::size_t bytes) { return static_cast<unsigned>((bytes + 11) / 12); }
@@ -187,7 +193,7 @@ void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsig
                        unsigned char code, const std::vector<unsigned char>& bytes) {
   const bool wide = IsDoubleByte(code);
   unsigned track = 0, position = 0;
-  std::size_t filled = 0, textBytes = 0;
+  std::size_t filled = 0;
   auto start = [&] {
     CdTextPack pack;
     pack.type = type;
@@ -207,7 +213,7 @@ void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsig
   // A character may end in the next pack; that pack still counts it to the
   // text it started in.
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t width = CharBytes(bytes, i, wide, textBytes);
+    const std::size_t width = CharBytes(bytes, i, code);
     if (i + width > bytes.size()) break;
     const bool terminator = bytes[i] == 0 && (!wide || bytes[i + 1] == 0);
     for (std::size_t b = 0; b < width; ++b) {
@@ -215,12 +221,10 @@ void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsig
       pack.payload[filled++] = bytes[i + b];
     }
     i += width;
-    textBytes += width;
     ++position;
     if (terminator) {
       ++track;
       position = 0;
-      textBytes = 0;
     }
     flushWhenFull();
   }

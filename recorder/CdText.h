@@ -24,6 +24,8 @@ enum CdTextPackType : unsigned char {
 };
 
 const int kCdTextPackBytes = 18;
+// What a double-byte text writes for a character that its bytes cannot carry.
+const unsigned char kCdTextSubstitute = '?';
 // Sequence numbers of a block are single bytes: with the three size packs, at
 // most this many title and performer packs fit.
 const unsigned kMaxCdTextTextPacks = 253;
@@ -41,8 +43,11 @@ struct CdTextPack {
 std::vector<unsigned char> BuildCdText(const DiscInfo& texts, const RawToc::Bytes& toc);
 // The character code that can write the most characters of the artists and titles.
 unsigned char ChooseCdTextCharCode(const DiscInfo& texts);
-// The text in the code with its terminator (in a double-byte code, and a zero
-// that keeps the byte count even); characters without a code are left out.
+// The text in the code with its terminator (00 00 in a double-byte code);
+// characters without a code are left out. A double-byte text writes the
+// characters below 0x80, and MS-JIS its half-width katakana, in one byte as
+// Shift-JIS and EUC do; a code that the text's bytes cannot carry (the
+// Mandarin table's euro sign, 0x80) is written as kCdTextSubstitute.
 std::vector<unsigned char> EncodeCdText(unsigned char code, const std::wstring& text);
 // Appends the packs of one pack type that carry the encoded texts.
 void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsigned block,

@@ -14,9 +14,11 @@ struct DriveHandle {
 
 DriveHandle* OpenImapiDrive(wchar_t letter);
 HRESULT ReadImapiSectors(DriveHandle& drive, unsigned char* buffer, LONG lba, unsigned count);
+int ReadImapiLastSession(DriveHandle& drive);
 
 DriveHandle* OpenWin32Drive(wchar_t letter);
 HRESULT ReadWin32Sectors(DriveHandle& drive, unsigned char* buffer, LONG lba, unsigned count);
+int ReadWin32LastSession(DriveHandle& drive);
 void CloseWin32Drive(DriveHandle& drive);
 
 }  // namespace CdDevice

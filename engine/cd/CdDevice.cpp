@@ -24,6 +24,12 @@ int JudgeTocReply(const unsigned char* reply, size_t fetched, std::vector<unsign
   return RawToc::IsDataTrack(1, toc) ? KindData : KindAudio;
 }
 
+int JudgeSessionReply(const unsigned char* reply, size_t fetched) {
+  if (!reply || fetched < 4) return 0;
+  const unsigned first = reply[2], last = reply[3];
+  return 1 <= first && first <= last && last <= 99 ? static_cast<int>(last) : 0;
+}
+
 std::vector<DriveEntry> GetDriveList() {
   switch (g_backend.load()) {
     case BackendImapi:
@@ -65,6 +71,18 @@ HRESULT ReadAudioSectors(DriveHandle* drive, unsigned char* buffer, LONG lba, un
   if (count > kMaxSectorsPerRead) return E_INVALIDARG;
   return backend == BackendImapi ? ReadImapiSectors(*drive, buffer, lba, count)
                                  : ReadWin32Sectors(*drive, buffer, lba, count);
+}
+
+int ReadLastSession(DriveHandle* drive) {
+  if (!drive) return 0;
+  switch (g_backend.load()) {
+    case BackendImapi:
+      return ReadImapiLastSession(*drive);
+    case BackendDriver:
+      return ReadWin32LastSession(*drive);
+    default:
+      return 0;
+  }
 }
 
 void CloseDrive(DriveHandle* drive) {

@@ -20,6 +20,8 @@ constexpr DWORD kSectorBytes = 2352;
 constexpr unsigned kMaxSectorsPerRead = 255;
 // READ TOC allocation: header and 100 descriptors (99 tracks and the lead-out).
 constexpr unsigned kTocBufferBytes = 804;
+// READ TOC format 1: header and the descriptor of the last session's first track.
+constexpr unsigned kSessionReplyBytes = 12;
 
 enum DiscKind { KindUnknown = 1, KindAudio = 2, KindData = 3 };
 enum Backend { BackendUndecided = 0, BackendImapi = 1, BackendDriver = 2 };
@@ -56,6 +58,9 @@ DriveHandle* OpenDrive(wchar_t letter);
 // 0 on success, else an HRESULT (IMAPI2 reports a device error with the
 // success-class S_IMAPI_COMMAND_HAS_SENSE_DATA, so test against 0).
 HRESULT ReadAudioSectors(DriveHandle* drive, unsigned char* buffer, LONG lba, unsigned count);
+// The number of the disc's last session, from the drive's session information
+// (READ TOC format 1); 0 when the drive does not tell.
+int ReadLastSession(DriveHandle* drive);
 void CloseDrive(DriveHandle* drive);
 
 std::wstring GetImapiErrorText(HRESULT hr);
@@ -64,5 +69,8 @@ std::wstring GetImapiErrorText(HRESULT hr);
 // of `fetched` bytes, the TOC to keep (empty when the reply is not a usable
 // TOC) and the disc kind.
 int JudgeTocReply(const unsigned char* reply, size_t fetched, std::vector<unsigned char>& toc);
+// The same for session information: the last session's number from a READ TOC
+// format 1 reply of `fetched` bytes, 0 when the reply tells none.
+int JudgeSessionReply(const unsigned char* reply, size_t fetched);
 
 }  // namespace CdDevice

@@ -16,6 +16,19 @@ ComPtr<IDiscRecorder2Ex> CreateRecorderEx() {
   return ex;
 }
 
+// READ TOC/PMA/ATIP in MSF of the given format into `reply` (its size is the
+// allocation length); the bytes fetched, 0 when the command failed.
+ULONG ReadToc(IDiscRecorder2Ex* ex, BYTE format, std::vector<unsigned char>& reply) {
+  const ULONG size = static_cast<ULONG>(reply.size());
+  BYTE cdb[10] = {0x43, 0x02, format, 0x00, 0x00, 0x00, 0x00, BYTE(size >> 8), BYTE(size), 0x00};
+  BYTE sense[Imapi2::kSenseSize] = {};
+  ULONG fetched = 0;
+  if (ex->SendCommandGetDataFromDevice(cdb, sizeof cdb, sense, kCommandTimeoutSeconds, reply.data(),
+                                       size, &fetched) != S_OK)
+    return 0;
+  return std::min(fetched, size);
+}
+
 // The recorder's drive root, empty when it has none.
 std::wstring DriveRoot(IDiscRecorder2* recorder, wchar_t letter) {
   SAFEARRAY* names = nullptr;
@@ -96,17 +109,9 @@ std::vector<DriveEntry> ListImapiDrives() {
     entry.letter = static_cast<wchar_t>(std::towupper(root[0]));
     ComPtr<IDiscRecorder2Ex> ex;
     if (recorder.As(ex) == S_OK) {
-      BYTE cdb[10] = {
-          0x43, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, kTocBufferBytes >> 8, kTocBufferBytes & 0xFF,
-          0x00};
-      BYTE sense[Imapi2::kSenseSize] = {};
       std::vector<unsigned char> reply(kTocBufferBytes, 0);
-      ULONG fetched = 0;
-      if (ex->SendCommandGetDataFromDevice(cdb, sizeof cdb, sense, kCommandTimeoutSeconds,
-                                           reply.data(), kTocBufferBytes, &fetched) == S_OK &&
-          fetched != 0)
-        entry.kind =
-            JudgeTocReply(reply.data(), std::min<ULONG>(fetched, kTocBufferBytes), entry.toc);
+      const ULONG fetched = ReadToc(ex.Get(), 0, reply);
+      if (fetched != 0) entry.kind = JudgeTocReply(reply.data(), fetched, entry.toc);
     }
     FillShellInfo(entry);
     list.push_back(entry);
@@ -138,6 +143,12 @@ HRESULT ReadImapiSectors(DriveHandle& drive, unsigned char* buffer, LONG lba, un
   // A transfer that delivered less than asked for did not read the sectors.
   if (hr == S_OK && fetched < size) return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
   return hr;
+}
+
+int ReadImapiLastSession(DriveHandle& drive) {
+  if (!drive.recorder) return 0;
+  std::vector<unsigned char> reply(kSessionReplyBytes, 0);
+  return JudgeSessionReply(reply.data(), ReadToc(drive.recorder.Get(), 1, reply));
 }
 
 }  // namespace CdDevice

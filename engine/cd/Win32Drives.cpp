@@ -86,6 +86,17 @@ HRESULT ReadWin32Sectors(DriveHandle& drive, unsigned char* buffer, LONG lba, un
   return returned < size ? HRESULT_FROM_WIN32(ERROR_READ_FAULT) : S_OK;
 }
 
+int ReadWin32LastSession(DriveHandle& drive) {
+  if (drive.device == INVALID_HANDLE_VALUE) return 0;
+  // The class driver answers this with READ TOC format 1.
+  unsigned char reply[kSessionReplyBytes] = {};
+  DWORD returned = 0;
+  if (!Driver().deviceIoControl(drive.device, IOCTL_CDROM_GET_LAST_SESSION, nullptr, 0, reply,
+                                sizeof reply, &returned, nullptr))
+    return 0;
+  return JudgeSessionReply(reply, std::min<DWORD>(returned, sizeof reply));
+}
+
 void CloseWin32Drive(DriveHandle& drive) {
   Device closing(drive.device);
   drive.device = INVALID_HANDLE_VALUE;

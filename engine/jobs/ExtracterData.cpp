@@ -85,17 +85,20 @@ HRESULT ExtracterData::Scan(const std::wstring& backupPath, int expectedFrames,
 HRESULT ExtracterData::StartExtraction(HWND notify, const std::vector<int>& tracks,
                                        const std::vector<std::wstring>& paths,
                                        const std::vector<int>& discs, bool mp3) {
-  // A refused start leaves no range of an earlier extraction behind: the
-  // page takes a range of 0 for a job that did not start.
+  std::lock_guard<std::mutex> lock(mutex_);
+  // One extraction at a time: a start while one runs, or waits for its scan,
+  // changes nothing of it, its range included.
+  if (extractRunning_ || (notify_.load() && !stop_ && current_ && !current_->complete))
+    return E_INVALIDARG;
+  // Any other refused start leaves no range of an earlier extraction behind:
+  // the page takes a range of 0 for a job that did not start.
   range_ = 0;
   if (scanStates_.count(backupPath_) == 0) return E_INVALIDARG;
   if (tracks.empty() || tracks.size() != paths.size() || tracks.size() != discs.size())
     return E_INVALIDARG;
   const std::shared_ptr<ScanState> state = scanStates_[backupPath_];
 
-  std::lock_guard<std::mutex> lock(mutex_);
-  // One extraction at a time; a song must name a track of a disc of the file.
-  if (extractRunning_) return E_INVALIDARG;
+  // A song must name a track of a disc of the file.
   uint64_t total = 0;
   std::vector<TrackJob> jobs;
   for (std::size_t i = 0; i < tracks.size(); ++i) {

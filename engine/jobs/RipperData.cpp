@@ -341,7 +341,7 @@ bool RipperData::WriteAudio(Output& out) {
       [&drive](unsigned char* b, int32_t lba, int count) {
         return CdDevice::ReadAudioSectors(drive.get(), b, lba, count);
       },
-      toc_);
+      toc_, CdDevice::ReadLastSession(drive.get()));
   boost::iostreams::filtering_byte_stream<boost::iostreams::output> chain;
   chain.push(*encoder_);
   chain.push(StreamSink(out));

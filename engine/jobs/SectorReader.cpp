@@ -12,7 +12,7 @@ const int kTriesPerStep = 3;
 
 }  // namespace
 
-SectorReader::SectorReader(ReadFunction read, const std::vector<unsigned char>& toc)
+SectorReader::SectorReader(ReadFunction read, const std::vector<unsigned char>& toc, int sessions)
     : read_(std::move(read)) {
   if (toc.size() < 20) return;
   // Descriptors that the length field announces and the vector holds; the last is the lead-out.
@@ -23,7 +23,7 @@ SectorReader::SectorReader(ReadFunction read, const std::vector<unsigned char>& 
     const int32_t start = RawToc::TrackAddress(n, toc);
     const int32_t end = RawToc::TrackAddress(n + 1, toc);
     const bool data = RawToc::IsDataTrack(n, toc);
-    if (data && previousIsAudio) {
+    if (data && previousIsAudio && sessions > 1) {
       const int32_t gapStart = std::max(RawToc::TrackAddress(n - 1, toc), start - kSessionGap);
       spans_.push_back({gapStart, start, Region::SessionGap});
     }

@@ -11,11 +11,13 @@
 //
 // The layout of the TOC is kept whatever the drive delivers: the sectors of
 // data tracks are never read as audio, and a sector that cannot be read is
-// zero-filled (digital silence). Within the lead-out and lead-in between two
-// sessions (the sectors before a data track that follows audio) a refused
-// read is expected and is not a read error: from the first one on, the rest of
-// that gap is silence without asking the drive, since a drive may take its
-// full timeout over each refusal there.
+// zero-filled (digital silence). On a disc of more than one session, within
+// the lead-out and lead-in between two sessions (the sectors before a data
+// track that follows audio) a refused read is expected and is not a read
+// error: from the first one on, the rest of that gap is silence without
+// asking the drive, since a drive may take its full timeout over each refusal
+// there. On a disc of one session, or when the drive does not tell, those
+// sectors are audio like any other.
 class SectorReader {
  public:
   static const int kSectorBytes = 2352;
@@ -27,7 +29,8 @@ class SectorReader {
   // Reads count sectors from lba into the buffer; 0 = success.
   using ReadFunction = std::function<HRESULT(unsigned char* buffer, int32_t lba, int count)>;
 
-  SectorReader(ReadFunction read, const std::vector<unsigned char>& toc);
+  // sessions: the disc's number of sessions, 0 when the drive does not tell.
+  SectorReader(ReadFunction read, const std::vector<unsigned char>& toc, int sessions);
 
   // How many of the next sectors from lba (at most max) form one block: a
   // block never crosses from one kind of region into another.

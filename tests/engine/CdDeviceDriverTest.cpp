@@ -58,8 +58,13 @@ BOOL WINAPI StubIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     SetLastError(ERROR_NOT_READY);
     return FALSE;
   }
-  if (code == IOCTL_CDROM_READ_TOC && !in && !inSize) {
-    const auto reply = VirtualDisc::TocReply(*d);
+  if ((code == IOCTL_CDROM_READ_TOC || code == IOCTL_CDROM_GET_LAST_SESSION) && !in && !inSize) {
+    const auto reply =
+        code == IOCTL_CDROM_READ_TOC ? VirtualDisc::TocReply(*d) : VirtualDisc::SessionReply(*d);
+    if (reply.empty()) {
+      SetLastError(ERROR_INVALID_FUNCTION);
+      return FALSE;
+    }
     *returned = DWORD(std::min<size_t>(reply.size(), outSize));
     std::memcpy(out, reply.data(), *returned);
     return TRUE;
@@ -138,6 +143,7 @@ volumes = D:\
 first = 2
 track = 0 audio 441
 track = 2000 audio 882
+session = 3
 leadout = 4000
 fail = 3000-3003
 )");
@@ -195,6 +201,12 @@ fail = 3000-3003
   // A negative LBA is passed on as an unsigned offset.
   CdDevice::ReadAudioSectors(drive, got.data(), -150, 1);
   EXPECT_EQ(uint64_t(stub_.reads.back().DiskOffset.QuadPart), 0xFFFFFF6AULL * 2048);
+
+  // The session information: the second track opens the last session, and a
+  // driver that does not answer tells no session.
+  EXPECT_EQ(CdDevice::ReadLastSession(drive), 2);
+  stub_.drives[L'D'].sessionInfo = false;
+  EXPECT_EQ(CdDevice::ReadLastSession(drive), 0);
   CdDevice::CloseDrive(drive);
   EXPECT_EQ(stub_.openHandles, 0);
 }

@@ -286,6 +286,30 @@ TEST(CdToc, RepliesAreKeptOnlyWhenTheyAreWholeTocs) {
   }
 }
 
+// The session information of a disc of one session, of an Enhanced CD (its
+// data track in a second session) and of a drive that does not answer it.
+TEST_F(CdImapi, TellsTheNumberOfTheDiscsLastSession) {
+  vdrive_.Describe(
+      "[drive]\nid = ONE\nvolumes = E:\\\ntrack = 0 audio\ntrack = 1500 data\nleadout = 3000\n"
+      "[drive]\nid = TWO\nvolumes = F:\\\ntrack = 0 audio\ntrack = 13000 data\nsession = 2\n"
+      "leadout = 15000\n"
+      "[drive]\nid = NONE\nvolumes = G:\\\ntrack = 0 audio\nleadout = 3000\nsessioninfo = no\n");
+  const std::pair<wchar_t, int> cases[] = {{L'E', 1}, {L'F', 2}, {L'G', 0}};
+  for (const auto& c : cases) {
+    CdDevice::DriveHandle* drive = CdDevice::OpenDrive(c.first);
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(CdDevice::ReadLastSession(drive), c.second) << char(c.first);
+    CdDevice::CloseDrive(drive);
+  }
+  std::vector<std::string> log;
+  for (const std::string& line : vdrive_.TakeLog())
+    if (line.find(" cdb=") != std::string::npos) log.push_back(line);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], "ONE cdb=43020100000000000C00 timeout=20 buf=12 hr=00000000 fetched=12");
+  EXPECT_EQ(log[2], "NONE cdb=43020100000000000C00 timeout=20 buf=12 hr=00AA0200 fetched=0");
+  EXPECT_EQ(CdDevice::ReadLastSession(nullptr), 0);
+}
+
 TEST_F(CdImapi, ADriveWithAnUnusableTocIsListedWithoutADisc) {
   vdrive_.Describe(
       "[drive]\nid = BAD\nvolumes = E:\\\ntocreply = 0008 0101 0010 0100 0000 0200\n"

@@ -8,6 +8,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "cdtext_file.h"
+
 static unsigned crc16(const unsigned char* p, size_t n) {
   unsigned crc = 0;
   for (size_t i = 0; i < n; ++i) {
@@ -19,12 +21,9 @@ static unsigned crc16(const unsigned char* p, size_t n) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  FILE* f = fopen(argv[1], "rb");
-  if (!f) return 2;
-  static unsigned char data[1 << 20];
-  size_t n = fread(data, 1, sizeof data, f);
-  fclose(f);
+  size_t n = 0;
+  unsigned char* data = read_cdtext_file(argc, argv, &n);
+  if (!data) return 2;
   if (n == 0 || n % 72 != 0) {
     printf("size %zu is not a whole number of 72-byte units\n", n);
     return 1;

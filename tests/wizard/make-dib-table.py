@@ -52,6 +52,8 @@ CASES = {
     "v5_4_profile_front": (124, 4, None, None, False, "front"),
     "v5_24_table_profile_front": (124, 24, None, 2, True, "front"),
     "v5_32_fields_profile_after": (124, 32, MASKS_888, 0, True, "after"),
+    "v5_24_profile_after": (124, 24, None, 0, False, "after"),
+    "v5_24_profile_after_topdown": (124, 24, None, 0, True, "after"),
 }
 
 
@@ -162,7 +164,7 @@ def write_case(folder, name, spec, rng):
         profile_at = len(before_pixels)
         before_pixels += blob
     elif profile == "after":
-        blob = bytes(range(128))  # bytes nobody reads here
+        blob = bytes(range(128))  # bytes nobody reads here, more than a 24-bit row
         profile_at = len(before_pixels) + len(pixels)
         after_pixels = blob
     if profile:

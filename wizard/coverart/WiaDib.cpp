@@ -63,7 +63,10 @@ bool DibFixHeight(void* dib, size_t dataSize, bool topDown) {
     return true;
   }
   if (!image) {
-    image = dataSize - layout.pixelsAt;
+    // A profile that does not lie in front of the pixels follows them.
+    const uint64_t after = layout.pixelsAt == layout.tableEnd ? layout.profileBytes : 0;
+    if (dataSize - layout.pixelsAt < after) return false;
+    image = dataSize - layout.pixelsAt - after;
     if (image > kLargest) return false;
     const DWORD sizeImage = DWORD(image);
     std::memcpy(p + offsetof(BITMAPINFOHEADER, biSizeImage), &sizeImage, sizeof sizeImage);

@@ -171,6 +171,34 @@ TEST_P(ExtracterStart, WritesTheSongsWhicheverEndsFirst) {
   EXPECT_EQ(5u, FilesIn(backup.dir.path()).size());
 }
 
+// A second start while an extraction runs, or waits for its scan, is refused
+// and changes nothing of the run: its range, its songs and its progress stay.
+TEST_P(ExtracterStart, ASecondStartChangesNothingOfTheRun) {
+  const Backup backup({kShortDisc}, 20);
+  Extraction run;
+  ASSERT_EQ(S_OK, backup.Scan(run.engine));
+  Sleep(GetParam());
+  const HWND window = run.notifications.window();
+  ASSERT_EQ(S_OK, run.engine.StartExtraction(window, {1}, {backup.dir / L"first.mp3"}, {0}, true));
+  const int range = run.engine.ProgressRange();
+  ASSERT_GT(range, 0);
+  EXPECT_EQ(E_INVALIDARG,
+            run.engine.StartExtraction(window, {2}, {backup.dir / L"second.mp3"}, {0}, true));
+  EXPECT_EQ(range, run.engine.ProgressRange());
+  EXPECT_EQ(E_INVALIDARG, run.engine.StartExtraction(window, {}, {}, {}, true));
+  EXPECT_EQ(range, run.engine.ProgressRange());
+  ASSERT_TRUE(run.Finish());
+  EXPECT_TRUE(run.engine.Succeeded());
+  std::vector<std::wstring> files = FilesIn(backup.dir.path());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ((std::vector<std::wstring>{L"backup.mp3", L"first.mp3"}), files);
+  for (const auto& message : run.notifications.received()) {
+    if (message.first != JOB_PROGRESS) continue;
+    EXPECT_GE(message.second, 0);
+    EXPECT_LT(message.second, range);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Delays, ExtracterStart, testing::Values(0, 1000));
 
 // A second scan of the same file keeps the index, and a second extraction

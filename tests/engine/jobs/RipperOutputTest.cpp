@@ -313,7 +313,7 @@ TEST_F(RipperOutput, EnhancedCdKeepsTheTocLayout) {
   disc.dataTracks = "  d";
   disc.leadOut = 16500;
   // The session gap from the lead-out of session 1, refused after 3 s a read.
-  disc.extra = "fail = 3600-14999\nslow = 3600-14999 3000\n";
+  disc.extra = "session = 3\nfail = 3600-14999\nslow = 3600-14999 3000\n";
   disc.silent = {{3600, 15000}};
   Insert(disc);
   const std::wstring path = OutPath(L"enhanced");
@@ -331,6 +331,32 @@ TEST_F(RipperOutput, EnhancedCdKeepsTheTocLayout) {
   }
   EXPECT_EQ(1, gapReads);
   Expect(L"enhanced", {disc}, {});
+}
+
+// Audio, then a data track in the same session: the end of the last audio
+// track is read like the rest, whether the drive says the disc has one
+// session or does not say. A sector there that reads on a retry keeps its
+// audio, and one that never reads is counted.
+TEST_F(RipperOutput, AudioBeforeADataTrackOfTheSameSessionIsRead) {
+  for (const char* sessions : {"", "sessioninfo = no\n"}) {
+    SCOPED_TRACE(sessions);
+    Disc disc;
+    disc.tracks = {{0, 350}, {1500, 450}, {15000, 0}};
+    disc.dataTracks = "  d";
+    disc.leadOut = 16500;
+    disc.extra = std::string(sessions) + "fail = 13000-13011 1\nfail = 14000\n";
+    disc.silent = {{14000, 14001}};
+    Insert(disc);
+    const std::wstring name = *sessions ? L"one-session-untold" : L"one-session";
+    const std::wstring path = OutPath(name);
+    Target(path);
+    const RipRun run = Run();
+    EXPECT_TRUE(run.success);
+    EXPECT_EQ(
+        L"The TAVRIN backup file " + path + L" has been created, but 1 sectors could not be read",
+        run.text);
+    Expect(name, {disc}, {});
+  }
 }
 
 }  // namespace

@@ -32,8 +32,10 @@ struct FakeDrive {
       buffer[i] = static_cast<unsigned char>(failed ? 0xEE : lba + i / kSector);
     return failed ? 0x00AA0200 : 0;
   }
-  SectorReader Reader(const std::vector<unsigned char>& toc) {
-    return SectorReader([this](unsigned char* b, int32_t l, int c) { return Read(b, l, c); }, toc);
+  // A disc of one session unless told otherwise.
+  SectorReader Reader(const std::vector<unsigned char>& toc, int sessions = 1) {
+    return SectorReader([this](unsigned char* b, int32_t l, int c) { return Read(b, l, c); }, toc,
+                        sessions);
   }
 };
 
@@ -143,7 +145,7 @@ TEST(SectorReader, TheSessionGapEndsAtItsFirstRefusalAndDataTracksAreNeverRead) 
     SCOPED_TRACE(c.name);
     FakeDrive drive;
     for (int32_t s = gap + c.refusedFrom; s < data; ++s) drive.failures[s] = c.tries;
-    SectorReader reader = drive.Reader(toc);
+    SectorReader reader = drive.Reader(toc, 2);
     EXPECT_EQ(5, reader.BlockLength(gap - 5, 12));
     EXPECT_EQ(3, reader.BlockLength(data - 3, 12));
     EXPECT_EQ(7, reader.BlockLength(leadOut - 7, 12));
@@ -162,6 +164,39 @@ TEST(SectorReader, TheSessionGapEndsAtItsFirstRefusalAndDataTracksAreNeverRead) 
     EXPECT_EQ(0u, reader.readErrors());
     EXPECT_EQ(0u, reader.consecutiveErrors());
     EXPECT_EQ(0u, reader.unreadableSectors());
+  }
+}
+
+// Audio, then a data track in the same session (or on a disc whose drive does
+// not tell its sessions): the sectors before the data track are the last audio
+// track's, read, retried and counted like any other.
+TEST(SectorReader, BeforeADataTrackOfTheSameSessionEverySectorIsAudio) {
+  const int32_t data = 30000, leadOut = 40000, late = data - 600;
+  auto toc = MakeToc({0, 10000, data, leadOut});
+  toc[4 + 8 * 2 + 1] = 0x14;  // track 3 is data
+  for (const int sessions : {1, 0}) {
+    SCOPED_TRACE(sessions);
+    FakeDrive drive;
+    drive.failures = {{late, 1}, {late + 24, -1}};
+    SectorReader reader = drive.Reader(toc, sessions);
+    EXPECT_EQ(12, reader.BlockLength(data - SectorReader::kSessionGap - 5, 12));
+    EXPECT_EQ(3, reader.BlockLength(data - 3, 12));
+    auto buffer = Block(12);
+    for (int32_t lba = data - SectorReader::kSessionGap; lba < leadOut;) {
+      const int n = reader.BlockLength(lba, 12);
+      ASSERT_TRUE(reader.ReadBlock(buffer.data(), lba, n));
+      for (int i = 0; i < n; ++i) {
+        const int32_t s = lba + i;
+        const bool silent = s == late + 24 || s >= data;
+        ASSERT_TRUE(SectorIs(buffer, i, silent ? 0 : static_cast<unsigned char>(s))) << s;
+      }
+      lba += n;
+    }
+    // The block at `late` fails once; the one at late + 24 four times, then
+    // sector by sector, where the bad one fails 3 times more.
+    EXPECT_EQ(1u + 4u + 3u, reader.readErrors());
+    EXPECT_EQ(1u, reader.unreadableSectors());
+    for (const auto& read : drive.log) EXPECT_LT(read.first, data);
   }
 }
 

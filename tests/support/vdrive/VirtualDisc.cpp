@@ -93,6 +93,14 @@ void Put16(unsigned char* p, int16_t v) {
   p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
 }
 
+// One 8-byte TOC track descriptor in MSF.
+void AppendDescriptor(std::vector<unsigned char>& r, bool data, int number, int32_t lba) {
+  const uint32_t a = static_cast<uint32_t>(lba + 150);
+  r.insert(r.end(), {0, static_cast<unsigned char>(0x10 | (data ? 0x04 : 0x00)),
+                     static_cast<unsigned char>(number), 0, 0, static_cast<unsigned char>(a / 4500),
+                     static_cast<unsigned char>(a / 75 % 60), static_cast<unsigned char>(a % 75)});
+}
+
 }  // namespace
 
 std::string ToneDisc(const std::string& id, char letter, const std::vector<int>& trackSeconds) {
@@ -165,6 +173,14 @@ bool Parse(const std::string& text, Description& out, std::string& error) {
       }
       drive->tracks.push_back(t);
       drive->hasDisc = true;
+    } else if (key == "session") {
+      if (!ParseInt(value, n) || n - drive->firstTrack < 1 ||
+          n - drive->firstTrack >= static_cast<long long>(drive->tracks.size()))
+        return fail("a session must start at a later track given before it");
+      drive->sessionStarts.push_back(static_cast<int>(n - drive->firstTrack));
+    } else if (key == "sessioninfo") {
+      if (value != "yes" && value != "no") return fail("sessioninfo must be yes or no");
+      drive->sessionInfo = value == "yes";
     } else if (key == "leadout") {
       if (!ParseInt(value, n)) return fail("bad lead-out");
       drive->leadOut = static_cast<int32_t>(n);
@@ -287,21 +303,25 @@ bool Load(const std::wstring& path, Description& out, std::string& error) {
 std::vector<unsigned char> TocReply(const Drive& drive) {
   if (!drive.tocReply.empty()) return drive.tocReply;
   std::vector<unsigned char> r(4);
-  auto descriptor = [&r](bool data, int number, int32_t lba) {
-    const uint32_t a = static_cast<uint32_t>(lba + 150);
-    r.insert(r.end(),
-             {0, static_cast<unsigned char>(0x10 | (data ? 0x04 : 0x00)),
-              static_cast<unsigned char>(number), 0, 0, static_cast<unsigned char>(a / 4500),
-              static_cast<unsigned char>(a / 75 % 60), static_cast<unsigned char>(a % 75)});
-  };
   for (size_t i = 0; i < drive.tracks.size(); ++i)
-    descriptor(drive.tracks[i].data, drive.firstTrack + static_cast<int>(i), drive.tracks[i].start);
-  descriptor(!drive.tracks.empty() && drive.tracks.back().data, 0xAA, drive.leadOut);
+    AppendDescriptor(r, drive.tracks[i].data, drive.firstTrack + static_cast<int>(i),
+                     drive.tracks[i].start);
+  AppendDescriptor(r, !drive.tracks.empty() && drive.tracks.back().data, 0xAA, drive.leadOut);
   const size_t length = r.size() - 2;
   r[0] = static_cast<unsigned char>(length >> 8);
   r[1] = static_cast<unsigned char>(length);
   r[2] = static_cast<unsigned char>(drive.firstTrack);
   r[3] = static_cast<unsigned char>(drive.firstTrack + drive.tracks.size() - 1);
+  return r;
+}
+
+std::vector<unsigned char> SessionReply(const Drive& drive) {
+  if (!drive.sessionInfo || drive.tracks.empty()) return {};
+  const int first = drive.sessionStarts.empty() ? 0 : drive.sessionStarts.back();
+  std::vector<unsigned char> r = {0, 10, 1,
+                                  static_cast<unsigned char>(1 + drive.sessionStarts.size())};
+  AppendDescriptor(r, drive.tracks[first].data, drive.firstTrack + first,
+                   drive.tracks[first].start);
   return r;
 }
 

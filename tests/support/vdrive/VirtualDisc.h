@@ -75,6 +75,8 @@ struct Drive {
   bool hasDisc = false;
   int firstTrack = 1;
   std::vector<Track> tracks;
+  std::vector<int> sessionStarts;  // indexes of the tracks that open a later session
+  bool sessionInfo = true;         // answers READ TOC format 1
   int32_t leadOut = 0;
   std::wstring image;                   // raw 2352-byte sectors from LBA 0, in place of tones
   std::vector<unsigned char> tocReply;  // given reply bytes, in place of the computed TOC
@@ -97,6 +99,10 @@ bool Load(const std::wstring& path, Description& out, std::string& error);
 
 // The READ TOC reply (format 0, MSF) of the drive's disc, header included.
 std::vector<unsigned char> TocReply(const Drive& drive);
+
+// The READ TOC reply of format 1 (session information, MSF): the last
+// session's number and its first track; empty for a drive that does not answer.
+std::vector<unsigned char> SessionReply(const Drive& drive);
 
 // Index of the track holding the LBA, -1 outside the program area.
 int TrackAt(const Drive& drive, int32_t lba);

@@ -96,8 +96,11 @@ std::string Hex(const BYTE* p, ULONG n) {
 HRESULT ReadToc(const VirtualDisc::Drive& d, const BYTE* cdb, BYTE* sense, BYTE* buf, ULONG size,
                 ULONG* fetched) {
   if (!d.hasDisc) return Sense(sense, kNotReady, 0x3A);  // medium not present
-  if ((cdb[2] & 0x0F) != 0 || !(cdb[1] & 0x02)) return Sense(sense, kIllegalRequest, 0x24);
-  const std::vector<unsigned char> reply = VirtualDisc::TocReply(d);
+  const int format = cdb[2] & 0x0F;
+  if (format > 1 || !(cdb[1] & 0x02)) return Sense(sense, kIllegalRequest, 0x24);
+  const std::vector<unsigned char> reply =
+      format == 0 ? VirtualDisc::TocReply(d) : VirtualDisc::SessionReply(d);
+  if (reply.empty()) return Sense(sense, kIllegalRequest, 0x24);
   const ULONG alloc = (ULONG(cdb[7]) << 8) | cdb[8];
   ULONG n = static_cast<ULONG>(reply.size());
   if (n > alloc) n = alloc;

@@ -428,12 +428,16 @@ std::vector<unsigned char> PageData(const ItemSpec& spec, const std::wstring& fi
   std::memcpy(&offBits, &bmp[10], 4);
   const size_t pixels = offBits - 14;
   const size_t stride = (size_t(h.biWidth) * h.biBitCount + 31) / 32 * 4;
-  const LONG rows = h.biHeight;
-  if (rows <= 0 || pixels + stride * size_t(rows) > dib.size()) return dib;
+  const LONG rows = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  const size_t end = pixels + stride * size_t(rows);
+  if (rows == 0 || end > dib.size()) return dib;
   std::vector<unsigned char> out(dib.begin(), dib.begin() + LONG(pixels));
-  for (LONG y = rows - 1; y >= 0; --y)  // the scan head runs from the top
+  for (LONG i = 0; i < rows; ++i) {  // the scan head runs from the top
+    const LONG y = h.biHeight > 0 ? rows - 1 - i : i;
     out.insert(out.end(), dib.begin() + LONG(pixels + stride * size_t(y)),
                dib.begin() + LONG(pixels + stride * size_t(y + 1)));
+  }
+  out.insert(out.end(), dib.begin() + LONG(end), dib.end());  // a profile after the pixels
   h.biHeight = 0;
   h.biSizeImage = 0;
   std::memcpy(out.data(), &h, sizeof h);
