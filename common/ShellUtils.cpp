@@ -7,6 +7,7 @@
 
 #include "common/CallingConvention.h"
 #include "common/ComPtr.h"
+#include "common/FileIdentity.h"
 #include "common/PathParts.h"
 
 namespace ShellUtils {
@@ -28,13 +29,6 @@ PathResolveFn PathResolver() {
                                   GetProcAddress(shell, MAKEINTRESOURCEA(kPathResolveOrdinal))));
   }();
   return fn;
-}
-
-// Equality of two file names as the file system sees it: every letter folds, not only
-// a-z (unlike Settings::EqualNoCase, which keeps the list rules of stored paths).
-bool SameFileName(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 HICON IconForName(const std::wstring& path, UINT flags) {
@@ -98,7 +92,9 @@ std::wstring ResolveExistingPath(const std::wstring& path) {
   const std::wstring resolved = buffer;
   // Some resolvers answer with another file that stands for the requested one (a
   // shortcut "X.lnk" for "X"); only the item itself counts as existing.
-  if (!SameFileName(PathParts::LastComponent(resolved), PathParts::LastComponent(path))) return L"";
+  if (!FileIdentity::SameFileName(PathParts::LastComponent(resolved),
+                                  PathParts::LastComponent(path)))
+    return L"";
   return resolved;
 }
 

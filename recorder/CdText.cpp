@@ -242,8 +242,9 @@ std::vector<unsigned char> BuildCdText(const DiscInfo& texts, const RawToc::Byte
 
   std::array<unsigned char, 36> size{};
   size[0] = code;
-  size[1] = static_cast<unsigned char>(RawToc::FirstTrack(toc));
-  size[2] = static_cast<unsigned char>(RawToc::LastTrack(toc));
+  // Tracks 1..N, as the packs and the burned lead-in number them.
+  size[1] = 1;
+  size[2] = static_cast<unsigned char>(RawToc::TrackCount(toc));
   size[4] = static_cast<unsigned char>(titlePacks);
   size[5] = static_cast<unsigned char>(performerPacks);
   size[19] = kSizeInfoPacks;

@@ -33,9 +33,11 @@ DiscSubchannel::DiscSubchannel(const RawToc::Bytes& toc, const std::vector<unsig
 
   for (unsigned n = 1; n <= trackCount_; ++n)
     leadIn_.push_back({controls_[n], ToBcd(n), AbsMsf(starts_[n])});
+  // The disc is burned numbered 1..N whatever number its first track had, as
+  // its cue sheet and its CD-Text number it.
   const unsigned char leadOutControl = controls_[descriptors];
-  leadIn_.push_back({leadOutControl, kPointFirstTrack, {ToBcd(toc[2]), 0, 0}});
-  leadIn_.push_back({leadOutControl, kPointLastTrack, {ToBcd(toc[3]), 0, 0}});
+  leadIn_.push_back({leadOutControl, kPointFirstTrack, {ToBcd(1), 0, 0}});
+  leadIn_.push_back({leadOutControl, kPointLastTrack, {ToBcd(trackCount_), 0, 0}});
   leadIn_.push_back({leadOutControl, kPointLeadOut, AbsMsf(LeadOutStart())});
 
   if (cdText.size() % kCdTextUnitBytes != 0) throw std::invalid_argument("invalid CD-Text data");

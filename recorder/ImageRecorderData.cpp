@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "common/Boundary.h"
+#include "common/FileIdentity.h"
 #include "common/Localizer.h"
 #include "common/TextFormat.h"
 #include "common/Utf8.h"
@@ -16,6 +17,7 @@
 #include "engine/cd/RawToc.h"
 #include "engine/mp3/Mp3Frame.h"
 #include "engine/streams/WFile.h"
+#include "recorder/ImageFiles.h"
 #include "recorder/Mp3Decoder.h"
 #include "recorder/Subchannel.h"
 #include "wizard/jobs/WorkerScope.h"
@@ -24,6 +26,11 @@ namespace {
 
 const wchar_t kErrorImageFile[] = L"Error writing image file{ERR_IMGFILE}";
 const wchar_t kImageCreated[] = L"The image file %s has been successfully created{SUCCESS_IMAGE}";
+const wchar_t kOneFile[] =
+    L"The cue sheet and the image data cannot share one file: %s\nChoose a name that does not "
+    L"end in .bin.{ERR_IMAGE_ONE_FILE}";
+const wchar_t kIsBackup[] =
+    L"The disc image cannot replace the backup file it is made from: %s{ERR_IMAGE_IS_BACKUP}";
 const unsigned kLastMessageMs = 1500;
 
 std::size_t NameStart(const std::wstring& path) {
@@ -31,25 +38,9 @@ std::size_t NameStart(const std::wstring& path) {
   return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-// A new, empty file of a unique name in the folder of `path`; empty when
-// none can be made there.
-std::wstring CreateTempBeside(const std::wstring& path) {
-  std::wstring folder = path.substr(0, NameStart(path));
-  if (folder.empty()) folder = L".";
-  wchar_t name[MAX_PATH + 1];
-  return GetTempFileNameW(folder.c_str(), L"TAV", 0, name) ? name : L"";
-}
-
 void RemoveFile(std::wstring& path) {
   if (!path.empty()) DeleteFileW(path.c_str());
   path.clear();
-}
-
-bool MoveIntoPlace(std::wstring& from, const std::wstring& to) {
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-    return false;
-  from.clear();
-  return true;
 }
 
 }  // namespace
@@ -59,6 +50,17 @@ std::wstring ImageRecorderData::BinPathFor(const std::wstring& cuePath) {
   const std::size_t stem =
       dot == std::wstring::npos || dot < NameStart(cuePath) ? cuePath.size() : dot;
   return cuePath.substr(0, stem) + L".bin";
+}
+
+std::wstring ImageRecorderData::RefusedName(const std::wstring& cuePath,
+                                            const std::wstring& backupPath) {
+  const std::wstring binPath = BinPathFor(cuePath);
+  if (FileIdentity::NameOneFile(cuePath, binPath))
+    return TextFormat::Fill(Localizer::Translate(kOneFile), {cuePath});
+  for (const std::wstring& path : {cuePath, binPath})
+    if (FileIdentity::NameOneFile(path, backupPath))
+      return TextFormat::Fill(Localizer::Translate(kIsBackup), {path});
+  return L"";
 }
 
 int ImageRecorderData::Start(HWND notify, CWizardInfo info) {
@@ -121,6 +123,11 @@ void ImageRecorderData::WriteImage() {
   const int64_t sectors = RawToc::TrackLength(0, disc.toc);
   const int64_t frames = sectors * Mp3Frame::kSampleRate / Mp3Frame::kCdFrameScale;
   const int64_t steps = std::max<int64_t>(1, frames / 100);
+  text_ = RefusedName(cuePath_, backupPath_);
+  if (!text_.empty()) {
+    failed_ = true;
+    return;
+  }
 
   // The decoder first: a backup file that cannot be decoded touches no file.
   Recorder::Mp3Decoder decoder(backupPath_, disc.audioStart, disc.audioSize,
@@ -128,7 +135,7 @@ void ImageRecorderData::WriteImage() {
   const unsigned decodeBytes = decoder.DecodeBytes();
   std::vector<unsigned char> pcm(decodeBytes);
 
-  binTemp_ = CreateTempBeside(binPath_);
+  binTemp_ = ImageFiles::CreateTempBeside(binPath_);
   if (binTemp_.empty()) {
     text_ = Localizer::Translate(kErrorImageFile);
     failed_ = true;
@@ -183,21 +190,19 @@ void ImageRecorderData::WriteImage() {
     const std::wstring binName = binPath_.substr(NameStart(binPath_));
     const std::string cue =
         BackupFile::MakeCueSheet(disc, BackupFile::ToAnsi(binName), "BINARY", true);
-    cueTemp_ = CreateTempBeside(cuePath_);
+    cueTemp_ = ImageFiles::CreateTempBeside(cuePath_);
     FILE* f = cueTemp_.empty() ? nullptr : _wfsopen(cueTemp_.c_str(), L"wt", _SH_DENYNO);
     const bool ok = f && std::fputs(cue.c_str(), f) >= 0;
     if (!f || std::fclose(f) != 0 || !ok) text_ = Localizer::Translate(kErrorImageFile);
   }
+  // Once both files are in place the image is made, whatever stop comes later.
+  bool placed = false;
   if (text_.empty() && !Stopping()) {
-    if (!MoveIntoPlace(binTemp_, binPath_)) {
-      text_ = Localizer::Translate(kErrorImageFile);
-    } else if (!MoveIntoPlace(cueTemp_, cuePath_)) {
-      text_ = Localizer::Translate(kErrorImageFile);
-      DeleteFileW(binPath_.c_str());  // this job's own .bin, useless without its sheet
-    }
+    placed = ImageFiles::MoveIntoPlace({{binTemp_, binPath_}, {cueTemp_, cuePath_}});
+    if (!placed) text_ = Localizer::Translate(kErrorImageFile);
   }
-  failed_ = !text_.empty() || Stopping();
+  failed_ = !placed;
   // Let the page show the full bar a moment before the job ends.
-  for (unsigned waited = 0; !failed_ && waited < kLastMessageMs && !Stopping(); waited += 50)
+  for (unsigned waited = 0; placed && waited < kLastMessageMs && !Stopping(); waited += 50)
     Sleep(50);
 }

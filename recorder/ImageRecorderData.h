@@ -31,6 +31,10 @@ class ImageRecorderData : public ThreadedJob {
 
   // The .bin path beside a .cue path: its extension replaced by ".bin".
   static std::wstring BinPathFor(const std::wstring& cuePath);
+  // The translated text that refuses a .cue path whose .bin would be the same
+  // file (a name ending in ".bin", in any case), or whose .cue or .bin would
+  // replace the backup file; empty for a usable path.
+  static std::wstring RefusedName(const std::wstring& cuePath, const std::wstring& backupPath);
 
  private:
   void ThreadProc();

@@ -28,14 +28,15 @@ DiscInfo Texts(const std::vector<std::pair<std::wstring, std::wstring>>& artistT
   return d;
 }
 
-Bytes Toc(int tracks) {
+// A TOC of 300-sector tracks numbered from `first`.
+Bytes Toc(int tracks, int first = 1) {
   const int length = 8 * (tracks + 1) + 2;
-  Bytes toc = {Bytes::value_type(length >> 8), Bytes::value_type(length), 1,
-               Bytes::value_type(tracks)};
+  Bytes toc = {Bytes::value_type(length >> 8), Bytes::value_type(length), Bytes::value_type(first),
+               Bytes::value_type(first + tracks - 1)};
   for (int i = 0; i <= tracks; ++i) {
     const int frames = 150 + 300 * i;
-    for (int b :
-         {0, 0x10, i == tracks ? 0xAA : i + 1, 0, 0, frames / 4500, frames / 75 % 60, frames % 75})
+    for (int b : {0, 0x10, i == tracks ? 0xAA : first + i, 0, 0, frames / 4500, frames / 75 % 60,
+                  frames % 75})
       toc.push_back(Bytes::value_type(b));
   }
   return toc;
@@ -72,6 +73,30 @@ TEST(CdText, AlbumBandSongByteForByte) {
             (Bytes{0x8F, 0x02, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x3E, 0xE8}));
   for (std::size_t copy = 1; copy < 4; ++copy)
     EXPECT_TRUE(std::equal(data.begin(), data.begin() + 90, data.begin() + 90 * copy));
+}
+
+// A disc whose first track was not 1 is burned numbered 1..N: the size block
+// names the tracks the packs carry.
+TEST(CdText, SizeBlockNumbersTheTracksFromOne) {
+  for (const auto& [first, tracks] : {std::make_pair(3, 3), std::make_pair(99, 1)}) {
+    SCOPED_TRACE(first);
+    std::vector<std::pair<std::wstring, std::wstring>> entries = {{L"Band", L"Album"}};
+    for (int t = 1; t <= tracks; ++t) entries.push_back({L"Band", L"Song " + std::to_wstring(t)});
+    const Bytes data = BuildCdText(Texts(entries), Toc(tracks, first));
+    ExpectCrcs(data);
+    int packTracks = 0;
+    std::size_t size = 0;
+    for (std::size_t at = 0; at < data.size() && !size; at += 18) {
+      if (data[at] == kPackSizeInfo)
+        size = at;
+      else
+        packTracks = std::max<int>(packTracks, data[at + 1]);
+    }
+    ASSERT_NE(size, 0u);
+    EXPECT_EQ(packTracks, tracks);
+    EXPECT_EQ(data[size + 5], 1);
+    EXPECT_EQ(data[size + 6], tracks);
+  }
 }
 
 TEST(CdText, CharacterPositionsAndTracksOfPacks) {
@@ -229,7 +254,8 @@ TEST(LeadInCdTextFiles, DiscsOfAllKinds) {
   struct Case {
     std::string name;
     DiscInfo texts;
-    DiscInfo read{};  // what readers must show, when it is not the texts themselves
+    int firstTrack = 1;  // the number of the source disc's first track
+    DiscInfo read{};     // what readers must show, when it is not the texts themselves
   };
   std::vector<Case> cases;
   cases.push_back({"one-track", Texts({{L"Band", L"Album"}, {L"Band", L"Song"}})});
@@ -278,19 +304,23 @@ TEST(LeadInCdTextFiles, DiscsOfAllKinds) {
                            L"\x4EF7\x683C\x20AC"
                            L"5"},
                           {L"DJ\x4EEC", L"\x7231"}}),
-                   Texts({{L"\x6B4C\x624B\x4EEC", L"\x4EF7\x683C?5"}, {L"DJ\x4EEC", L"\x7231"}})});
+                   1, Texts({{L"\x6B4C\x624B\x4EEC", L"\x4EF7\x683C?5"}, {L"DJ\x4EEC", L"\x7231"}})});
   std::vector<std::pair<std::wstring, std::wstring>> cut;
   for (int t = 0; t <= 99; ++t)
     cut.push_back({L"Performer number " + std::to_wstring(t) + L" with a long name",
                    L"A rather long title for track " + std::to_wstring(t) + L" of this disc"});
   cases.push_back({"cut-long-texts", Texts(cut)});
+  cases.push_back({"from-track-3",
+                   Texts({{L"Band", L"Album"}, {L"A", L"Three"}, {L"B", L"Four"}, {L"C", L"Five"}}),
+                   3});
+  cases.push_back({"only-track-99", Texts({{L"Band", L"Album"}, {L"Solo", L"Last"}}), 99});
 
   const char* out = std::getenv("TAVRIN_CDTEXT_OUT");
   if (out) CreateDirectoryA(out, nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const int tracks = int(c.texts.tracks.size()) - 1;
-    const Bytes toc = Toc(tracks);
+    const Bytes toc = Toc(tracks, c.firstTrack);
     const Bytes cdText = BuildCdText(c.texts, toc);
     DiscSubchannel sub(toc, cdText);
     const std::size_t units = cdText.size() / 72;
@@ -311,6 +341,7 @@ TEST(LeadInCdTextFiles, DiscsOfAllKinds) {
     f = std::fopen((base + ".expected").c_str(), "wb");
     ASSERT_TRUE(f);
     const DiscInfo& read = c.read.tracks.empty() ? c.texts : c.read;
+    std::fprintf(f, "TRACKS 1 %d\n", tracks);
     for (int t = 0; t <= tracks; ++t) {
       const TrackText& text = read.tracks[t];
       std::fprintf(f, "TITLE %d %s\n", t, Utf8::Encode(text.title).c_str());

@@ -22,17 +22,18 @@ struct Disc {
   std::vector<int> pregaps;  // entry t: track t + 1; entry 0 unused
   std::vector<unsigned char> controls;
   bool decides = true;  // false: the pregap search never decides
+  int firstNumber = 1;  // the TOC's number of its first track
   int tracks() const { return int(starts.size()) - 1; }
 };
 
 Bytes MakeToc(const Disc& d) {
   const int n = d.tracks();
   const int length = 8 * (n + 1) + 2;
-  Bytes toc = {Bytes::value_type(length >> 8), Bytes::value_type(length & 0xFF), 1,
-               Bytes::value_type(n)};
+  Bytes toc = {Bytes::value_type(length >> 8), Bytes::value_type(length & 0xFF),
+               Bytes::value_type(d.firstNumber), Bytes::value_type(d.firstNumber + n - 1)};
   for (int i = 0; i <= n; ++i) {
     const int frames = d.starts[i] + 150;
-    const int number = i == n ? 0xAA : i + 1;
+    const int number = i == n ? 0xAA : d.firstNumber + i;
     for (int b :
          {0, 0x10 | d.controls[i], number, 0, 0, frames / 4500, frames / 75 % 60, frames % 75})
       toc.push_back(Bytes::value_type(b));
@@ -131,8 +132,9 @@ std::string Check(const Disc& d, const Bytes& toc, const Bytes& cdText, int x, i
     } else {
       control = toc[4 + 8 * n + 1] & 15;
       point = 0xA0 + (e - n);
-      if (e == n) pmsf = {Bcd(toc[2]), 0, 0};
-      if (e == n + 1) pmsf = {Bcd(toc[3]), 0, 0};
+      // The burned disc is numbered 1..N whatever its TOC's first number.
+      if (e == n) pmsf = {Bcd(1), 0, 0};
+      if (e == n + 1) pmsf = {Bcd(n), 0, 0};
       if (e == n + 2)
         pmsf = {Bcd(toc[4 + 8 * n + 5]), Bcd(toc[4 + 8 * n + 6]), Bcd(toc[4 + 8 * n + 7])};
     }
@@ -217,6 +219,15 @@ TEST(DiscSubchannel, NinetyNineTracks) { RunDisc(Even("99 tracks", 99, 300, 0, 3
 
 TEST(DiscSubchannel, FirstTrackStartsLate) {
   RunDisc(Even("track 1 at 00:02:33", 3, 1000, 33, 2, 31), SomeCdText(1));
+}
+
+TEST(DiscSubchannel, DiscsNumberedFromALaterTrackAreBurnedFromOne) {
+  Disc fromThree = Even("numbered from track 3", 3, 500, 0, 2, 20);
+  fromThree.firstNumber = 3;
+  RunDisc(fromThree, SomeCdText(2));
+  Disc only99 = Even("only track 99", 1, 400, 0, 2, 0);
+  only99.firstNumber = 99;
+  RunDisc(only99, {});
 }
 
 TEST(DiscSubchannel, UndecidedPregapSearchStillFollowsTheTracks) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Utf8.h"
+#include "recorder/ImageFiles.h"
 #include "recorder/ImageRecorderData.h"
 #include "wizard/WizardInfo.h"
 #include "tests/engine/TocBuilder.h"
@@ -238,4 +239,139 @@ TEST(ImageRecorderData, UnreadableBackupFailsAndLeavesNoFile) {
   RunJob(nowhere, dir / L"no folder\\disc.cue", Backup(dir, {0, 300}, 300));
   EXPECT_FALSE(nowhere.finished);
   EXPECT_EQ(nowhere.message, L"Error writing image file");
+}
+
+// A .cue path whose .bin would be the same file is refused, however the name
+// says so; the job touches no file, the user's .bin of that name included.
+TEST(ImageRecorderData, RefusesACueNameThatIsItsOwnBin) {
+  TempDir dir;
+  const Backup backup(dir, {0, 300}, 300);
+  const Bytes old = {'o', 'l', 'd', 0, 0xFF};
+  ASSERT_TRUE(WriteBytes(dir / L"disc.bin", {old}));
+  ASSERT_TRUE(WriteBytes(dir / L"linked.bin", {old}));
+  // Another name of the same file.
+  ASSERT_TRUE(
+      CreateHardLinkW((dir / L"linked.cue").c_str(), (dir / L"linked.bin").c_str(), nullptr));
+  const std::set<std::wstring> before = FilesIn(dir.path());
+  const struct {
+    const wchar_t* name;
+    bool refused;
+  } rows[] = {
+      {L"disc.bin", true},   {L"disc.BIN", true},        {L"Disc.Bin", true},
+      {L"disc.bin ", true},  {L"disc.bin::$DATA", true}, {L"other.bin", true},
+      {L"linked.cue", true}, {L"disc.bin.cue", false},   {L"disc.cue", false},
+      {L"disc", false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(Utf8::Encode(r.name));
+    const std::wstring cue = dir / r.name;
+    const std::wstring text = ImageRecorderData::RefusedName(cue, backup.path);
+    EXPECT_EQ(r.refused, !text.empty());
+    if (!r.refused) continue;
+    EXPECT_EQ(text, L"The cue sheet and the image data cannot share one file: " + cue +
+                        L"\nChoose a name that does not end in .bin.");
+    JobRun run;
+    RunJob(run, cue, backup);
+    EXPECT_FALSE(run.finished);
+    EXPECT_EQ(run.message, text);
+    EXPECT_EQ(FilesIn(dir.path()), before);
+    EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), old);
+    EXPECT_EQ(ReadFileBytes(dir / L"linked.bin"), old);
+  }
+}
+
+// Neither file of the image may replace the backup file it is made from,
+// however its name is spelt; the job refuses before it touches a file.
+TEST(ImageRecorderData, RefusesToReplaceItsBackupFile) {
+  TempDir dir;
+  Backup backup(dir, {0, 300}, 300);
+  const Bytes bytes = ReadFileBytes(backup.path);
+  ASSERT_TRUE(CopyFileW(backup.path.c_str(), (dir / L"disc.bin").c_str(), TRUE));
+  const std::set<std::wstring> before = FilesIn(dir.path());
+  const struct {
+    const wchar_t *backup, *cue, *replaced;
+  } rows[] = {{L"backup.mp3", L"backup.mp3", L"backup.mp3"},
+              {L"backup.mp3", L"BACKUP.MP3", L"BACKUP.MP3"},
+              {L"disc.bin", L"disc.cue", L"disc.bin"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(Utf8::Encode(r.cue));
+    backup.path = dir / r.backup;
+    JobRun run;
+    RunJob(run, dir / r.cue, backup);
+    EXPECT_FALSE(run.finished);
+    EXPECT_EQ(run.message, L"The disc image cannot replace the backup file it is made from: " +
+                               (dir / r.replaced));
+    EXPECT_EQ(FilesIn(dir.path()), before);
+    EXPECT_EQ(ReadFileBytes(backup.path), bytes);
+  }
+}
+
+// When the old files of the image's names cannot both be replaced (one is
+// read-only, or another program holds it open), the job fails and leaves
+// both as they were, and no new file behind.
+TEST(ImageRecorderData, AFailedReplaceKeepsTheOldImage) {
+  const Bytes oldCue = {'o', 'l', 'd', ' ', 'c', 'u', 'e'}, oldBin(300 * 2352 + 7, 0x55);
+  const struct {
+    const char* what;
+    const wchar_t* file;
+    bool open;  // else read-only
+  } rows[] = {{"read-only cue", L"disc.cue", false},
+              {"open cue", L"disc.cue", true},
+              {"read-only bin", L"disc.bin", false},
+              {"open bin", L"disc.bin", true}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    TempDir dir;
+    const Backup backup(dir, {0, 300}, 300);
+    const std::wstring cue = dir / L"disc.cue", bin = dir / L"disc.bin", held = dir / r.file;
+    ASSERT_TRUE(WriteBytes(cue, {oldCue}));
+    ASSERT_TRUE(WriteBytes(bin, {oldBin}));
+    HANDLE open = INVALID_HANDLE_VALUE;
+    if (r.open) {
+      open = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    } else {
+      ASSERT_TRUE(SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    JobRun run;
+    RunJob(run, cue, backup);
+    if (r.open) {
+      CloseHandle(open);
+    } else {
+      SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_FALSE(run.finished);
+    EXPECT_EQ(run.message, L"Error writing image file");
+    EXPECT_EQ(FilesIn(dir.path()),
+              (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
+    EXPECT_EQ(ReadFileBytes(cue), oldCue);
+    EXPECT_EQ(ReadFileBytes(bin), oldBin);
+  }
+}
+
+// The new files replace the old ones together, or not at all: when the second
+// cannot take its name, the first gives its name back to the old file.
+TEST(ImageFiles, MoveInTogetherOrPutTheOldFilesBack) {
+  const Bytes oldBin = {'o', 'l', 'd', 'b'}, oldCue = {'o', 'l', 'd', 'c'};
+  const Bytes newBin = {'n', 'e', 'w', 'b'}, newCue = {'n', 'e', 'w', 'c'};
+  for (bool secondThere : {true, false}) {
+    SCOPED_TRACE(secondThere);
+    TempDir dir;
+    const std::wstring bin = dir / L"a.bin", cue = dir / L"a.cue";
+    ASSERT_TRUE(WriteBytes(bin, {oldBin}));
+    ASSERT_TRUE(WriteBytes(cue, {oldCue}));
+    std::wstring binTemp = ImageFiles::CreateTempBeside(bin);
+    std::wstring cueTemp = secondThere ? ImageFiles::CreateTempBeside(cue) : dir / L"gone.tmp";
+    ASSERT_TRUE(WriteBytes(binTemp, {newBin}));
+    if (secondThere) {
+      ASSERT_TRUE(WriteBytes(cueTemp, {newCue}));
+    }
+    EXPECT_EQ(secondThere, ImageFiles::MoveIntoPlace({{binTemp, bin}, {cueTemp, cue}}));
+    EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"a.bin", L"a.cue"}));
+    EXPECT_EQ(ReadFileBytes(bin), secondThere ? newBin : oldBin);
+    EXPECT_EQ(ReadFileBytes(cue), secondThere ? newCue : oldCue);
+    EXPECT_EQ(binTemp, L"");
+    EXPECT_EQ(cueTemp.empty(), secondThere);
+  }
 }

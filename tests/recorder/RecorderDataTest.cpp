@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "common/SettingsXmlStore.h"
 #include "common/Utf8.h"
 #include "engine/backup/BackupFormat.h"
+#include "engine/cd/RawToc.h"
 #include "engine/streams/ByteSourceSB.h"
 #include "recorder/CdText.h"
 #include "recorder/ImageRecorderData.h"
@@ -211,11 +213,134 @@ TEST_F(RecorderJobTest, ErasesAndRestoresTheDiscWithCdText) {
     f = std::fopen((base + ".expected").c_str(), "wb");
     ASSERT_TRUE(f);
     const auto& tracks = (*discs_)[0].disc.tracks;
+    std::fprintf(f, "TRACKS 1 %d\n", int(tracks.size()) - 1);
     for (std::size_t t = 0; t < tracks.size(); ++t) {
       std::fprintf(f, "TITLE %d %s\n", int(t), Utf8::Encode(tracks[t].title).c_str());
       std::fprintf(f, "PERFORMER %d %s\n", int(t), Utf8::Encode(tracks[t].artist).c_str());
     }
     std::fclose(f);
+  }
+}
+
+// Discs numbered from track 3 and a lone track 99 are burned numbered 1..N:
+// the lead-in's points, A0 and A1, every Q track number and the CD-Text agree,
+// and agree with the disc image's cue sheet. On the host libcdio reads the
+// burned CD-Text, and cd-info reads it beside the image's sheet; bchunk and
+// cdrdao read the image.
+TEST_F(RecorderJobTest, DiscsNumberedFromALaterTrackAreBurnedFromOne) {
+  const struct {
+    const char* name;
+    BackupMaker::DiscPlan plan;
+  } cases[] = {{"from-track-3", {{0, 300, 500}, 750, 0, {440, 660, 880}, 3}},
+               {"only-track-99", {{0}, 450, 0, {550}, 99}}};
+  const char* out = std::getenv("TAVRIN_BURN_CDTEXT_OUT");
+  if (out) CreateDirectoryA(out, nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Bytes> audio = {BackupMaker::EncodeDisc(c.plan)};
+    std::vector<BackupDisc> described = BackupMaker::DescribeDiscs({c.plan}, audio);
+    const int n = int(c.plan.tonesHz.size());
+    for (int t = 1; t <= n; ++t) {
+      described[0].disc.tracks[t].title = L"Song " + std::to_wstring(t);
+      described[0].disc.tracks[t].artist = L"Singer " + std::to_wstring(t);
+    }
+    const std::wstring backup = drive_.dir() / (Utf8::Decode(c.name) + L".mp3");
+    ASSERT_TRUE(BackupMaker::WriteBackup(backup, described, audio));
+    ByteSourceSB source(backup, std::ios_base::in | std::ios_base::binary);
+    std::basic_istream<unsigned char> is(&source);
+    const std::vector<BackupDisc> discs = BackupFile::ReadDiscs(is);
+    ASSERT_EQ(discs.size(), 1u);
+    ASSERT_EQ(RawToc::FirstTrack(discs[0].toc), c.plan.firstTrack);
+
+    drive_.Describe(WriterDrive(kBlankCdr));
+    Info()->backupPath = backup;
+    Info()->discs = discs;
+    Info()->writeMode = 2;
+    RecorderData job;
+    JobNotifications page;
+    Run(job, 300, page);
+    ASSERT_TRUE(job.Finish()) << Utf8::Encode(job.Message());
+    const Bytes burned = ReadFileBytes(dump_);
+    const int32_t leadOut = RawToc::TrackLength(0, discs[0].toc);
+    ASSERT_EQ(burned.size(), std::size_t(leadOut + 6750 - kStart) * 2448);
+
+    std::set<int> points, tracks;
+    int a0 = -1, a1 = -1;
+    const Bytes cdText = Recorder::BuildCdText(discs[0].disc, discs[0].toc);
+    Bytes leadInText;
+    for (int32_t x = kStart; x < leadOut; ++x) {
+      const QDecoder::Sector q = QDecoder::Decode(&burned[std::size_t(x - kStart) * 2448 + 2352]);
+      ASSERT_TRUE(q.crcOk) << x;
+      if (x < -150) {
+        points.insert(q.q[2]);
+        if (q.q[2] == 0xA0) a0 = QDecoder::FromBcd(q.q[7]);
+        if (q.q[2] == 0xA1) a1 = QDecoder::FromBcd(q.q[7]);
+        if (leadInText.size() < cdText.size())
+          leadInText.insert(leadInText.end(), q.rw.begin(), q.rw.end());
+      } else {
+        tracks.insert(QDecoder::FromBcd(q.q[1]));
+      }
+      // Each track starts under its own number at index 1.
+      for (int t = 1; t <= n; ++t)
+        if (x == RawToc::TrackStart(t, discs[0].toc)) {
+          EXPECT_EQ(QDecoder::FromBcd(q.q[1]), t) << x;
+          EXPECT_EQ(q.q[2], 1) << x;
+        }
+    }
+    std::set<int> expectedPoints = {0xA0, 0xA1, 0xA2}, expectedTracks;
+    for (int t = 1; t <= n; ++t) {
+      expectedPoints.insert(t / 10 << 4 | t % 10);
+      expectedTracks.insert(t);
+    }
+    EXPECT_EQ(points, expectedPoints);
+    EXPECT_EQ(tracks, expectedTracks);
+    EXPECT_EQ(a0, 1);
+    EXPECT_EQ(a1, n);
+    ASSERT_EQ(leadInText, cdText);
+
+    // The disc image of the same disc, its sheet numbering the tracks 1..N.
+    const std::wstring folder = drive_.dir() / Utf8::Decode(c.name);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ImageRecorderData image;
+    JobNotifications imagePage;
+    const std::wstring cue = folder + L"\\disc image.cue";
+    ASSERT_TRUE(image.Setup(imagePage.window(), cue, backup, 0, discs));
+    ASSERT_TRUE(image.StartThread());
+    ASSERT_TRUE(imagePage.WaitDone());
+    ASSERT_TRUE(image.Finish());
+    const Bytes sheet = ReadFileBytes(cue);
+    const std::string sheetText(sheet.begin(), sheet.end());
+    for (int t = 1; t <= n + 1; ++t) {
+      char line[16];
+      std::snprintf(line, sizeof line, "TRACK %02d AUDIO", t);
+      EXPECT_EQ(t <= n, sheetText.find(line) != std::string::npos) << line;
+    }
+    if (!out) continue;
+    const std::string base = std::string(out) + "\\burned-" + c.name;
+    ASSERT_TRUE(WriteFileBytes(Utf8::Decode(base + ".cdt"), leadInText));
+    std::string expected = "TRACKS 1 " + std::to_string(n) + "\n";
+    for (std::size_t t = 0; t < discs[0].disc.tracks.size(); ++t) {
+      expected +=
+          "TITLE " + std::to_string(t) + " " + Utf8::Encode(discs[0].disc.tracks[t].title) + "\n";
+      expected += "PERFORMER " + std::to_string(t) + " " +
+                  Utf8::Encode(discs[0].disc.tracks[t].artist) + "\n";
+    }
+    ASSERT_TRUE(
+        WriteFileBytes(Utf8::Decode(base + ".expected"), Bytes(expected.begin(), expected.end())));
+    // For the image tools: the image, its audio, its layout and the burned CD-Text.
+    const std::wstring images = Utf8::Decode(std::string(out) + "\\images\\" + c.name);
+    CreateDirectoryW(Utf8::Decode(std::string(out) + "\\images").c_str(), nullptr);
+    CreateDirectoryW(images.c_str(), nullptr);
+    for (const wchar_t* name : {L"\\disc image.cue", L"\\disc image.bin"})
+      ASSERT_TRUE(CopyFileW((folder + name).c_str(), (images + name).c_str(), FALSE));
+    ASSERT_TRUE(WriteFileBytes(images + L"\\audio.mp3", audio[0]));
+    ASSERT_TRUE(WriteFileBytes(images + L"\\burned.cdt", leadInText));
+    std::string layout;
+    for (int t = 1; t <= n; ++t)
+      layout += "TRACK " + std::to_string(t) + " " +
+                std::to_string(RawToc::TrackStart(t, discs[0].toc)) + " " +
+                std::to_string(RawToc::TrackLength(t, discs[0].toc)) + "\n";
+    ASSERT_TRUE(WriteFileBytes(images + L"\\layout.txt", Bytes(layout.begin(), layout.end())));
   }
 }
 

@@ -4,7 +4,8 @@
 --reader libburn) and compares the texts read back with the ones the disc was
 given.
 
-NAME.expected lists "TITLE <track> <text>" and "PERFORMER <track> <text>" lines
+NAME.expected lists "TRACKS <first> <last>", as the size information block
+gives them, and "TITLE <track> <text>" and "PERFORMER <track> <text>" lines
 (UTF-8). For a file whose name starts with "cut-" the texts are too long for one
 block: every text read back must be the start of its original, all of them cut
 at one common length, and at least one must have been cut.
@@ -50,7 +51,9 @@ def parse(lines):
     texts = {}
     for line in lines:
         kind, _, rest = line.partition(" ")
-        if kind in ("TITLE", "PERFORMER"):
+        if kind == "TRACKS":
+            texts[(kind, 0)] = rest
+        elif kind in ("TITLE", "PERFORMER"):
             track, _, text = rest.partition(" ")
             texts[(kind, int(track))] = text
     return texts

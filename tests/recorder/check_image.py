@@ -5,7 +5,10 @@ libcdio's cd-info read the sheet's track layout (and cd-info its texts), and
 mpg123 decodes the disc's MP3 audio for comparison with the image's samples.
 
 Each case folder holds "disc image.bin", "disc image.cue", audio.mp3 and
-layout.txt ("TRACK <n> <start> <length>" in sectors from the image's start)."""
+layout.txt ("TRACK <n> <start> <length>" in sectors from the image's start).
+A folder may also hold burned.cdt, the CD-Text a recorder burned for the same
+disc: cd-info then reads it beside the sheet's tracks, and each track must get
+its own texts."""
 import array
 import pathlib
 import re
@@ -65,6 +68,11 @@ def check_case(folder):
         if f"TITLE: Song {n}" not in r.stdout or f"PERFORMER: Singer {n}" not in r.stdout:
             return f"cd-info: no texts of track {n}"
 
+    if (folder / "burned.cdt").exists():
+        problem = check_burned_texts(folder, layout)
+        if problem:
+            return problem
+
     r = subprocess.run(["mpg123", "-q", "--no-gapless", "-s", str(folder / "audio.mp3")],
                        capture_output=True)
     reference = array.array("h", r.stdout[: len(r.stdout) // 2 * 2])
@@ -79,6 +87,29 @@ def check_case(folder):
     tail = image[(len(reference) * 2 + 10 * SECTOR):]
     if any(tail):
         return "the image is not silent past the decoded audio"
+    return None
+
+
+def check_burned_texts(folder, layout):
+    """cd-info on the image's sheet with its texts taken out and the burned
+    CD-Text named instead."""
+    sheet = (folder / "disc image.cue").read_text(errors="replace").replace("\r", "").splitlines()
+    kept = [line for line in sheet if line.split()[:1] not in (["TITLE"], ["PERFORMER"])]
+    kept.insert(1, 'CDTEXTFILE "burned.cdt"')
+    with tempfile.TemporaryDirectory() as tmp:
+        # cd-info takes the image beside the sheet, of the sheet's own name.
+        (pathlib.Path(tmp) / "disc image.bin").symlink_to(folder / "disc image.bin")
+        (pathlib.Path(tmp) / "burned.cdt").symlink_to(folder / "burned.cdt")
+        (pathlib.Path(tmp) / "disc image.cue").write_text("\n".join(kept) + "\n")
+        r = run("cd-info", "--no-device-info", "--no-disc-mode", "--cue-file", "disc image.cue",
+                cwd=tmp)
+    if r.returncode != 0:
+        return "cd-info with the burned CD-Text: " + r.stdout[-300:] + r.stderr[-300:]
+    texts = dict((int(n), (t, p)) for n, t, p in re.findall(
+        r"CD-TEXT for Track\s+(\d+):\s*\n\s*TITLE: (.*)\n\s*PERFORMER: (.*)", r.stdout))
+    wanted = {n: (f"Song {n}", f"Singer {n}") for n, _, _ in layout}
+    if texts != wanted:
+        return f"cd-info reads the burned CD-Text as {texts}, expected {wanted}"
     return None
 
 

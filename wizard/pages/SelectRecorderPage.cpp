@@ -323,6 +323,13 @@ bool CWizardSelectRecorderPage::CommitTarget() {
   if (letter < 0) return false;
   if (letter == kDiscImage) {
     const std::wstring cue = state.folderAliases.FromAlias(ComboBoxEx::Text(imagePaths_, MAX_PATH));
+    const std::wstring refused = ImageRecorderData::RefusedName(cue, state.backupPath);
+    if (!refused.empty()) {
+      MessageBoxW(Window(), refused.c_str(),
+                  Localizer::Translate(L"Velmora TAVRIN Wizard...{WINDOWTITLE}").c_str(),
+                  MB_ICONWARNING);
+      return false;
+    }
     if (!MayReplaceImageFiles(cue)) return false;
     state.imagePath = cue;
     state.restoreTarget = 0;

@@ -32,7 +32,7 @@ std::vector<BackupDisc> DescribeDiscs(const std::vector<DiscPlan>& plans,
     std::vector<int> lbas;
     for (int s : plan.trackStarts) lbas.push_back(plan.firstLba + s);
     lbas.push_back(plan.firstLba + plan.leadOut);
-    disc.toc = MakeToc(lbas);
+    disc.toc = MakeToc(lbas, plan.firstTrack);
     const std::wstring n = std::to_wstring(d + 1);
     disc.disc.tracks.push_back(TrackText{L"Artist " + n, L"Album " + n, L"Ambient", L"", 2001});
     for (std::size_t t = 0; t < plan.tonesHz.size(); ++t)

@@ -14,6 +14,7 @@ struct DiscPlan {
   int leadOut = 0;               // CD frames, likewise
   int firstLba = 0;              // where the first track lies on the disc
   std::vector<int> tonesHz;      // one per track
+  int firstTrack = 1;            // the number of the disc's first track
 };
 
 // The MP3 stream of a disc, one tone per track.

@@ -345,6 +345,56 @@ TEST_F(SelectRecorderPage, AsksBeforeReplacingAnyFileOfTheImage) {
   });
 }
 
+// A name whose .bin would be the cue sheet itself is refused at Next, typed
+// or saved, before any question; the files in the folder stay as they were.
+TEST_F(SelectRecorderPage, RefusesAnImageNameThatIsItsOwnBin) {
+  TempDir dir;
+  const std::vector<unsigned char> old = {'o', 'l', 'd', 0, 0xFF};
+  ASSERT_TRUE(WriteFileBytes(dir / L"disc.bin", old));
+  // An existing file is named as the file system spells it.
+  const struct {
+    const wchar_t* name;
+    bool typed;
+    const wchar_t* shown;
+  } rows[] = {{L"disc.bin", true, L"disc.bin"},
+              {L"DISC.Bin", true, L"disc.bin"},
+              {L"new.bin", false, L"new.bin"}};
+  RunSheet([&](HWND sheet) {
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTRECORDER));
+    HWND page = CurrentPage(sheet);
+    ASSERT_TRUE(Pick(page, 0, L""));
+    HWND paths = GetDlgItem(page, IDC_IMAGE_PATH);
+    for (const auto& r : rows) {
+      SCOPED_TRACE(Utf8::Encode(r.name));
+      const std::wstring cue = dir / r.name;
+      if (r.typed) {
+        SendMessageW(paths, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SetWindowTextW(ComboEdit(paths), cue.c_str());
+      } else {
+        SaveAs(sheet, page, cue);
+        ASSERT_TRUE(WaitFor([&] { return ImagePath(page) == cue; }));
+      }
+      ASSERT_TRUE(Press(sheet, kNext));
+      HWND box = WaitForDialogOver(sheet, L"Velmora TAVRIN Wizard...");
+      ASSERT_NE(nullptr, box);
+      EXPECT_EQ(L"The cue sheet and the image data cannot share one file: " + (dir / r.shown) +
+                    L"\nChoose a name that does not end in .bin.",
+                Text(GetDlgItem(box, 0xFFFF)));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+      EXPECT_EQ(IDD_WIZ97_SELECTRECORDER, CurrentPageId(sheet));
+      EXPECT_EQ(L"", info_->imagePath);
+      EXPECT_EQ(old, ReadFileBytes(dir / L"disc.bin"));
+      EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((dir / L"new.bin").c_str()));
+    }
+    // Another extension goes on.
+    SendMessageW(paths, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowTextW(ComboEdit(paths), (dir / L"fresh.cue").c_str());
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
+    EXPECT_EQ(dir / L"fresh.cue", info_->imagePath);
+  });
+}
+
 // Three discs chosen and two still queued; the image files are named through
 // the save dialog or typed.
 TEST_F(SelectRecorderPage, CountsTheDiscsAndNamesTheirImageFiles) {
