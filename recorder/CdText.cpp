@@ -82,13 +82,15 @@ bool SingleByte(unsigned char code, unsigned value) {
 }
 
 // The encoded characters of one text, at most `limit` of them, and the terminator.
-// A double-byte text of odd byte count ends with 00 00 at an odd offset, and
-// the next text follows at once: readers that take a double-byte block two
-// bytes at a time from each pack's payload then miss that end and lose the
-// next text (the CD-Text checks of the tests list what libcdio and libburn do).
+// Readers take a double-byte block two bytes at a time and find a text's end
+// only in an aligned 00 00: a double-byte text of odd byte count therefore gets
+// one more zero, so that its end is seen and the next text starts on a two-byte
+// boundary. Without it libcdio loses the next text and libburn files every later
+// text under the track before its own.
 void AppendText(std::vector<unsigned char>& out, unsigned char code, const std::wstring& text,
                 std::size_t limit) {
   const bool wide = IsDoubleByte(code);
+  const std::size_t start = out.size();
   std::size_t placed = 0;
   for (wchar_t c : text) {
     if (placed == limit) break;
@@ -104,15 +106,19 @@ void AppendText(std::vector<unsigned char>& out, unsigned char code, const std::
     }
     ++placed;
   }
+  if (wide && (out.size() - start) % 2) out.push_back(0);
   out.push_back(0);
   if (wide) out.push_back(0);
 }
 
-// The bytes of the character that starts at `at` in encoded texts; a
-// double-byte terminator is two.
-std::size_t CharBytes(const std::vector<unsigned char>& bytes, std::size_t at, unsigned char code) {
+// The bytes of the character that starts at `at` in encoded texts, given the
+// bytes of its text before it; a double-byte terminator is two, with the zero
+// that aligns the next text three.
+std::size_t CharBytes(const std::vector<unsigned char>& bytes, std::size_t at, unsigned char code,
+                      std::size_t textBytes) {
   if (!IsDoubleByte(code)) return 1;
-  return bytes[at] != 0 && SingleByte(code, bytes[at]) ? 1 : 2;
+  if (bytes[at] != 0) return SingleByte(code, bytes[at]) ? 1 : 2;
+  return textBytes % 2 ? 3 : 2;
 }
 
 unsigned PackCount(std::size_t bytes) { return static_cast<unsigned>((bytes + 11) / 12); }
@@ -193,7 +199,7 @@ void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsig
                        unsigned char code, const std::vector<unsigned char>& bytes) {
   const bool wide = IsDoubleByte(code);
   unsigned track = 0, position = 0;
-  std::size_t filled = 0;
+  std::size_t filled = 0, textBytes = 0;
   auto start = [&] {
     CdTextPack pack;
     pack.type = type;
@@ -213,7 +219,7 @@ void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsig
   // A character may end in the next pack; that pack still counts it to the
   // text it started in.
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t width = CharBytes(bytes, i, code);
+    const std::size_t width = CharBytes(bytes, i, code, textBytes);
     if (i + width > bytes.size()) break;
     const bool terminator = bytes[i] == 0 && (!wide || bytes[i + 1] == 0);
     for (std::size_t b = 0; b < width; ++b) {
@@ -221,10 +227,12 @@ void AppendCdTextPacks(std::vector<CdTextPack>& packs, unsigned char type, unsig
       pack.payload[filled++] = bytes[i + b];
     }
     i += width;
+    textBytes += width;
     ++position;
     if (terminator) {
       ++track;
       position = 0;
+      textBytes = 0;
     }
     flushWhenFull();
   }

@@ -43,8 +43,9 @@ struct CdTextPack {
 std::vector<unsigned char> BuildCdText(const DiscInfo& texts, const RawToc::Bytes& toc);
 // The character code that can write the most characters of the artists and titles.
 unsigned char ChooseCdTextCharCode(const DiscInfo& texts);
-// The text in the code with its terminator (00 00 in a double-byte code);
-// characters without a code are left out. A double-byte text writes the
+// The text in the code with its terminator (00 00 in a double-byte code, after
+// a zero that keeps an odd byte count even); characters without a code are
+// left out. A double-byte text writes the
 // characters below 0x80, and MS-JIS its half-width katakana, in one byte as
 // Shift-JIS and EUC do; a code that the text's bytes cannot carry (the
 // Mandarin table's euro sign, 0x80) is written as kCdTextSubstitute.

@@ -122,26 +122,25 @@ TEST(CdText, CharacterPositionsAndTracksOfPacks) {
   ASSERT_EQ(wide.size(), 2u);
   EXPECT_EQ(wide[1].id4, 0x80 | 2 << 4 | 6);
 
-  // Mixed widths: a two-byte character crosses a pack boundary and still
-  // counts to its own text; a text of odd byte count is followed at once by
-  // the next, and a half-width katakana is one character of one byte.
+  // Mixed widths: a two-byte character and an aligning terminator cross pack
+  // boundaries and still count to their own text; the next text starts on a
+  // two-byte boundary, and a half-width katakana is one character of one byte.
   std::vector<CdTextPack> mixed;
   Bytes texts = EncodeCdText(kCharMsJis, L"ABCDEFGHIJK\x65E5");
   const Bytes next = EncodeCdText(kCharMsJis, L"\x66F2xyzuvw\xFF71");
   texts.insert(texts.end(), next.begin(), next.end());
-  ASSERT_EQ(texts.size(), 15u + 11u);
+  ASSERT_EQ(texts.size(), 16u + 12u);
   AppendCdTextPacks(mixed, kPackTitle, 0, kCharMsJis, texts);
   ASSERT_EQ(mixed.size(), 3u);
   EXPECT_EQ(mixed[0].payload[11], 0x93);
   EXPECT_EQ(mixed[1].payload[0], 0xFA);
   EXPECT_EQ(mixed[1].track, 0);
   EXPECT_EQ(mixed[1].id4, 0x80 | 11);
-  EXPECT_EQ(mixed[1].payload[3], 0x8B);  // the second text starts right after 00 00
-  EXPECT_EQ(mixed[1].payload[11], 0xB1);
-  EXPECT_EQ(mixed[2].track, 1);  // its terminator, after eight characters
-  EXPECT_EQ(mixed[2].id4, 0x80 | 8);
-  EXPECT_EQ(mixed[2].payload[0], 0);
-  EXPECT_EQ(mixed[2].payload[1], 0);
+  EXPECT_EQ(mixed[1].payload[4], 0x8B);  // after 00 00 00, on a two-byte boundary
+  EXPECT_EQ(mixed[1].payload[11], 'w');
+  EXPECT_EQ(mixed[2].track, 1);  // from the second text's eighth character on
+  EXPECT_EQ(mixed[2].id4, 0x80 | 7);
+  EXPECT_EQ(mixed[2].payload[0], 0xB1);
 }
 
 TEST(CdText, CharacterCodesAndTheirChoice) {
@@ -176,17 +175,18 @@ TEST(CdText, CharacterCodesAndTheirChoice) {
                          L"A\x00A5\x203E\\\x301C\x2212\xFF61~"),
             (Bytes{0x82, 0xA0, 0x41, 0x5C, 0x7E, 0x81, 0x5F, 0x81, 0x60, 0x81, 0x7C, 0xA1, 0, 0}));
   // Below 0x80 one byte, as Shift-JIS and EUC write it, and half-width
-  // katakana as Shift-JIS does; every text ends 00 00, whatever its byte count.
+  // katakana as Shift-JIS does; every text ends 00 00, and one of odd byte
+  // count gets a zero before it that keeps the next text on a two-byte boundary.
   EXPECT_EQ(EncodeCdText(kCharKorean,
                          L"\xD55C"
                          L"a"),
-            (Bytes{0xC7, 0xD1, 0x61, 0, 0}));
+            (Bytes{0xC7, 0xD1, 0x61, 0, 0, 0}));
   EXPECT_EQ(EncodeCdText(kCharKorean, L"ab"), (Bytes{0x61, 0x62, 0, 0}));
   EXPECT_EQ(EncodeCdText(kCharMsJis, L"\xFF71\xFF9D\x30A2"), (Bytes{0xB1, 0xDD, 0x83, 0x41, 0, 0}));
   // A code that the text's bytes cannot carry alone: the euro sign of the
   // Mandarin table (0x80, a lead byte in GB 2312's EUC form).
   EXPECT_EQ(EncodeCdText(kCharMandarin, L"\x4E2D\x20AC"),
-            (Bytes{0xD6, 0xD0, kCdTextSubstitute, 0, 0}));
+            (Bytes{0xD6, 0xD0, kCdTextSubstitute, 0, 0, 0}));
   EXPECT_TRUE(EncodeCdText(0x01, L"abc").empty());
 }
 
@@ -304,7 +304,8 @@ TEST(LeadInCdTextFiles, DiscsOfAllKinds) {
                            L"\x4EF7\x683C\x20AC"
                            L"5"},
                           {L"DJ\x4EEC", L"\x7231"}}),
-                   1, Texts({{L"\x6B4C\x624B\x4EEC", L"\x4EF7\x683C?5"}, {L"DJ\x4EEC", L"\x7231"}})});
+                   1,
+                   Texts({{L"\x6B4C\x624B\x4EEC", L"\x4EF7\x683C?5"}, {L"DJ\x4EEC", L"\x7231"}})});
   std::vector<std::pair<std::wstring, std::wstring>> cut;
   for (int t = 0; t <= 99; ++t)
     cut.push_back({L"Performer number " + std::to_wstring(t) + L" with a long name",

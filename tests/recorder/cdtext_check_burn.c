@@ -12,10 +12,13 @@
 
 #include "cdtext_file.h"
 
-/* Prints a sheet value to the end of its line; a zero byte in it (a text
- * that ran into the next) shows as \0. */
+/* Prints a sheet value to the end of its line. libburn keeps the zero that
+ * aligns the end of a double-byte text of odd byte count as part of the text;
+ * a program ends the text there, and so does this. A zero byte inside the
+ * value (a text that ran into the next) shows as \0. */
 static void print_value(const char* kind, int track, const char* v, const char* end) {
   printf("%s %d ", kind, track);
+  while (end > v && end[-1] == 0) --end;
   for (; v < end; ++v) {
     if (*v)
       putchar(*v);
