@@ -102,6 +102,39 @@ TEST(XmlFileRead, ADocumentInAnotherEncodingIsReadAsUtf8) {
   }
 }
 
+// Bytes that are UTF-8 are read as UTF-8, whatever single-byte code the file
+// declares; other bytes come from that code. Character references keep their
+// value either way.
+TEST(XmlFileRead, UnderASingleByteDeclarationUtf8BytesStayUtf8) {
+  const struct {
+    const char* encoding;
+    const char* bytes;
+    const char* utf8;
+  } cases[] = {
+      {"ISO-8859-1", "Caf\xC3\xA9", "Caf\xC3\xA9"},
+      {"windows-1252", "\xE2\x82\xAC \xE6\x9D\xB1", "\xE2\x82\xAC \xE6\x9D\xB1"},
+      {"ISO-8859-1", "\xED\xA0\xBD\xED\xB8\x80", "\xED\xA0\xBD\xED\xB8\x80"},
+      {"ISO-8859-1", "\xF0\x9F\x8E\xB5", "\xF0\x9F\x8E\xB5"},
+      {"ISO-8859-1", "\xC3", "\xC3\x83"},                          // cut short
+      {"ISO-8859-1", "\xC0\xA9", "\xC3\x80\xC2\xA9"},              // overlong
+      {"ISO-8859-1", "\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},  // one stray byte
+      {"windows-1252", "&#x20AC;&#x6771;&#xE9;", "\xE2\x82\xAC\xE6\x9D\xB1\xC3\xA9"},
+      {"windows-1252", "\x80&#x6771;", "\xE2\x82\xAC\xE6\x9D\xB1"},
+      {"US-ASCII", "&#x1F3B5;", "\xF0\x9F\x8E\xB5"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding +
+                             "\"?>\n<r v=\"" + c.bytes + "\">" + c.bytes + "</r>";
+    TiXmlDocument doc;
+    ASSERT_EQ(Read::kWhole, XmlFile::Parse(text, doc)) << c.bytes;
+    const TiXmlElement* root = doc.RootElement();
+    ASSERT_TRUE(root);
+    EXPECT_STREQ(c.utf8, root->Attribute("v")) << c.bytes;
+    EXPECT_STREQ(c.utf8, root->GetText()) << c.bytes;
+    EXPECT_STREQ("utf-8", doc.FirstChild()->ToDeclaration()->Encoding());
+  }
+}
+
 // The probe meets the elements that the parser meets, in either of the
 // parser's ways to choose the encoding.
 void ExpectTheProbesDepth(const std::string& text, bool utf8) {
