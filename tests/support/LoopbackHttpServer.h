@@ -9,8 +9,8 @@
 #include <ws2tcpip.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
