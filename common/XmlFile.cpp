@@ -79,7 +79,43 @@ UINT CodePageOf(const std::string& declared) {
   return 28591;
 }
 
-std::string Recoded(const std::string& bytes, UINT codePage) {
+// Whether the bytes are UTF-8 as this layer writes it: sequences of up to four
+// bytes, the three-byte forms of surrogates included, nothing overlong.
+bool IsUtf8(const std::string& bytes) {
+  const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned lead = byte(i);
+    std::size_t length = 1;
+    unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (bytes.size() - i < length || byte(i + 1) < low || byte(i + 1) > high) return false;
+    for (std::size_t k = 2; k < length; ++k)
+      if ((byte(i + k) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
+// A text declared in a single-byte code as UTF-8: unchanged when its bytes are
+// UTF-8 already (a file saved as UTF-8 under an old declaration), else
+// converted from that code page.
+std::string AsUtf8(const std::string& bytes, UINT codePage) {
+  if (IsUtf8(bytes)) return bytes;
   std::wstring wide = CodePage::ToWide(bytes, codePage);
   if (wide.empty()) {
     for (char c : bytes) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
@@ -87,23 +123,8 @@ std::string Recoded(const std::string& bytes, UINT codePage) {
   return Utf8::Encode(wide);
 }
 
-void Recode(TiXmlNode& node, UINT codePage) {
-  for (TiXmlNode* child = node.FirstChild(); child; child = child->NextSibling()) {
-    if (!child->ToDeclaration()) child->SetValue(Recoded(child->ValueTStr(), codePage));
-    if (TiXmlElement* element = child->ToElement()) {
-      for (TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next()) {
-        a->SetName(Recoded(a->NameTStr(), codePage));
-        a->SetValue(Recoded(a->ValueStr(), codePage));
-      }
-    }
-    Recode(*child, codePage);
-  }
-}
-
-// A document that the parser read in its single-byte mode, with every text in
-// UTF-8 and a declaration that says so.
-void ToUtf8(TiXmlDocument& doc, UINT codePage) {
-  Recode(doc, codePage);
+// The declaration of a document that was read as UTF-8 says so.
+void DeclareUtf8(TiXmlDocument& doc) {
   for (TiXmlNode* node = doc.FirstChild(); node; node = node->NextSibling()) {
     if (const TiXmlDeclaration* declaration = node->ToDeclaration()) {
       doc.ReplaceChild(
@@ -113,17 +134,27 @@ void ToUtf8(TiXmlDocument& doc, UINT codePage) {
   }
 }
 
+// TinyXML may step up to four bytes past a character's first byte.
+std::string Padded(const std::string& text) { return text + std::string(8, '\0'); }
+
 Read ParseAs(std::string text, TiXmlDocument& doc, bool utf8) {
   if (text.size() > kMaxBytes) return Read::kFailed;
   NormaliseLineEnds(text);
-  // TinyXML may step up to four bytes past a character's first byte.
-  text.append(8, '\0');
-  const ParseShape shape =
-      ProbeParse(text.c_str(), {kMaxDepth, kMaxNodes, kMaxAttributeCompares}, utf8);
+  const ParseLimits limits = {kMaxDepth, kMaxNodes, kMaxAttributeCompares};
+  std::string padded = Padded(text);
+  ParseShape shape = ProbeParse(padded.c_str(), limits, utf8);
+  // The parser's single-byte mode would keep one byte of each character
+  // reference, so a text declared in a single-byte code reaches it as UTF-8.
+  const bool recoded = shape.legacy;
+  if (recoded) {
+    padded = Padded(AsUtf8(text, CodePageOf(shape.encoding)));
+    shape = ProbeParse(padded.c_str(), limits, true);
+  }
   if (shape.exceeded) return Read::kFailed;
-  doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
+  doc.Parse(padded.c_str(), nullptr,
+            utf8 || recoded ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
   if (doc.Error()) return Read::kFailed;
-  if (shape.legacy) ToUtf8(doc, CodePageOf(shape.encoding));
+  if (recoded) DeclareUtf8(doc);
   return shape.unread ? Read::kPartly : Read::kWhole;
 }
 

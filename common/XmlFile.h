@@ -22,8 +22,9 @@ enum class Read {
   kWhole,
 };
 
-// Parses the file into doc (which should be empty). A document declared in
-// another encoding than UTF-8 is turned into UTF-8, declaration included.
+// Parses the file into doc (which should be empty). A document declared in a
+// single-byte encoding is read as UTF-8: its bytes as they are when they are
+// UTF-8, else converted from that code; its declaration then says UTF-8.
 Read Load(const std::wstring& path, TiXmlDocument& doc);
 // The same for bytes already in memory.
 Read Parse(std::string text, TiXmlDocument& doc);

@@ -2,8 +2,11 @@
 
 #include <winhttp.h>
 
+#include <cstring>
+#include <functional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "common/Boundary.h"
 #include "common/TextFormat.h"
@@ -37,31 +40,49 @@ class HttpHandle {
   HINTERNET handle_;
 };
 
-// GET of one object: the body read up to its end, or, when wanted, until it
-// is longer than kMaxBody.
-bool HttpGet(const Endpoint& endpoint, const wchar_t* object, bool limited, std::string& body) {
+// The body is read in pieces of at most this size.
+const DWORD kPiece = 0x10000;
+
+// Reads the body of a received reply piece by piece, handing each to take,
+// until it ends or take returns false.
+bool ReadBody(HINTERNET request, const std::function<bool(const char*, std::size_t)>& take) {
+  std::vector<char> piece(kPiece);
+  while (true) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available)) return false;
+    if (available == 0) return true;
+    DWORD read = 0;
+    if (!WinHttpReadData(request, piece.data(), available < kPiece ? available : kPiece, &read))
+      return false;
+    if (read == 0 || !take(piece.data(), read)) return true;
+  }
+}
+
+// GET of one object, its body handed to take. timeoutMs, when not 0, bounds
+// each step of WinHTTP's: resolving, connecting, sending, the wait for the
+// answer and each receive.
+bool HttpGet(const Endpoint& endpoint, const wchar_t* object, DWORD timeoutMs,
+             const std::function<bool(const char*, std::size_t)>& take) {
   const std::wstring userAgent = L"Velmora Hollick/1.1 TAVRIN/" + Version::Text();
   HttpHandle session(WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return false;
+  if (timeoutMs) {
+    const int t = static_cast<int>(timeoutMs);
+    if (!WinHttpSetTimeouts(session.Get(), t, t, t, t)) return false;
+  }
   HttpHandle connection(WinHttpConnect(session.Get(), endpoint.host.c_str(), endpoint.port, 0));
   if (!connection) return false;
   HttpHandle request(WinHttpOpenRequest(connection.Get(), L"GET", object, nullptr,
                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-  if (!request ||
-      !WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
-                          0, 0, 0) ||
-      !WinHttpReceiveResponse(request.Get(), nullptr))
+  if (!request) return false;
+  // The wait for the answer's head is an option of its own.
+  if (timeoutMs && !WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                                     &timeoutMs, sizeof timeoutMs))
     return false;
-  DWORD available = 0;
-  do {
-    if (!WinHttpQueryDataAvailable(request.Get(), &available)) return false;
-    std::string chunk(available + 1, '\0');
-    DWORD read = 0;
-    if (available && !WinHttpReadData(request.Get(), &chunk[0], available, &read)) return false;
-    body.append(chunk.c_str());  // a zero byte ends the chunk
-  } while (available > 0 && !(limited && body.size() > kMaxBody));
-  return true;
+  return WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+         WinHttpReceiveResponse(request.Get(), nullptr) && ReadBody(request.Get(), take);
 }
 
 const char* NonEmpty(const TiXmlElement& element, const char* name) {
@@ -115,7 +136,12 @@ bool FetchUpdateParameters(Parameters& out) {
   out.silentAllow.clear();
   out.silentIgnore.clear();
   std::string body;
-  return HttpGet(MakerHost(), kParameterFile, true, body) && ParseUpdateParameters(body, out);
+  // A zero byte ends a piece; reading stops once the body is longer than kMaxBody.
+  const auto take = [&body](const char* piece, std::size_t size) {
+    body.append(piece, strnlen(piece, size));
+    return body.size() <= kMaxBody;
+  };
+  return HttpGet(MakerHost(), kParameterFile, 0, take) && ParseUpdateParameters(body, out);
 }
 
 bool ParseVersionPart(uint16_t& part, std::string& text) {
@@ -168,14 +194,24 @@ Navigation NavigationDecision(const std::wstring& url, const Parameters& params)
                                                                      : Navigation::Cancel;
 }
 
+void ProbeHost(const Endpoint& host, const ProbeBounds& bounds) {
+  const ULONGLONG end = GetTickCount64() + bounds.milliseconds;
+  std::size_t read = 0;
+  HttpGet(host, L"/", bounds.milliseconds, [&](const char*, std::size_t size) {
+    read += size;
+    return read < bounds.bytes && GetTickCount64() < end;
+  });
+}
+
 void ProbeDatabaseHost() {
   const Endpoint host = DatabaseHost();
   try {
     std::thread([host] {
+      // Nothing depends on the probe, so nothing that goes wrong in it may
+      // reach the rest of the program.
       Boundary::Run("the database probe", [&host] {
         WorkerScope scope("Database Probe Thread");
-        std::string body;
-        HttpGet(host, L"/", false, body);
+        ProbeHost(host, kProbeBounds);
       });
     }).detach();
   } catch (const std::system_error&) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,9 +50,23 @@ std::wstring BannerUrl(int width, int height, int32_t operation, const std::wstr
 enum class Navigation { Load, Cancel, OpenExternally };
 Navigation NavigationDecision(const std::wstring& url, const Parameters& params);
 
-// Asks the CD database's web host for its root page and discards the answer,
-// on a thread of its own that nobody waits for: a host that never answers
-// delays nothing. Returns at once.
+// How much of an answer the probe reads, and for how long at most; each of
+// WinHTTP's steps is bounded by the same time.
+struct ProbeBounds {
+  std::size_t bytes;
+  DWORD milliseconds;
+};
+// The answer is of no use, so a host that sends without end costs a megabyte
+// and half a minute at most.
+constexpr ProbeBounds kProbeBounds = {1u << 20, 30000};
+
+// Asks the host for its root page and reads the answer, dropping it, until it
+// ends or one of the bounds is reached.
+void ProbeHost(const Endpoint& host, const ProbeBounds& bounds);
+
+// ProbeHost for the CD database's web host within kProbeBounds, on a thread of
+// its own that nobody waits for and that lets nothing escape: a host that
+// never answers delays nothing. Returns at once.
 void ProbeDatabaseHost();
 
 }  // namespace UpdateCheck

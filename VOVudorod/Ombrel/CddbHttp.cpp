@@ -17,6 +17,15 @@ const UINT kLatin1 = 28591;
 const UINT kUtf8 = CP_UTF8;
 const char kHeaderEnd[] = "\n\n";
 
+// A real reply is a few kilobytes: an entry of 99 tracks with all its texts,
+// or a list of some dozens of matches; xmcd keeps its lines short and goes on
+// with a long value on further lines. A reply far past these bounds, the
+// whole or one of its lines, counts as unreadable, like one that never came.
+const std::size_t kMaxReplyBytes = 4u << 20;
+const std::size_t kMaxLineBytes = 64u << 10;
+// The body is read in pieces of at most this size.
+const DWORD kPiece = 0x10000;
+
 class Internet {
  public:
   explicit Internet(HINTERNET handle) : handle_(handle) {}
@@ -68,6 +77,30 @@ UINT ReplyCodePage(std::wstring headers) {
   return name == L"iso-8859-1" ? kLatin1 : kUtf8;
 }
 
+// Reads the body as far as it comes: false when it goes past one of the bounds.
+bool ReadBody(HINTERNET request, std::string& body) {
+  std::size_t line = 0;  // bytes since the last line end
+  DWORD available = 0;
+  while (WinHttpQueryDataAvailable(request, &available) && available > 0) {
+    const std::size_t start = body.size();
+    const DWORD wanted = available < kPiece ? available : kPiece;
+    if (start + wanted > kMaxReplyBytes) return false;
+    body.resize(start + wanted);
+    DWORD read = 0;
+    if (!WinHttpReadData(request, &body[start], wanted, &read)) {
+      body.resize(start);
+      break;
+    }
+    body.resize(start + read);
+    for (std::size_t i = start; i < body.size(); ++i) {
+      line = body[i] == '\n' || body[i] == '\r' ? 0 : line + 1;
+      if (line > kMaxLineBytes) return false;
+    }
+    if (read == 0) break;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring CddbSession::ReadReply(HINTERNET request) {
@@ -84,18 +117,7 @@ std::wstring CddbSession::ReadReply(HINTERNET request) {
   const UINT codePage = ReplyCodePage(headers.data());
 
   std::string body;
-  DWORD available = 0;
-  while (WinHttpQueryDataAvailable(request, &available) && available > 0) {
-    const std::size_t start = body.size();
-    body.resize(start + available);
-    DWORD read = 0;
-    if (!WinHttpReadData(request, &body[start], available, &read)) {
-      body.resize(start);
-      break;
-    }
-    body.resize(start + read);
-    if (read == 0) break;
-  }
+  if (!ReadBody(request, body)) return std::wstring();
   const std::wstring text = CodePage::ToWide(body, codePage);
   return text.substr(0, text.find(L'\0'));
 }

@@ -1,6 +1,7 @@
 #include "VOVudorod/Ombrel/CddbReplies.h"
 
 #include <cwchar>
+#include <map>
 
 #include "VOVudorod/Ombrel/CddbDefaults.h"
 #include "VOVudorod/Ombrel/CddbSession.h"
@@ -69,26 +70,28 @@ struct Candidate {
   int count = 0;
 };
 
-// Entries of one title are merged into the one of the most preferred category,
-// and only the titles listed most often stay.
+// Entries of one title are merged into the first of them, which takes the
+// texts of the most preferred category (of equal ones, the earliest); only the
+// titles listed most often stay. Each entry costs one look-up by its key.
 std::vector<DbCore::MatchRecord> MergeDuplicates(std::vector<Candidate> candidates) {
-  for (std::size_t i = 0; i < candidates.size(); ++i) {
-    for (std::size_t j = i + 1; j < candidates.size();) {
-      if (candidates[j].key != candidates[i].key) {
-        ++j;
-        continue;
-      }
-      ++candidates[i].count;
-      if (CategoryScore(candidates[i].match.category) > CategoryScore(candidates[j].match.category))
-        candidates[i].match = candidates[j].match;
-      candidates.erase(candidates.begin() + j);
+  std::vector<Candidate> merged;
+  std::map<std::wstring, std::size_t> byKey;
+  for (Candidate& c : candidates) {
+    const auto found = byKey.emplace(c.key, merged.size());
+    if (found.second) {
+      merged.push_back(std::move(c));
+      continue;
     }
+    Candidate& first = merged[found.first->second];
+    ++first.count;
+    if (CategoryScore(first.match.category) > CategoryScore(c.match.category))
+      first.match = c.match;
   }
   int largest = 0;
-  for (const Candidate& c : candidates)
+  for (const Candidate& c : merged)
     if (c.count > largest) largest = c.count;
   std::vector<DbCore::MatchRecord> matches;
-  for (const Candidate& c : candidates)
+  for (const Candidate& c : merged)
     if (c.count >= largest) matches.push_back(c.match);
   return matches;
 }

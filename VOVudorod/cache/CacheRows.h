@@ -58,18 +58,26 @@ const OleDb::Column kTracksColumns[] = {
 
 #undef DBCACHE_COLUMN
 
-// The statements that make the two tables of a new cache file, their columns in
-// the order bound above, and index them by disc. Text columns made this way
+// The two tables of the cache file, their columns in the order bound above,
+// each indexed by disc: the statement that finds whether the table exists, the
+// one that makes it and the one that indexes it. Text columns made this way
 // accept empty texts, which the cache writes (the category of a disc stored
 // locally, the extended text of every track).
-const wchar_t* const kCreateTables[] = {
-    L"CREATE TABLE [Discs] ([DiscId] LONG, [TocHash] TEXT(40), [Category] TEXT(30), "
-    L"[Source] TEXT(60), [Artist] TEXT(80), [Title] TEXT(80), [Released] DATETIME, "
-    L"[Revision] LONG)",
-    L"CREATE TABLE [Tracks] ([DiscId] LONG, [Track] LONG, [Title] TEXT(80), [Artist] TEXT(80), "
-    L"[Genre] TEXT(30), [Released] DATETIME, [Extended] TEXT(128), [TrackKey] LONG)",
-    L"CREATE INDEX [DiscsByDiscId] ON [Discs] ([DiscId])",
-    L"CREATE INDEX [TracksByDiscId] ON [Tracks] ([DiscId])",
+struct TableDefinition {
+  const wchar_t* probe;
+  const wchar_t* create;
+  const wchar_t* index;
+};
+const TableDefinition kTables[] = {
+    {L"SELECT * FROM [Discs]",
+     L"CREATE TABLE [Discs] ([DiscId] LONG, [TocHash] TEXT(40), [Category] TEXT(30), "
+     L"[Source] TEXT(60), [Artist] TEXT(80), [Title] TEXT(80), [Released] DATETIME, "
+     L"[Revision] LONG)",
+     L"CREATE INDEX [DiscsByDiscId] ON [Discs] ([DiscId])"},
+    {L"SELECT * FROM [Tracks]",
+     L"CREATE TABLE [Tracks] ([DiscId] LONG, [Track] LONG, [Title] TEXT(80), [Artist] TEXT(80), "
+     L"[Genre] TEXT(30), [Released] DATETIME, [Extended] TEXT(128), [TrackKey] LONG)",
+     L"CREATE INDEX [TracksByDiscId] ON [Tracks] ([DiscId])"},
 };
 
 }  // namespace DbCache

@@ -73,6 +73,25 @@ HRESULT Open(const std::wstring& path, OleDb::DataSource& source, OleDb::Session
   return FAILED(hr) ? hr : session.Open(source);
 }
 
+// Makes the tables that the file lacks, then their indexes, as a creation cut
+// short leaves a file with none or some of them. A table that exists is never
+// touched, whatever its shape.
+HRESULT AddMissingTables(const OleDb::Session& session) {
+  std::vector<const TableDefinition*> made;
+  for (const TableDefinition& table : kTables) {
+    if (OleDb::Execute(session, table.probe) != DB_E_NOTABLE) continue;
+    const HRESULT hr = OleDb::Execute(session, table.create);
+    // another process may have made it in the meantime
+    if (FAILED(hr) && OleDb::Execute(session, table.probe) == DB_E_NOTABLE) return hr;
+    if (SUCCEEDED(hr)) made.push_back(&table);
+  }
+  for (const TableDefinition* table : made) {
+    const HRESULT hr = OleDb::Execute(session, table->index);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
 // Creates the cache file with both tables and leaves it open. The provider
 // refuses to create over a file that exists. A file whose tables could not all
 // be made is removed again, so that the next write starts afresh.
@@ -80,8 +99,7 @@ HRESULT Create(const std::wstring& path, OleDb::DataSource& source, OleDb::Sessi
   HRESULT hr = source.Create(kProvider, path);
   if (FAILED(hr)) return hr;
   hr = session.Open(source);
-  for (const wchar_t* statement : kCreateTables)
-    if (SUCCEEDED(hr)) hr = OleDb::Execute(session, statement);
+  if (SUCCEEDED(hr)) hr = AddMissingTables(session);
   if (SUCCEEDED(hr)) return hr;
   session.Close();
   source.Close();
@@ -90,16 +108,19 @@ HRESULT Create(const std::wstring& path, OleDb::DataSource& source, OleDb::Sessi
 }
 
 // Opens the cache for writing, creating it when it cannot be opened and does
-// not exist. The threads of a process open it one at a time, so that none sees
-// a file whose tables are still being made.
+// not exist, and completing its tables when it has not got them all. The
+// threads of a process open it one at a time, so that none sees a file whose
+// tables are still being made.
 HRESULT OpenOrCreate(const std::wstring& path, OleDb::DataSource& source, OleDb::Session& session) {
   static std::mutex opening;
   const std::lock_guard<std::mutex> lock(opening);
-  const HRESULT hr = Open(path, source, session);
-  if (SUCCEEDED(hr) || path.empty()) return hr;
-  if (SUCCEEDED(Create(path, source, session))) return S_OK;
-  // another process may have made the file in the meantime
-  return Open(path, source, session);
+  HRESULT hr = Open(path, source, session);
+  if (FAILED(hr) && !path.empty()) {
+    if (SUCCEEDED(Create(path, source, session))) return S_OK;
+    // another process may have made the file in the meantime
+    hr = Open(path, source, session);
+  }
+  return FAILED(hr) ? hr : AddMissingTables(session);
 }
 
 // Fills the tracks of a disc read from the cache; S_OK when every track had a

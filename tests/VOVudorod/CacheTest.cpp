@@ -178,7 +178,6 @@ TEST_F(Cache, BrokenFilesFailQuietly) {
   const Case cases[] = {
       {"not a database", "PK\x03\x04 something else\n"},
       {"damaged row", std::string(CacheFiles::kSchema) + "row Discs\t1\t2\n"},
-      {"no tables", "TAVRIN-JET-STANDIN 1\n"},
   };
   for (const Case& c : cases) {
     CacheFiles::WriteBytes(path_, c.content);
@@ -249,6 +248,40 @@ TEST_F(Cache, ExistingFileKeepsItsShapeAndRows) {
   DiscRecord added;
   ASSERT_EQ(S_OK, Read(0x02, added));
   EXPECT_EQ(L"Added", added.entries[0].title);
+}
+
+// A creation cut short leaves a file without some of its tables: the next write
+// makes what is missing, and leaves alone what is there.
+TEST_F(Cache, AFileLeftWithoutItsTablesGetsThemAtTheNextWrite) {
+  const std::string created = CacheFiles::kCreatedSchema;
+  const std::string header = "TAVRIN-JET-STANDIN 1\n";
+  const std::string discsTable =
+      created.substr(header.size(), created.find("table Tracks") - header.size());
+  const std::string tracksTable = created.substr(
+      created.find("table Tracks"), created.find("index") - created.find("table Tracks"));
+  struct Case {
+    const char* name;
+    std::string before, added;
+  };
+  const Case cases[] = {
+      {"no tables", header,
+       discsTable + tracksTable + "index Discs DiscsByDiscId DiscId\n" +
+           "index Tracks TracksByDiscId DiscId\n"},
+      {"discs only", header + discsTable, tracksTable + "index Tracks TracksByDiscId DiscId\n"},
+      {"tracks only", header + tracksTable, discsTable + "index Discs DiscsByDiscId DiscId\n"},
+      {"both, no index", header + discsTable + tracksTable, ""},
+  };
+  for (const Case& c : cases) {
+    CacheFiles::WriteBytes(path_, c.before);
+    DeleteFileW(log_.c_str());
+    ASSERT_EQ(S_OK, WriteCachedDisc(path_, Disc(0x02, L"Healed"))) << c.name;
+    const std::string after = CacheFiles::ReadBytes(path_);
+    EXPECT_EQ(c.before + c.added, after.substr(0, after.find("row "))) << c.name;
+    EXPECT_EQ(std::string::npos, Log().find("create")) << c.name;  // the file is not remade
+    DiscRecord r;
+    ASSERT_EQ(S_OK, Read(0x02, r)) << c.name;
+    EXPECT_EQ(L"Healed", r.entries[0].title) << c.name;
+  }
 }
 
 TEST_F(Cache, ThreadsWritingTheFirstDiscsMakeOneFile) {

@@ -177,6 +177,13 @@ TEST_F(LocalizerTest, FilesTheParserReadsAreLoaded) {
       {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><" + app +
            "><STRINGS><CANCEL name=\"\x80 5\"/></STRINGS></" + app + ">",
        L"\x20ac 5"},
+      // saved as UTF-8 under an old declaration
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><" + app +
+           "><STRINGS><CANCEL name=\"Annull\xC3\xA9 \xE6\x9D\xB1\"/></STRINGS></" + app + ">",
+       L"Annull\x00e9 \x6771"},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><" + app +
+           "><STRINGS><CANCEL name=\"\x80 &#x20AC; &#x6771;\"/></STRINGS></" + app + ">",
+       L"\x20ac \x20ac \x6771"},
       {"<?xml version=\"1.0\"?>\n<!DOCTYPE " + app + " SYSTEM \"t.dtd\">\n<?translator Ann?>\n<" +
            app + "><?pi x?><STRINGS><CANCEL name=\"Annulla\"/></STRINGS></" + app + ">",
        L"Annulla"},

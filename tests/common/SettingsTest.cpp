@@ -311,25 +311,34 @@ TEST_F(SettingsStoreTest, FilesTheParserReadsKeepTheirValues) {
       "<mruBackup><file type=\"int\" value=\"1\"/><file0 type=\"string\" value=\"";
   const std::string rest = "\"/></mruBackup></U></users>";
   const std::string utf8 = "C:\\Caf\xC3\xA9\xEF\xBF\xBE.mp3";
+  const std::wstring latin = L"C:\\Caf\x00e9.mp3";
+  const std::wstring wide = L"C:\\Caf\x00e9\xfffe.mp3";
   const struct {
     std::string content;
     bool keptAside;
+    std::wstring expected;
   } cases[] = {
       {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><metaset>" + users + "C:\\Caf\xE9.mp3" +
            rest + "</metaset>",
-       false},
+       false, latin},
       {kDecl + "<!DOCTYPE metaset SYSTEM \"metaset.dtd\">\n<metaset>" + users + utf8 + rest +
            "</metaset>",
-       false},
+       false, wide},
       {kDecl + "<?editor keep this?>\n<metaset><?pi x?>" + users + utf8 + rest + "</metaset>",
-       false},
-      {kDecl + "<metaset>" + users + utf8 + rest + "</metaset>\nnotes typed by hand<x/>", true},
+       false, wide},
+      {kDecl + "<metaset>" + users + utf8 + rest + "</metaset>\nnotes typed by hand<x/>", true,
+       wide},
+      // UTF-8 under an old declaration, and references beyond that code
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><metaset>" + users + utf8 + rest +
+           "</metaset>",
+       false, wide},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><metaset>" + users +
+           "C:\\Caf\xE9&#x6771;.mp3" + rest + "</metaset>",
+       false, L"C:\\Caf\x00e9\x6771.mp3"},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const std::wstring path = File(cases[i].content);
     DeleteFileW((path + L".bad").c_str());
-    const std::wstring expected =
-        i == 0 ? std::wstring(L"C:\\Caf\x00e9.mp3") : std::wstring(L"C:\\Caf\x00e9\xfffe.mp3");
     {
       Settings::XmlStore store(path, L"U");
       ASSERT_TRUE(store.SetString(L"WriteEngine", L"e", false)) << i;
@@ -349,7 +358,7 @@ TEST_F(SettingsStoreTest, FilesTheParserReadsKeepTheirValues) {
     EXPECT_TRUE(reread.GetInt(L"Quality", n)) << i;
     EXPECT_EQ(9, n) << i;
     EXPECT_TRUE(reread.GetString(L"mruBackup\\file0", s)) << i;
-    EXPECT_EQ(expected, s) << i;
+    EXPECT_EQ(cases[i].expected, s) << i;
     EXPECT_TRUE(reread.GetString(L"WriteEngine", s)) << i;
   }
 }

@@ -76,26 +76,45 @@ TEST(XmlFileRead, LoadsWhatTheParserReadsAndRefusesWhatWouldHarmIt) {
   }
 }
 
+// A document declared in a single-byte code is read as UTF-8: bytes that are
+// UTF-8 already stay as they are, other bytes come from that code, and
+// character references keep their value either way.
 TEST(XmlFileRead, ADocumentInAnotherEncodingIsReadAsUtf8) {
+  const char* const latin = "r\xE9";     // the root's name é in ISO-8859-1
+  const char* const utf8 = "r\xC3\xA9";  // and in UTF-8, as it is read
   const struct {
     const char* encoding;
+    const char* name;
     const char* bytes;
     const char* utf8;
   } cases[] = {
-      {"ISO-8859-1", "Caf\xE9", "Caf\xC3\xA9"}, {"latin1", "\xFC", "\xC3\xBC"},
-      {"windows-1252", "\x80", "\xE2\x82\xAC"}, {"iso-8859-15", "\xA4", "\xE2\x82\xAC"},
-      {"x-unknown", "\xE9", "\xC3\xA9"},
+      {"ISO-8859-1", latin, "Caf\xE9", "Caf\xC3\xA9"},
+      {"latin1", latin, "\xFC", "\xC3\xBC"},
+      {"windows-1252", latin, "\x80", "\xE2\x82\xAC"},
+      {"iso-8859-15", latin, "\xA4", "\xE2\x82\xAC"},
+      {"x-unknown", latin, "\xE9", "\xC3\xA9"},
+      {"ISO-8859-1", utf8, "Caf\xC3\xA9", "Caf\xC3\xA9"},
+      {"windows-1252", utf8, "\xE2\x82\xAC \xE6\x9D\xB1", "\xE2\x82\xAC \xE6\x9D\xB1"},
+      {"ISO-8859-1", utf8, "\xED\xA0\xBD\xED\xB8\x80", "\xED\xA0\xBD\xED\xB8\x80"},
+      {"ISO-8859-1", utf8, "\xF0\x9F\x8E\xB5", "\xF0\x9F\x8E\xB5"},
+      {"ISO-8859-1", latin, "\xC3", "\xC3\x83"},                          // cut short
+      {"ISO-8859-1", latin, "\xC0\xA9", "\xC3\x80\xC2\xA9"},              // overlong
+      {"ISO-8859-1", latin, "\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"},  // one stray byte
+      {"windows-1252", utf8, "&#x20AC;&#x6771;&#xE9;", "\xE2\x82\xAC\xE6\x9D\xB1\xC3\xA9"},
+      {"windows-1252", latin, "\x80&#x6771;", "\xE2\x82\xAC\xE6\x9D\xB1"},
+      {"US-ASCII", utf8, "&#x1F3B5;", "\xF0\x9F\x8E\xB5"},
   };
   for (const auto& c : cases) {
     const std::string text = std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding +
-                             "\"?>\n<r\xE9 v=\"" + c.bytes + "\">" + c.bytes + "</r\xE9>";
+                             "\"?>\n<" + c.name + " v=\"" + c.bytes + "\">" + c.bytes + "</" +
+                             c.name + ">";
     TiXmlDocument doc;
-    ASSERT_EQ(Read::kWhole, XmlFile::Parse(text, doc)) << c.encoding;
+    ASSERT_EQ(Read::kWhole, XmlFile::Parse(text, doc)) << c.bytes;
     const TiXmlElement* root = doc.RootElement();
     ASSERT_TRUE(root);
-    EXPECT_EQ("r\xC3\xA9", root->ValueStr()) << c.encoding;
-    EXPECT_STREQ(c.utf8, root->Attribute("v")) << c.encoding;
-    EXPECT_STREQ(c.utf8, root->GetText()) << c.encoding;
+    EXPECT_EQ(utf8, root->ValueStr()) << c.bytes;
+    EXPECT_STREQ(c.utf8, root->Attribute("v")) << c.bytes;
+    EXPECT_STREQ(c.utf8, root->GetText()) << c.bytes;
     ASSERT_TRUE(doc.FirstChild()->ToDeclaration());
     EXPECT_STREQ("utf-8", doc.FirstChild()->ToDeclaration()->Encoding());
     EXPECT_STREQ("1.0", doc.FirstChild()->ToDeclaration()->Version());

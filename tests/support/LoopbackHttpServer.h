@@ -1,13 +1,16 @@
 #pragma once
 // A small HTTP server on 127.0.0.1 for tests in this process: every request
 // gets the one reply set beforehand; the request lines and user agents are
-// kept. It stops when destroyed, and by itself after a minute at the latest.
-// Held, it answers nothing and keeps the connection open until destroyed.
+// kept. It stops when destroyed, and by itself after a minute without a
+// request. Held, it answers nothing and keeps the connection open until
+// destroyed. An endless reply sends its head, then its piece again and again,
+// until the client leaves.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,10 +56,29 @@ class LoopbackHttpServer {
     std::lock_guard<std::mutex> lock(mutex_);
     status_ = status;
     body_ = body;
+    piece_.clear();
+  }
+  void ReplyEndless(int status, const std::string& head, const std::string& piece,
+                    DWORD pauseMs = 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_ = status;
+    body_ = head;
+    piece_ = piece;
+    pause_ = pauseMs;
   }
   void Hold() {
     std::lock_guard<std::mutex> lock(mutex_);
     held_ = true;
+  }
+  // How many endless replies ended because their client left, and how many
+  // bytes the last of them took.
+  std::size_t endlessEnded() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return endlessEnded_;
+  }
+  std::size_t lastEndlessBytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastEndlessBytes_;
   }
   std::vector<Request> requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -65,7 +87,7 @@ class LoopbackHttpServer {
 
  private:
   void Serve() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     while (std::chrono::steady_clock::now() < end) {
       fd_set ready;
       FD_ZERO(&ready);
@@ -78,7 +100,44 @@ class LoopbackHttpServer {
       if (client == INVALID_SOCKET) return;
       Answer(client);
       closesocket(client);
+      end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     }
+  }
+  bool Stopping() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+  }
+  // Sends all of data unless the client leaves or the server stops.
+  bool SendAll(SOCKET client, const std::string& data) {
+    for (std::size_t sent = 0; sent < data.size();) {
+      fd_set writable;
+      FD_ZERO(&writable);
+      FD_SET(client, &writable);
+      timeval wait = {0, 200000};
+      const int n = select(0, nullptr, &writable, nullptr, &wait);
+      if (n < 0 || Stopping()) return false;
+      if (n == 0) continue;
+      const int got = send(client, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+      if (got <= 0) return false;
+      sent += static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+  void SendEndless(SOCKET client, const std::string& head, const std::string& piece, DWORD pause) {
+    // Without a pause the pieces go in blocks, as fast as the client reads.
+    std::string block = piece;
+    while (!pause && block.size() < 0x10000) block += piece;
+    std::size_t bytes = head.size();
+    bool left = !SendAll(client, head);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!left && std::chrono::steady_clock::now() < end) {
+      if (pause) Sleep(pause);
+      left = !SendAll(client, block);
+      if (!left) bytes += block.size();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (left && !stopping_) ++endlessEnded_;
+    lastEndlessBytes_ = bytes;
   }
   void Answer(SOCKET client) {
     std::string request;
@@ -88,12 +147,24 @@ class LoopbackHttpServer {
       if (got <= 0) return;
       request.append(buffer, got);
     }
+    // The body, as long as its header says, so that closing loses no reply.
+    const std::size_t bodyAt = request.find("\r\n\r\n") + 4;
+    const std::size_t length = request.find("Content-Length: ");
+    if (length != std::string::npos && length < bodyAt) {
+      const std::size_t want = std::strtoul(request.c_str() + length + 16, nullptr, 10);
+      while (request.size() - bodyAt < want) {
+        const int got = recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) return;
+        request.append(buffer, got);
+      }
+    }
     Request seen;
     seen.line = request.substr(0, request.find("\r\n"));
     const std::size_t agent = request.find("User-Agent: ");
     if (agent != std::string::npos)
       seen.userAgent = request.substr(agent + 12, request.find("\r\n", agent) - agent - 12);
-    std::string reply;
+    std::string reply, piece;
+    DWORD pause = 0;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       requests_.push_back(seen);
@@ -101,11 +172,22 @@ class LoopbackHttpServer {
         released_.wait(lock, [this] { return stopping_; });
         return;
       }
-      reply = "HTTP/1.1 " + std::to_string(status_) +
-              " X\r\nContent-Length: " + std::to_string(body_.size()) +
-              "\r\nConnection: close\r\n\r\n" + body_;
+      const std::string status = "HTTP/1.1 " + std::to_string(status_) + " X\r\n";
+      if (piece_.empty()) {
+        reply = status + "Content-Length: " + std::to_string(body_.size()) +
+                "\r\nConnection: close\r\n\r\n" + body_;
+      } else {
+        reply = status + "Connection: close\r\n\r\n" + body_;
+        piece = piece_;
+        pause = pause_;
+      }
     }
-    send(client, reply.data(), static_cast<int>(reply.size()), 0);
+    if (piece.empty()) {
+      SendAll(client, reply);
+      shutdown(client, SD_SEND);
+    } else {
+      SendEndless(client, reply, piece, pause);
+    }
   }
 
   SOCKET listener_ = INVALID_SOCKET;
@@ -117,5 +199,9 @@ class LoopbackHttpServer {
   bool stopping_ = false;
   int status_ = 404;
   std::string body_ = "<html>not here</html>";
+  std::string piece_;  // not empty: the reply never ends
+  DWORD pause_ = 0;
+  std::size_t endlessEnded_ = 0;
+  std::size_t lastEndlessBytes_ = 0;
   std::vector<Request> requests_;
 };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "tests/support/AllocationWatch.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/wizard/ui/SheetDriver.h"
 #include "wizard/UpdateCheck.h"
@@ -144,6 +147,45 @@ TEST(DatabaseProbe, AsksForTheRootPageAndDoesNotWaitForTheAnswer) {
   ASSERT_TRUE(SheetDriver::WaitFor([&] { return server.requests().size() == 1; }));
   EXPECT_EQ("GET / HTTP/1.1", server.requests()[0].line);
   EXPECT_EQ("Velmora Hollick/1.1 TAVRIN/1.0.117.0", server.requests()[0].userAgent);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// An answer that never ends is read up to the probe's bound and dropped, in
+// pieces: no block near the bound is ever asked for, and the host is let go.
+TEST(DatabaseProbe, AnEndlessAnswerIsDroppedAtItsBound) {
+  LoopbackHttpServer server;
+  server.ReplyEndless(200, "<html>", std::string(0x4000, 'x'));
+  UpdateCheck::DatabaseHost().port = server.port();
+  const std::size_t kMostAllocated = UpdateCheck::kProbeBounds.bytes / 8;
+  const auto start = std::chrono::steady_clock::now();
+  {
+    const AllocationWatch allocations(kMostAllocated);
+    UpdateCheck::ProbeDatabaseHost();
+    ASSERT_TRUE(SheetDriver::WaitFor([&] { return server.endlessEnded() == 1; }));
+    EXPECT_LE(allocations.Largest(), kMostAllocated);
+  }
+  EXPECT_LT(SecondsSince(start), 20.0);
+  EXPECT_GE(server.lastEndlessBytes(), UpdateCheck::kProbeBounds.bytes);
+  EXPECT_LT(server.lastEndlessBytes(), 64u << 20);
+}
+
+// A host that answers slowly, or not at all, is left once the time is up.
+TEST(DatabaseProbe, ASlowOrSilentHostIsLeftWhenTheTimeIsUp) {
+  const UpdateCheck::ProbeBounds bounds = {1u << 20, 1000};
+  LoopbackHttpServer trickle;
+  trickle.ReplyEndless(200, "", "x", 20);
+  LoopbackHttpServer silent;
+  silent.Hold();
+  for (LoopbackHttpServer* server : {&trickle, &silent}) {
+    const auto start = std::chrono::steady_clock::now();
+    UpdateCheck::ProbeHost({L"127.0.0.1", server->port()}, bounds);
+    EXPECT_LT(SecondsSince(start), 5.0);
+    EXPECT_EQ(1u, server->requests().size());
+  }
+  EXPECT_TRUE(SheetDriver::WaitFor([&] { return trickle.endlessEnded() == 1; }, 5000));
 }
 
 TEST(UpdateFetch, FailsAtOnceWhenNothingListens) {
