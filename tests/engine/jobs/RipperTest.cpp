@@ -390,6 +390,25 @@ TEST_F(Ripper, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
   ExpectOldFileBack(path, old);
 }
 
+// Texts whose entries disagree with the disc (a database answer taken as it
+// came) are refused before the new tag is written: an append of 130 entries
+// used to report success for a file no reader takes.
+TEST_F(Ripper, TextsThatDisagreeWithTheDiscLeaveTheOldFile) {
+  const std::wstring path = dir_ / L"b.mp3";
+  const Bytes old = MakeBackup(path);
+  for (std::size_t entries : {std::size_t(130), std::size_t(5)}) {
+    SCOPED_TRACE(entries);
+    Insert(TwelveTracks(1, 900));
+    Target(path);
+    ASSERT_EQ(1u, info_->discs.size());
+    info_->disc = Texts(entries - 1, L"Odd");
+    const RipRun run = Run();
+    EXPECT_FALSE(run.success);
+    EXPECT_EQ(kWriteError, run.text);
+    ExpectOldFileBack(path, old);
+  }
+}
+
 TEST(RipperPolicy, AppendStaysBelowTwoGigabytes) {
   std::vector<BackupDisc> discs(2);
   discs[0].audioStart = 8192;
