@@ -63,16 +63,29 @@ bool ReadPictureFile(const std::wstring& path, std::vector<unsigned char>& bytes
 }
 
 WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes) {
+  // The picture is written beside its name and takes that name once it is
+  // complete, so that a failed write leaves a file of that name as it was.
+  wchar_t temp[MAX_PATH + 16];
+  std::wstring folder = FolderOfPath(path);
+  if (!folder.empty() && folder.back() == L':') folder += L'\\';  // the root of a drive
+  if (folder.empty() || folder.size() >= MAX_PATH - 14 ||
+      !GetTempFileNameW(folder.c_str(), L"tav", 0, temp))
+    return WriteResult::kNotCreated;
   bool written = false;
   {
-    File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) return WriteResult::kNotCreated;
-    written = WriteAll(file.Get(), bytes);
+    File file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
+    written = file.IsOpen() && WriteAll(file.Get(), bytes);
   }
-  if (written) return WriteResult::kWritten;
-  DeleteFileW(path.c_str());
-  return WriteResult::kFailed;
+  const bool created = written && MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (created) return WriteResult::kWritten;
+  DeleteFileW(temp);
+  return written ? WriteResult::kNotCreated : WriteResult::kFailed;
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool OpenClipboardFor(HWND owner) {
