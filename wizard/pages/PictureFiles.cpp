@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/PathParts.h"
+#include "common/TempFile.h"
 #include "wizard/coverart/Picture.h"
 
 namespace PictureFiles {
@@ -65,21 +67,18 @@ bool ReadPictureFile(const std::wstring& path, std::vector<unsigned char>& bytes
 WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes) {
   // The picture is written beside its name and takes that name once it is
   // complete, so that a failed write leaves a file of that name as it was.
-  wchar_t temp[MAX_PATH + 16];
-  std::wstring folder = FolderOfPath(path);
-  if (!folder.empty() && folder.back() == L':') folder += L'\\';  // the root of a drive
-  if (folder.empty() || folder.size() >= MAX_PATH - 14 ||
-      !GetTempFileNameW(folder.c_str(), L"tav", 0, temp))
-    return WriteResult::kNotCreated;
+  const std::wstring temp = TempFile::CreateIn(PathParts::FolderOf(path));
+  if (temp.empty()) return WriteResult::kNotCreated;
   bool written = false;
   {
-    File file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr));
+    File file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
     written = file.IsOpen() && WriteAll(file.Get(), bytes);
   }
-  const bool created = written && MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING);
+  const bool created =
+      written && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
   if (created) return WriteResult::kWritten;
-  DeleteFileW(temp);
+  DeleteFileW(temp.c_str());
   return written ? WriteResult::kNotCreated : WriteResult::kFailed;
 }
 
