@@ -710,18 +710,6 @@ TEST_F(ExportImagePageTest, WritesThePicturesUnderTheirDescriptionsOneByOneAndTo
   EXPECT_EQ(4u, info_->discs[0].pictures.size());
 }
 
-BOOL CALLBACK AddText(HWND child, LPARAM texts) {
-  *reinterpret_cast<std::wstring*>(texts) += SheetDriver::Text(child) + L"|";
-  return TRUE;
-}
-
-// The texts of every control of the window, each followed by '|'.
-std::wstring AllTexts(HWND window) {
-  std::wstring texts;
-  EnumChildWindows(window, AddText, reinterpret_cast<LPARAM>(&texts));
-  return texts;
-}
-
 // Files of the folder that the export would replace are named in one question
 // first; "No" keeps every one of them. A picture that cannot take the place of
 // a file (held open) leaves it as it was, and no temporary file stays behind.
@@ -739,7 +727,7 @@ TEST_F(ExportImagePageTest, ExistingFilesAreReplacedOnlyWhenTheUserSaysSo) {
     PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_EXPORT_ALL), BM_CLICK, 0, 0);
     HWND question = WaitForDialog(GetCurrentProcessId(), L"Velmora TAVRIN Wizard...");
     ASSERT_NE(nullptr, question);
-    const std::wstring shown = AllTexts(question);
+    const std::wstring shown = ControlTexts(question);
     EXPECT_NE(std::wstring::npos, shown.find(L"front.jpg"))
         << std::string(shown.begin(), shown.end());
     EXPECT_NE(std::wstring::npos, shown.find(L"back.jpg"));
