@@ -89,8 +89,16 @@ XmlStore::XmlStore(std::wstring filePath, std::wstring userKey)
       userKey_(std::move(userKey)) {
   if (filePath_.empty()) return;
   if (!Load()) {
-    // Whatever could not be read is kept beside the new file.
-    KeepFileAside();
+    // Whatever could not be read is kept beside the new file. Where no copy
+    // can be made, the file stays as it is and this run keeps its values in
+    // memory only.
+    if (!KeepFileAside()) {
+      kept_ = true;
+      XmlFile::ParseUtf8(kTemplate, *doc_);
+      TakeSections();
+      CompleteTree();
+      return;
+    }
     if (!XmlFile::SaveText(filePath_, kTemplate) || !Load()) return;
   }
   if (CompleteTree()) Save();
@@ -103,14 +111,14 @@ bool XmlStore::Load() {
   const XmlFile::Read read =
       filePath_.empty() ? XmlFile::Read::kFailed : XmlFile::Load(filePath_, *fresh);
   if (read == XmlFile::Read::kFailed) return false;
-  // The next save drops what the parser left unread.
-  if (read == XmlFile::Read::kPartly) KeepFileAside();
+  // The next save drops what the parser left unread: only once it has a copy.
+  if (read == XmlFile::Read::kPartly && !KeepFileAside()) return false;
   doc_ = fresh;
   TakeSections();
   return true;
 }
 
-bool XmlStore::Save() { return !filePath_.empty() && XmlFile::Save(filePath_, *doc_); }
+bool XmlStore::Save() { return !kept_ && !filePath_.empty() && XmlFile::Save(filePath_, *doc_); }
 
 void XmlStore::TakeSections() {
   metaset_ = doc_->FirstChildElement("metaset");
@@ -141,9 +149,9 @@ bool XmlStore::CompleteTree() {
   return added;
 }
 
-void XmlStore::KeepFileAside() const {
-  if (GetFileAttributesW(filePath_.c_str()) != INVALID_FILE_ATTRIBUTES)
-    CopyFileW(filePath_.c_str(), (filePath_ + L".bad").c_str(), FALSE);
+bool XmlStore::KeepFileAside() const {
+  if (GetFileAttributesW(filePath_.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  return CopyFileW(filePath_.c_str(), (filePath_ + L".bad").c_str(), FALSE) != 0;
 }
 
 TiXmlElement* XmlStore::Section(bool machine) const { return machine ? global_ : user_; }
@@ -212,11 +220,13 @@ bool XmlStore::Set(const std::wstring& path, const char* type, std::string value
   if (!replaced) unsaved_.push_back({machine, path, type, std::move(value)});
 
   // Take what other copies stored meanwhile; a file that cannot be read any
-  // more is kept aside and rewritten from this copy.
-  if (Load()) {
-    CompleteTree();
-  } else {
-    KeepFileAside();
+  // more is kept aside and rewritten from this copy, or, where no copy can be
+  // made, left as it is.
+  if (!kept_) {
+    if (Load())
+      CompleteTree();
+    else if (!KeepFileAside())
+      kept_ = true;
   }
   for (const Unsaved& u : unsaved_) {
     TiXmlElement* element = FindOrCreateElement(Section(u.machine), u.path);

@@ -42,7 +42,8 @@ class XmlStore {
   static TiXmlElement* FindOrCreateElement(TiXmlElement* element, const std::wstring& path);
 
   // Reads the file into a fresh document and takes it when it parses; a file
-  // that the parser read only in part is first copied to <file>.bad.
+  // that the parser read only in part is first copied to <file>.bad, and is
+  // not taken when that copy fails.
   bool Load();
   bool Save();
 
@@ -58,7 +59,8 @@ class XmlStore {
   bool Set(const std::wstring& path, const char* type, std::string value, bool machine);
   void TakeSections();
   bool CompleteTree();
-  void KeepFileAside() const;
+  // Copies the file to <file>.bad; false when there is a file and no copy.
+  bool KeepFileAside() const;
 
   std::wstring filePath_;
   std::shared_ptr<TiXmlDocument> doc_;
@@ -68,6 +70,9 @@ class XmlStore {
   TiXmlElement* user_ = nullptr;
   TiXmlElement* global_ = nullptr;
   std::vector<Unsaved> unsaved_;
+  // The file could not be read and could not be kept aside: it is never
+  // written over while this store lives.
+  bool kept_ = false;
 };
 
 }  // namespace Settings

@@ -35,12 +35,18 @@ const unsigned char kTopLevelOrdered = 0x03;
 const unsigned char kOrdered = 0x01;
 const uint32_t kNoOffset = 0xFFFFFFFF;
 
+// A disc's texts hold one entry for the disc and one per track of its TOC.
+// FitEntriesToToc drops the entries past the TOC's last track and adds empty
+// ones for the tracks that have none; a TOC that is not usable changes nothing.
+void FitEntriesToToc(DiscInfo& disc, const std::vector<unsigned char>& toc);
+bool EntriesMatchToc(const BackupDisc& disc);
+
 // Text frames of entry k: TIT2 TPE1 TPE2 TALB TCON [TRCK] [TYER] [TLEN] TMED [TSET].
 std::vector<TagFrame> MakeTextFrames(const ID3::ID3TagLib& tag, unsigned k, int disc, int discs,
                                      const DiscInfo& info, int32_t lengthMs);
 // The tag of the whole backup, written once at the start of the file. Refuses
-// what the reader would refuse: no disc, more than kMaxDiscs, or a disc whose
-// TOC is not usable.
+// what the reader would refuse: no disc, more than kMaxDiscs, a disc whose
+// TOC is not usable, or one whose entries do not match its TOC.
 bool WriteTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
               const std::wstring& fileName);
 bool WriteSingleDiscTag(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,

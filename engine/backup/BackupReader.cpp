@@ -311,8 +311,10 @@ std::vector<BackupDisc> Reader::Finish() {
       only.audioStart = scratch_.audioStart;
       only.audioSize = scratch_.audioSize;
     }
-    for (const BackupDisc& disc : discs_)
+    for (BackupDisc& disc : discs_) {
       if (!Complete(disc)) return {};
+      FitEntriesToToc(disc.disc, disc.toc);
+    }
     return discs_;
   }
   std::map<std::size_t, unsigned> chapters;
@@ -341,6 +343,7 @@ std::vector<BackupDisc> Reader::Finish() {
     }
   }
   if (!Complete(scratch_)) return {};
+  FitEntriesToToc(scratch_.disc, scratch_.toc);
   return {scratch_};
 }
 

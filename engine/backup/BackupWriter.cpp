@@ -63,8 +63,9 @@ TagFrame CommentFrame(const BackupDisc& disc, const std::wstring& fileName) {
 
 TagFrame McdiFrame(const BackupDisc& disc) { return TagFrame{"MCDI", kReadOnly, disc.toc}; }
 
+// Only discs whose entries match their TOC are written: entry 0 is always there.
 unsigned TrackEntries(const BackupDisc& disc) {
-  return disc.disc.tracks.empty() ? 0 : static_cast<unsigned>(disc.disc.tracks.size() - 1);
+  return static_cast<unsigned>(disc.disc.tracks.size() - 1);
 }
 
 std::vector<std::string> TrackIds(unsigned disc, unsigned tracks) {
@@ -90,7 +91,7 @@ bool OffsetFits(int64_t offset) { return offset >= 0 && offset <= kMaxBackupByte
 
 bool WriteSingleDisc(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
                      const std::wstring& fileName) {
-  if (discs.empty() || !RawToc::Usable(discs[0].toc)) return false;
+  if (discs.empty() || !EntriesMatchToc(discs[0])) return false;
   const BackupDisc& disc = discs[0];
   std::unique_ptr<ID3TagLib> tag = ID3::CreateEmpty();
   if (!tag) return false;
@@ -112,7 +113,7 @@ bool WriteDiscs(ID3::ByteOStream& os, const std::vector<BackupDisc>& discs,
                 const std::wstring& fileName) {
   if (discs.empty() || discs.size() > kMaxDiscs) return false;
   for (const BackupDisc& disc : discs)
-    if (!RawToc::Usable(disc.toc)) return false;
+    if (!EntriesMatchToc(disc)) return false;
   if (discs.size() == 1) return WriteSingleDisc(os, discs, fileName);
   const int n = static_cast<int>(discs.size());
   const std::streamoff first = discs[0].audioStart;

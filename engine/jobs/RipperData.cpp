@@ -35,6 +35,9 @@ const wchar_t kSuccessWithErrors[] =
     L"The TAVRIN backup file %s has been created, but %d sectors could not be "
     L"read{SUCCESS_RIP_READ_ERRORS}";
 const wchar_t kOldFileKept[] = L"The previous backup file was kept as %s{RIP_OLD_FILE_KEPT}";
+const wchar_t kOldFileUnchanged[] =
+    L"The backup file %s was left as it was{RIP_OLD_FILE_UNCHANGED}";
+const wchar_t kNothingWritten[] = L"No backup file was written{RIP_NOTHING_WRITTEN}";
 
 const int kEncoderBufferBytes = 4096;
 const int64_t kEncoderTailBytes = 8640;  // what the encoder may hand out at the end
@@ -220,16 +223,33 @@ void RipperData::RipperThread(RipperData* job) {
       if (job->text_.empty()) job->text_ = Localizer::Translate(Utf8::Decode(e.what()));
     });
   }
-  // Every stream and the drive are closed by now.
-  if (job->failed_) {
-    if (!job->oldFile_->Restore() && !job->oldFile_->path().empty()) {
-      if (!job->text_.empty()) job->text_ += L"\n";
-      job->text_ += TextFormat::Fill(Localizer::Translate(kOldFileKept), {job->oldFile_->path()});
-    }
-  } else {
-    job->oldFile_->Discard();
-  }
+  job->Commit();
   job->Done();
+}
+
+// Every stream and the drive are closed by now. Under the mutex, so that a
+// stop is either seen here, and the old file stays, or comes once the new
+// file has taken its place, and the rip has succeeded.
+void RipperData::Commit() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const bool stopped = Stopping();
+  if (stopped && succeeded_) {
+    succeeded_ = false;
+    failed_ = true;
+    text_.clear();
+  }
+  if (!failed_) return oldFile_->Discard();
+  const std::wstring kept = oldFile_->path();
+  std::wstring line;
+  if (!oldFile_->Restore() && !kept.empty())
+    line = TextFormat::Fill(Localizer::Translate(kOldFileKept), {kept});
+  else if (stopped && !kept.empty())
+    line = TextFormat::Fill(Localizer::Translate(kOldFileUnchanged), {backupPath_});
+  else if (stopped)
+    line = Localizer::Translate(kNothingWritten);
+  if (line.empty()) return;
+  if (!text_.empty()) text_ += L"\n";
+  text_ += line;
 }
 
 void RipperData::WriteError() { text_ = Localizer::Translate(kWriteError); }

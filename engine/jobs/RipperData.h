@@ -68,6 +68,8 @@ class RipperData : public ThreadedJob {
   static bool FitsBehind(int32_t sectors, const std::vector<BackupDisc>& existing, int quality);
   static void RipperThread(RipperData* job);
   void Rip();
+  // Replaces the old file by the new one, or puts it back, and says which.
+  void Commit();
   bool WriteAudio(Output& out);
   bool CopyExistingAudio(Output& out, uint64_t bytes);
   void SetProgress(int position);

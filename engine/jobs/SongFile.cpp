@@ -5,21 +5,14 @@
 #include <exception>
 
 #include "common/PathParts.h"
+#include "common/TempFile.h"
 
 namespace {
 const std::streamsize kWriteBuffer = 64 * 1024;
-
-// A new, empty file of a unique name in the folder; empty when none can be made.
-std::wstring MakeTempFile(const std::wstring& folder) {
-  wchar_t name[MAX_PATH + 16];
-  if (folder.size() >= MAX_PATH - 14 || !GetTempFileNameW(folder.c_str(), L"tav", 0, name))
-    return std::wstring();
-  return name;
-}
 }  // namespace
 
 SongFile::SongFile(const std::wstring& target)
-    : target_(target), temp_(MakeTempFile(PathParts::FolderOf(target))) {
+    : target_(target), temp_(TempFile::CreateIn(PathParts::FolderOf(target))) {
   // Without a temporary file the stream has no buffer and is bad from the start.
   if (!temp_.empty())
     buffer_ = std::make_unique<Buffer>(boost::iostreams::basic_wfile_sink<unsigned char>(

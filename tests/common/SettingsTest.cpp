@@ -302,6 +302,58 @@ TEST_F(SettingsStoreTest, UnreadableFilesAreSetAsideAndReplaced) {
   }
 }
 
+// Where the copy to <file>.bad cannot be made (someone else's copy held open,
+// a folder of that name), the file is never written over: the store runs on
+// the template in memory, and a file damaged between two writes stays as it is.
+TEST_F(SettingsStoreTest, AFileThatCannotBeKeptAsideIsNeverReplaced) {
+  const std::string good = kDecl +
+                           "<metaset><global/><users><U><Quality type=\"int\" value=\"9\"/>"
+                           "</U></users></metaset>";
+  const std::string unreadable = good.substr(0, good.size() / 2);
+  const std::string partly = good + "\nnotes typed by hand<x/>";
+  const std::wstring path = dir_ / L"s.xml", bad = path + L".bad";
+  for (bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "a folder" : "held open");
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (folder) {
+      CreateDirectoryW(bad.c_str(), nullptr);
+    } else {
+      WriteBytes(bad, "someone else's");
+      held = CreateFileW(bad.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    }
+    for (const std::string& content : {unreadable, partly}) {
+      SCOPED_TRACE(content);
+      WriteBytes(path, content);
+      {
+        Settings::XmlStore store(path, L"U");
+        int n = 0;
+        EXPECT_FALSE(store.GetInt(L"Quality", n));
+        EXPECT_TRUE(store.SetInt(L"Quality", 4, false));
+        EXPECT_TRUE(store.GetInt(L"Quality", n));
+        EXPECT_EQ(4, n);
+      }
+      EXPECT_EQ(content, ReadBytes(path));
+    }
+    // Damaged while the store holds its values.
+    WriteBytes(path, good);
+    {
+      Settings::XmlStore store(path, L"U");
+      WriteBytes(path, unreadable);
+      EXPECT_TRUE(store.SetInt(L"Quality", 5, false));
+      EXPECT_TRUE(store.SetInt(L"Quality", 6, false));
+    }
+    EXPECT_EQ(unreadable, ReadBytes(path));
+    if (folder) {
+      EXPECT_TRUE(RemoveDirectoryW(bad.c_str()));
+    } else {
+      CloseHandle(held);
+      EXPECT_EQ("someone else's", ReadBytes(bad));
+      DeleteFileW(bad.c_str());
+    }
+  }
+}
+
 // Files that the parser reads keep every value, whatever their encoding,
 // DOCTYPE or processing instructions; one whose end the parser does not read
 // is kept aside before it is rewritten.

@@ -135,6 +135,8 @@ TEST(BackupReader, TrackWithoutYearDoesNotTakeItsNeighboursYear) {
   }
 }
 
+// The track texts go, but every track of the TOC keeps an entry, so that the
+// disc can still be extracted and appended to.
 TEST(BackupReader, SingleDiscWithoutOneChapterKeepsOnlyTheDiscTexts) {
   std::vector<BackupDisc> discs = {SampleDisc(5)};
   discs[0].audioSize = 1000;
@@ -144,9 +146,33 @@ TEST(BackupReader, SingleDiscWithoutOneChapterKeepsOnlyTheDiscTexts) {
   });
   const auto read = ReadBackup(file);
   ASSERT_EQ(1u, read.size());
-  ASSERT_EQ(1u, read[0].disc.tracks.size());
+  ASSERT_EQ(6u, read[0].disc.tracks.size());
   EXPECT_EQ(L"Album 1", read[0].disc.tracks[0].title);
+  for (std::size_t k = 1; k < 6; ++k) EXPECT_TRUE(read[0].disc.tracks[k].title.empty()) << k;
   EXPECT_EQ(5, RawToc::TrackCount(read[0].toc));
+}
+
+// A file from before the writer checked the entries: a disc's chapters name more
+// tracks than its TOC. The extra entries go; the disc reads back whole.
+TEST(BackupReader, ChaptersPastTheTocAreDropped) {
+  std::vector<BackupDisc> discs = {SampleDisc(3, 300, 1), SampleDisc(2, 300, 2)};
+  discs[0].audioSize = discs[1].audioSize = 1000;
+  const Bytes file = EditTag(BuildBackup(discs), [](ID3::ID3TagLib& tag) {
+    for (unsigned i = 0; i < tag.GetFrameCount(); ++i) {
+      const Bytes& d = tag.GetFrameData(i);
+      if (tag.GetFrameId(i) != "CHAP" || std::string(d.begin(), d.begin() + 12) != "disc2 track2")
+        continue;
+      Bytes extra = d;
+      extra[11] = '7';
+      tag.FrameData(tag.AddFrame("CHAP", BackupFile::kReadOnly)) = extra;
+      break;
+    }
+  });
+  const auto read = ReadBackup(file);
+  ASSERT_EQ(2u, read.size());
+  EXPECT_EQ(4u, read[0].disc.tracks.size());
+  ASSERT_EQ(3u, read[1].disc.tracks.size());
+  EXPECT_EQ(L"Song 2.2", read[1].disc.tracks[2].title);
 }
 
 // Files that are not valid backups read as no discs, whatever is wrong with them.

@@ -199,6 +199,46 @@ TEST(BackupWriter, RefusesWhatItCannotStore) {
   EXPECT_TRUE(m.bytes().empty());
 }
 
+// One entry for the disc and one per track of its TOC, no more and no fewer:
+// a database answer of 256 entries would wrap the count byte, and more than 99
+// make a file the reader refuses.
+TEST(BackupWriter, RefusesEntriesThatDisagreeWithTheToc) {
+  for (std::size_t entries : {std::size_t(0), std::size_t(1), std::size_t(3), std::size_t(5),
+                              std::size_t(101), std::size_t(257)}) {
+    SCOPED_TRACE(entries);
+    BackupDisc odd = SampleDisc(3);
+    odd.disc.tracks.resize(entries);
+    MemoryOut m;
+    EXPECT_FALSE(BackupFile::WriteTag(m.out, {odd}, L"x.mp3"));
+    EXPECT_FALSE(BackupFile::WriteSingleDiscTag(m.out, {odd}, L"x.mp3"));
+    std::vector<BackupDisc> two = {SampleDisc(2), odd};
+    two[0].audioSize = 1000;
+    two[1].audioStart = 1000 + BackupFile::kGapBytes;
+    EXPECT_FALSE(BackupFile::WriteTag(m.out, two, L"x.mp3"));
+    std::swap(two[0], two[1]);
+    EXPECT_FALSE(BackupFile::WriteTag(m.out, two, L"x.mp3"));
+    EXPECT_TRUE(m.bytes().empty());
+  }
+}
+
+TEST(BackupWriter, FittingTheEntriesToTheTocDropsAndFills) {
+  const BackupDisc sample = SampleDisc(3);
+  DiscInfo many = sample.disc;
+  many.tracks.resize(130, many.tracks[1]);
+  BackupFile::FitEntriesToToc(many, sample.toc);
+  ASSERT_EQ(4u, many.tracks.size());
+  EXPECT_EQ(L"Song 1.3", many.tracks[3].title);
+  DiscInfo few = sample.disc;
+  few.tracks.resize(2);
+  BackupFile::FitEntriesToToc(few, sample.toc);
+  ASSERT_EQ(4u, few.tracks.size());
+  EXPECT_EQ(L"Song 1.1", few.tracks[1].title);
+  EXPECT_TRUE(few.tracks[3].title.empty() && few.tracks[3].artist.empty());
+  DiscInfo none;
+  BackupFile::FitEntriesToToc(none, {0, 2, 1, 1});  // no usable TOC: nothing to fit to
+  EXPECT_TRUE(none.tracks.empty());
+}
+
 TEST(BackupWriter, GapIsOneValidPaddedFramePerBlock) {
   const auto& gap = BackupFile::GapFrame();
   ASSERT_EQ(627u, gap.size());

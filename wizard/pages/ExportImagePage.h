@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "wizard/pages/PicturePage.h"
 
@@ -21,6 +22,7 @@ class CWizardExportImagePage : public CWizardPicturePage {
   void RebuildImages() override;
   bool OnCommand(int command, int code) override;
   void OnExportAll();
+  bool MayReplace(const std::vector<std::wstring>& names) const;
 
   // The backup file whose pictures the collection holds.
   std::wstring shownFile_;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/PathParts.h"
+#include "common/TempFile.h"
 #include "wizard/coverart/Picture.h"
 
 namespace PictureFiles {
@@ -63,16 +65,26 @@ bool ReadPictureFile(const std::wstring& path, std::vector<unsigned char>& bytes
 }
 
 WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes) {
+  // The picture is written beside its name and takes that name once it is
+  // complete, so that a failed write leaves a file of that name as it was.
+  const std::wstring temp = TempFile::CreateIn(PathParts::FolderOf(path));
+  if (temp.empty()) return WriteResult::kNotCreated;
   bool written = false;
   {
-    File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    File file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) return WriteResult::kNotCreated;
-    written = WriteAll(file.Get(), bytes);
+    written = file.IsOpen() && WriteAll(file.Get(), bytes);
   }
-  if (written) return WriteResult::kWritten;
-  DeleteFileW(path.c_str());
-  return WriteResult::kFailed;
+  const bool created =
+      written && MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (created) return WriteResult::kWritten;
+  DeleteFileW(temp.c_str());
+  return written ? WriteResult::kNotCreated : WriteResult::kFailed;
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 ClipboardScope::ClipboardScope(HWND owner) {

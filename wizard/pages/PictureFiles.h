@@ -16,9 +16,13 @@ constexpr unsigned long long kMaxPictureFileBytes = 64ULL * 1024 * 1024;
 bool ReadPictureFile(const std::wstring& path, std::vector<unsigned char>& bytes);
 
 enum class WriteResult { kNotCreated, kFailed, kWritten };
-// Creates the file (replacing one, without sharing) and writes all the bytes;
-// a file that cannot be written whole is deleted again.
+// Writes all the bytes under a temporary name in the file's folder and gives
+// the file its name (replacing one) once they are on disk. A write that fails
+// leaves nothing behind and a file of that name as it was: kFailed. A name
+// that cannot be taken, or a folder that takes no file: kNotCreated.
 WriteResult WritePictureFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
+// Whether a file (not a folder) of that name exists.
+bool FileExists(const std::wstring& path);
 
 // The clipboard opened for the window, waiting a moment while another program
 // (a clipboard viewer or manager reading it) holds it open; it is closed again

@@ -72,8 +72,17 @@ int CWizardProgressPage::OnSetActive() {
 
 BOOL CWizardProgressPage::OnQueryCancel() {
   if (job_) {
-    (*this)->resultMessage = Localizer::Translate(kUserAbort);
-    job_->Finish();
+    // A job that had finished its work before the stop reached it says so
+    // itself; a stopped one may still tell what became of the user's file.
+    const bool done = job_->Finish();
+    const std::wstring message = job_->Message();
+    std::wstring& result = (*this)->resultMessage;
+    if (done) {
+      result = message;
+    } else {
+      result = Localizer::Translate(kUserAbort);
+      if (!message.empty()) result += L"\n" + message;
+    }
     ReleaseJob();
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
   }

@@ -317,10 +317,10 @@ bool CWizardSelectDestFilePage::Commit() {
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
-  if (!append) {
-    (*this)->discs.clear();
-    DeleteFileW(path.c_str());
-  }
+  // An overwritten backup stays as it is until the ripper's new file is
+  // complete and takes its place; only the file the check made goes.
+  if (!append) (*this)->discs.clear();
+  if (!existed) DeleteFileW(path.c_str());
   (*this)->coverImages.Clear();
   (*this)->mruBackup.Add(path);
   (*this)->quality = quality;

@@ -1,6 +1,7 @@
 #include "wizard/pages/SelectSourceDrivePage.h"
 
 #include "common/Localizer.h"
+#include "engine/backup/BackupFormat.h"
 #include "wizard/UpdateCheck.h"
 #include "wizard/dbhost/SelectCandDlg.h"
 #include "wizard/jobs/Action.h"
@@ -246,9 +247,11 @@ bool CWizardSelectSourceDrivePage::CommitSelection() {
     return true;
   }
   const DiscLookup::Entry entry = lookup_.Find(selected->toc);
-  if (entry && entry->state == DiscLookup::StateDone && !entry->disc.tracks.empty())
+  if (entry && entry->state == DiscLookup::StateDone && !entry->disc.tracks.empty()) {
+    // A database answer may name more or fewer tracks than the disc has.
     info->disc = entry->disc;
-  else
+    BackupFile::FitEntriesToToc(info->disc, selected->toc);
+  } else
     info->disc = DiscInfo();
   info->drive = selected;
   discToc_ = selected->toc;

@@ -163,6 +163,26 @@ TEST_F(RipperOutput, TwelveTrackDiscWithPictures) {
   Expect(L"twelve", {disc}, files);
 }
 
+// A database answer of 130 entries for discs of twelve tracks, fitted as the
+// wizard takes it: a multi-disc file whose chapter tree matches each TOC.
+TEST_F(RipperOutput, AnAnswerOfManyEntriesIsFittedToEachDisc) {
+  const std::wstring path = OutPath(L"fitted");
+  const std::vector<Disc> discs = {TwelveTracks(1, 300), TwelveTracks(1, 700)};
+  for (std::size_t i = 0; i < discs.size(); ++i) {
+    SCOPED_TRACE(i);
+    Insert(discs[i]);
+    Target(path);
+    DiscInfo answer = Texts(129, L"Album " + std::to_wstring(i + 1));
+    BackupFile::FitEntriesToToc(answer, drives_[0].toc);
+    info_->disc = answer;
+    ExpectSuccess(Run(), path);
+  }
+  const std::vector<BackupDisc> stored = ReadBackup(path);
+  ASSERT_EQ(2u, stored.size());
+  EXPECT_EQ(13u, stored[1].disc.tracks.size());
+  Expect(L"fitted", discs, {});
+}
+
 // Each append keeps the earlier discs' audio byte for byte.
 TEST_F(RipperOutput, ThreeDiscsAppendedOneByOne) {
   const std::wstring path = OutPath(L"three");

@@ -231,7 +231,7 @@ TEST_F(Ripper, CancelWhileCopyingRestoresTheOldFile) {
   page.Drain();
   EXPECT_EQ(1, page.Count(JOB_DONE));
   EXPECT_LT(page.LastProgress(), 204);  // stopped before copying had ended
-  EXPECT_TRUE(job.Message().empty());
+  EXPECT_EQ(L"The backup file " + path + L" was left as it was", job.Message());
   ExpectOldFileBack(path, old);
 }
 
@@ -251,6 +251,88 @@ TEST_F(Ripper, CancelWhileReadingRestoresTheOldFile) {
   EXPECT_FALSE(run.success);
   EXPECT_LT(MaxProgress(run), run.range);
   ExpectOldFileBack(path, old);
+}
+
+// A rip whose file, complete after the last block, is being closed when the
+// page asks the job to stop: the worker waits in the close until the stop has
+// been requested, the latest moment before the new file would replace the old.
+class LateStopRipper : public RipperData {
+ public:
+  LateStopRipper() : closing_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~LateStopRipper() override {
+    StopWorker();
+    CloseHandle(closing_);
+  }
+  bool WaitUntilClosing() { return WaitForSingleObject(closing_, 60000) == WAIT_OBJECT_0; }
+
+ protected:
+  std::unique_ptr<OutputFile> OpenOutput(const std::wstring& path) override {
+    class Closing : public OutputFile {
+     public:
+      Closing(std::unique_ptr<OutputFile> file, LateStopRipper& job)
+          : file_(std::move(file)), job_(job) {}
+      ~Closing() override {
+        file_.reset();
+        SetEvent(job_.closing_);
+        for (int i = 0; i < 6000 && !job_.Stopping(); ++i) Sleep(10);
+      }
+      std::streamsize Write(const unsigned char* s, std::streamsize n) override {
+        return file_->Write(s, n);
+      }
+
+     private:
+      std::unique_ptr<OutputFile> file_;
+      LateStopRipper& job_;
+    };
+    return std::make_unique<Closing>(RipperData::OpenOutput(path), *this);
+  }
+
+ private:
+  HANDLE closing_;
+};
+
+TEST_F(Ripper, AStopBeforeTheNewFileTakesThePlaceKeepsTheOldOne) {
+  const std::wstring path = dir_ / L"b.mp3", fresh = dir_ / L"new.mp3";
+  const Bytes old = MakeBackup(path);
+  for (bool append : {true, false}) {
+    SCOPED_TRACE(append);
+    Insert(TwelveTracks(1, 900));
+    Target(path);
+    if (!append) info_->discs.clear();  // the user chose to overwrite
+    LateStopRipper job;
+    JobNotifications page;
+    ASSERT_GT(job.Start(page.window(), info_), 0);
+    ASSERT_TRUE(job.WaitUntilClosing());
+    EXPECT_FALSE(job.Finish());
+    EXPECT_EQ(L"The backup file " + path + L" was left as it was", job.Message());
+    ExpectOldFileBack(path, old);
+  }
+  // Without an old file, the new one goes and the text says so.
+  Target(fresh);
+  LateStopRipper job;
+  JobNotifications page;
+  ASSERT_GT(job.Start(page.window(), info_), 0);
+  ASSERT_TRUE(job.WaitUntilClosing());
+  EXPECT_FALSE(job.Finish());
+  EXPECT_EQ(L"No backup file was written", job.Message());
+  EXPECT_FALSE(Exists(fresh));
+}
+
+// An old file that has become shorter than the discs its tag promises, after
+// the page read it: the copy ends early, the rip fails and the file stays.
+TEST_F(Ripper, AnOldFileCutShortAfterThePageReadItStaysAsItIs) {
+  Insert(TwelveTracks(1, 300));
+  const std::wstring path = dir_ / L"large.mp3";
+  MakeLargeBackup(path, 1 << 20);
+  Target(path);
+  ASSERT_EQ(1u, info_->discs.size());
+  Bytes cut = ReadFileBytes(path);
+  cut.resize(cut.size() - 5000);
+  WriteFileBytes(path, cut);
+  const RipRun run = Run();
+  EXPECT_FALSE(run.success);
+  EXPECT_EQ(kWriteError, run.text);
+  ExpectOldFileBack(path, cut);
 }
 
 // A file that takes only so many bytes, as a full disk does.
@@ -388,6 +470,25 @@ TEST_F(Ripper, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
   const RipRun run = Run();
   EXPECT_EQ(kTooManyErrors, run.text);
   ExpectOldFileBack(path, old);
+}
+
+// Texts whose entries disagree with the disc (a database answer taken as it
+// came) are refused before the new tag is written: an append of 130 entries
+// used to report success for a file no reader takes.
+TEST_F(Ripper, TextsThatDisagreeWithTheDiscLeaveTheOldFile) {
+  const std::wstring path = dir_ / L"b.mp3";
+  const Bytes old = MakeBackup(path);
+  for (std::size_t entries : {std::size_t(130), std::size_t(5)}) {
+    SCOPED_TRACE(entries);
+    Insert(TwelveTracks(1, 900));
+    Target(path);
+    ASSERT_EQ(1u, info_->discs.size());
+    info_->disc = Texts(entries - 1, L"Odd");
+    const RipRun run = Run();
+    EXPECT_FALSE(run.success);
+    EXPECT_EQ(kWriteError, run.text);
+    ExpectOldFileBack(path, old);
+  }
 }
 
 TEST(RipperPolicy, AppendStaysBelowTwoGigabytes) {

@@ -80,6 +80,8 @@ void RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps) {
       if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
       if (WaitForPage(window, IDD_WIZ97_SELECTOP) && Go(window, kNext, IDD_WIZ97_SELECTSOURCEDRIVE))
         steps(window);
+      else
+        ADD_FAILURE() << "the sheet never reached the source-drive page";
       PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     });
     sheet.DoModal(nullptr);
@@ -278,6 +280,39 @@ TEST(SourceDrivePage, NoMatchOrADeclinedChoiceLeadsToTheEditorAndANewDiscStartsE
     EXPECT_EQ(L"Typed Artist", info->disc.tracks[2].artist);
     EXPECT_EQ(2u, Count(db, "CreateSession"));
     EXPECT_EQ(0u, Count(db, "Submit"));
+  });
+}
+
+// A database answer of more or fewer entries than the disc has tracks: the
+// wizard takes one entry per track, and the editor shows the answer's texts.
+TEST(SourceDrivePage, AnAnswerIsFittedToTheTracksOfTheDisc) {
+  VirtualDriveSetup drives;
+  drives.Describe(VirtualDisc::ToneDisc("VD-E", 'E', {60, 60, 60}) +
+                  VirtualDisc::ToneDisc("VD-F", 'F', {30, 30, 30, 30, 30}));
+  std::string many = Disc(3, "match Many|Band|rock|000000ff|0\n") +
+                     "source freedb\nrevision 4\nentry Band|Many|rock||1999\n";
+  for (int n = 1; n <= 255; ++n) many += "entry Band|Song " + std::to_string(n) + "|rock||1999\n";
+  ScriptedDb db;
+  db.Script(many + Disc(5, "match Few|Duo|folk|00000005|0\n") +
+            "source freedb\nentry Duo|Few|folk||0\nentry Duo|One|folk||0\n");
+  CWizardInfo info;
+  RunSheet(info, [&](HWND sheet) {
+    HWND page = CurrentPage(sheet);
+    ASSERT_TRUE(WaitForLabels(page, L"Band", L"Many"));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_SELECTDESTFILE));
+    ASSERT_EQ(4u, info->disc.tracks.size());
+    EXPECT_EQ(L"Song 3", info->disc.tracks[3].title);
+
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTSOURCEDRIVE));
+    SelectDrive(page, 1);
+    ASSERT_TRUE(WaitForLabels(page, L"Duo", L"Few"));
+    SystemDialogs::System().keyState = ShiftDown;
+    EXPECT_EQ(IDD_WIZ97_TRACKEDITOR, PressNextNow(sheet));
+    SystemDialogs::System().keyState = GetAsyncKeyState;
+    ASSERT_EQ(6u, info->disc.tracks.size());
+    HWND editor = CurrentPage(sheet);
+    EXPECT_EQ(L"One", Text(editor, IDC_TRACK_TITLE));
+    EXPECT_EQ(L"", Text(editor, IDC_TRACK_TITLE + 4));
   });
 }
 

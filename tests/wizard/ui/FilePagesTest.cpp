@@ -11,6 +11,7 @@
 #include "tests/wizard/ui/BackupFiles.h"
 #include "tests/wizard/ui/RunSheet.h"
 #include "wizard/pages/ComboBoxEx.h"
+#include "wizard/pages/PageTools.h"
 #include "wizard/pages/SelectDestFilePage.h"
 
 using namespace SheetDriver;
@@ -149,10 +150,14 @@ TEST_F(DestinationPage, OffersTheKnownFoldersAndEstimatesTheSize) {
   });
 }
 
+// Overwrite leaves the file as it is: the ripper replaces it only once the new
+// one is complete.
 TEST_F(DestinationPage, AnExistingFileIsAppendedToOrOverwrittenAsTheUserSays) {
   const std::wstring other = dir_ / L"other.mp3";
   ASSERT_EQ(1u, BackupFiles::Write(other, {{L"Someone", L"Else"}}).size());
   const std::wstring same = BackupOfThisDisc(L"same.mp3");
+  const ripfixture::Bytes otherBytes = ripfixture::ReadFileBytes(other);
+  const ripfixture::Bytes sameBytes = ripfixture::ReadFileBytes(same);
   RunSheet(info_, [&](HWND sheet) {
     ASSERT_TRUE(JumpTo(sheet, IDD_WIZ97_SELECTDESTFILE));
     // Another disc in the file: Append keeps the file and its discs.
@@ -174,17 +179,60 @@ TEST_F(DestinationPage, AnExistingFileIsAppendedToOrOverwrittenAsTheUserSays) {
     ASSERT_TRUE(Press(sheet, kNext));
     Answer(L"This disc is already in this file", 6);
     ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_ADDIMAGE));
-    EXPECT_FALSE(ripfixture::Exists(same));
+    EXPECT_TRUE(ripfixture::ReadFileBytes(same) == sameBytes);
     EXPECT_TRUE(info_->discs.empty());
 
-    // Overwrite of a file with another disc deletes it at once.
+    // Overwrite of a file with another disc: no discs to keep, the file as it was.
     ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTDESTFILE));
     Type(sheet, other);
     ASSERT_TRUE(Press(sheet, kNext));
     Answer(L"This file already exists !", 7);
     ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_ADDIMAGE));
-    EXPECT_FALSE(ripfixture::Exists(other));
+    EXPECT_TRUE(info_->discs.empty());
+    ASSERT_TRUE(Go(sheet, kBack, IDD_WIZ97_SELECTDESTFILE));
   });
+  EXPECT_TRUE(ripfixture::ReadFileBytes(other) == otherBytes);
+  EXPECT_TRUE(ripfixture::ReadFileBytes(same) == sameBytes);
+}
+
+// From the destination page to the end of the rip: an overwritten backup is
+// the user's until the new one is complete; a cancelled rip leaves it as it was.
+TEST_F(DestinationPage, AnOverwrittenBackupIsReplacedOnlyByACompleteOne) {
+  const std::wstring other = dir_ / L"other.mp3";
+  ASSERT_EQ(1u, BackupFiles::Write(other, {{L"Someone", L"Else"}}).size());
+  const ripfixture::Bytes bytes = ripfixture::ReadFileBytes(other);
+  const auto overwrite = [&](HWND sheet) {
+    ASSERT_TRUE(JumpTo(sheet, IDD_WIZ97_SELECTDESTFILE));
+    Type(sheet, other);
+    ASSERT_TRUE(Press(sheet, kNext));
+    Answer(L"This file already exists !", 7);
+    ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_ADDIMAGE));
+    EXPECT_TRUE(ripfixture::ReadFileBytes(other) == bytes);
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_PROGRESS));
+  };
+  Insert(ripfixture::TwelveTracks(300, 400));  // an hour: Cancel comes while it reads
+  RunSheet(info_, [&](HWND sheet) {
+    overwrite(sheet);
+    HWND bar = Control(sheet, IDC_PROGRESS);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }));
+  });
+  EXPECT_EQ(L"You have requested to abort the operation\nThe backup file " + other +
+                L" was left as it was",
+            info_->resultMessage);
+  EXPECT_TRUE(ripfixture::ReadFileBytes(other) == bytes);
+  EXPECT_FALSE(ripfixture::Exists(other + L".tempCopyFile"));
+
+  Insert(ripfixture::TwelveTracks(2, 400), L"Replacement");
+  RunSheet(info_, [&](HWND sheet) {
+    overwrite(sheet);
+    ASSERT_TRUE(
+        WaitFor([&] { return WizardButtons(sheet) == (PSWIZB_BACK | PSWIZB_NEXT); }, 60000));
+    ASSERT_TRUE(Go(sheet, kNext, IDD_WIZ97_COMPLETE));
+  });
+  const std::vector<BackupDisc> discs = PageTools::ReadBackupDiscs(other);
+  ASSERT_EQ(1u, discs.size());
+  EXPECT_EQ(L"Replacement", discs[0].disc.tracks[0].title);
+  EXPECT_EQ(drives_[0].toc, discs[0].toc);
 }
 
 // A backup that holds 99 discs takes no further one: only Overwrite or Abort.
@@ -203,7 +251,7 @@ TEST_F(DestinationPage, AFullBackupIsOfferedOnlyForOverwriting) {
     ASSERT_TRUE(Press(sheet, kNext));
     Answer(L"This file already exists !", 6);
     ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_ADDIMAGE));
-    EXPECT_FALSE(ripfixture::Exists(full));
+    EXPECT_TRUE(ripfixture::ReadFileBytes(full) == bytes);
     EXPECT_TRUE(info_->discs.empty());
   });
 }

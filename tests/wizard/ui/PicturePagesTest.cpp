@@ -788,6 +788,52 @@ TEST_F(ExportImagePageTest, WritesThePicturesUnderTheirDescriptionsOneByOneAndTo
   EXPECT_EQ(4u, info_->discs[0].pictures.size());
 }
 
+// Files of the folder that the export would replace are named in one question
+// first; "No" keeps every one of them. A picture that cannot take the place of
+// a file (held open) leaves it as it was, and no temporary file stays behind.
+TEST_F(ExportImagePageTest, ExistingFilesAreReplacedOnlyWhenTheUserSaysSo) {
+  const std::wstring out = OutFolder() + L"\\existing";
+  CreateDirectoryW(out.c_str(), nullptr);
+  const std::wstring front = out + L"\\front.jpg", back = out + L"\\back.jpg",
+                     other = out + L"\\a.b.jpg";
+  const std::vector<unsigned char> oldFront = {'o', 'l', 'd'}, oldBack = {'b', 'a', 'c', 'k'};
+  DeleteFileW(other.c_str());
+  WriteFileBytes(front, oldFront);
+  WriteFileBytes(back, oldBack);
+  const auto exportAll = [&](HWND sheet, int answer, bool otherThere) {
+    Fake::folder = out;
+    PostMessageW(GetDlgItem(CurrentPage(sheet), IDC_EXPORT_ALL), BM_CLICK, 0, 0);
+    HWND question = WaitForDialog(GetCurrentProcessId(), L"Velmora TAVRIN Wizard...");
+    ASSERT_NE(nullptr, question);
+    const std::wstring shown = ControlTexts(question);
+    EXPECT_NE(std::wstring::npos, shown.find(L"front.jpg"))
+        << std::string(shown.begin(), shown.end());
+    EXPECT_NE(std::wstring::npos, shown.find(L"back.jpg"));
+    EXPECT_EQ(otherThere, shown.find(L"a.b.jpg") != std::wstring::npos);
+    PostMessageW(question, TDM_CLICK_BUTTON, answer, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(question); }));
+    ASSERT_TRUE(Settle(sheet));
+  };
+  Run([&](HWND sheet) {
+    ASSERT_EQ(4, Count(sheet));
+    exportAll(sheet, IDNO, false);
+    EXPECT_EQ(oldFront, ReadFileBytes(front));
+    EXPECT_EQ(oldBack, ReadFileBytes(back));
+    EXPECT_EQ(jpeg_, ReadFileBytes(other));
+
+    HANDLE held = CreateFileW(back.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    exportAll(sheet, IDYES, true);
+    CloseHandle(held);
+    EXPECT_EQ(progressive_, ReadFileBytes(front));
+    EXPECT_EQ(oldBack, ReadFileBytes(back));
+  });
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((out + L"\\*.tmp").c_str(), &found);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, find);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
 TEST_F(ExportImagePageTest, DeletionsAndNewNamesStayUntilEveryPictureIsGone) {
   TempDir out;
   Run([&](HWND sheet) {

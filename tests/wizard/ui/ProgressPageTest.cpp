@@ -90,7 +90,7 @@ TEST_F(ProgressPage, CancelStopsARunningBackupAtOnceAndKeepsNothing) {
   const auto waited = std::chrono::steady_clock::now() - pressed;
   EXPECT_EQ(0, result);
   EXPECT_LT(waited, std::chrono::seconds(5));
-  EXPECT_EQ(kAbort, info_->resultMessage);
+  EXPECT_EQ(kAbort + std::wstring(L"\nNo backup file was written"), info_->resultMessage);
   EXPECT_FALSE(ripfixture::Exists(dir_ / L"cancelled.mp3"));
 }
 
@@ -180,7 +180,8 @@ TEST(ProgressPageQueue, OnlyARunningRecordingRefusesTheEndOfTheSession) {
         EXPECT_TRUE(WaitFor([&] { return !SendMessageW(sheet, WM_QUERYENDSESSION, 0, 0); }));
       },
       [](const CWizardInfo&) { return std::make_unique<ScriptedJob>(true, false, L"recorded"); });
-  EXPECT_EQ(kAbort, info->resultMessage);
+  // The job had done its work when the stop reached it: no abort is claimed.
+  EXPECT_EQ(L"recorded", info->resultMessage);
 
   // A recording that could not start holds no drive: the session may end.
   CWizardInfo failed;
@@ -191,6 +192,38 @@ TEST(ProgressPageQueue, OnlyARunningRecordingRefusesTheEndOfTheSession) {
     ASSERT_TRUE(WaitForPage(sheet, IDD_WIZ97_COMPLETE));
     EXPECT_TRUE(SendMessageW(sheet, WM_QUERYENDSESSION, 0, 0));
   });
+}
+
+// Cancel while a job runs: a job that stops tells the abort and then its own
+// text (what became of the user's file); one whose work was done by the time
+// the stop reached it tells only its own text.
+TEST(ProgressPageCancel, TheTextTellsWhatTheJobDid) {
+  const struct {
+    bool succeeds;
+    const wchar_t* text;
+    std::wstring shown;
+  } cases[] = {
+      {false, L"", kAbort},
+      {false, L"The backup file x.mp3 was left as it was",
+       kAbort + std::wstring(L"\nThe backup file x.mp3 was left as it was")},
+      {true, L"The TAVRIN backup file x.mp3 has been successfully created",
+       L"The TAVRIN backup file x.mp3 has been successfully created"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    CWizardInfo info;
+    info->operation = OpBackup;
+    RunSheet(
+        info,
+        [&](HWND sheet) {
+          ASSERT_TRUE(JumpTo(sheet, IDD_WIZ97_PROGRESS));
+          ASSERT_TRUE(WaitFor([&] { return WizardButtons(sheet) == 0; }));
+        },
+        [&](const CWizardInfo&) {
+          return std::make_unique<ScriptedJob>(c.succeeds, false, c.text);
+        });
+    EXPECT_EQ(c.shown, info->resultMessage);
+  }
 }
 
 // The update check runs when the progress page's window is made.

@@ -1,6 +1,7 @@
 #pragma once
 // The wizard sheet in this process, shown modally on the test's thread while
 // a second thread plays the user.
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
@@ -51,11 +52,15 @@ class ScriptedJob : public Action {
 // again in case they stopped early). The sheet's result.
 inline INT_PTR RunSheet(CWizardInfo info, const std::function<void(HWND sheet)>& steps,
                         CWizardProgressPage::JobFactory jobs = CWizardProgressPage::MakeJob) {
+  info->sheetWindow = nullptr;  // a window of an earlier sheet is gone
   CWizardSheet sheet(info, std::move(jobs));
   std::thread driver([&] {
     HWND window = nullptr;
     if (!WaitFor([&] { return (window = info->sheetWindow) != nullptr; })) return;
-    if (WaitForPage(window, IDD_WIZ97_WELCOME)) steps(window);
+    if (WaitForPage(window, IDD_WIZ97_WELCOME))
+      steps(window);
+    else
+      ADD_FAILURE() << "the sheet never showed its welcome page";
     PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   });
   const INT_PTR result = sheet.DoModal(nullptr);

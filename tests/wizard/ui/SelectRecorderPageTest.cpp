@@ -52,18 +52,6 @@ LPARAM SelectedData(HWND combo) {
   return ComboBoxEx::ItemData(combo, ComboBoxEx::Selection(combo));
 }
 
-BOOL CALLBACK AddControlText(HWND child, LPARAM texts) {
-  *reinterpret_cast<std::wstring*>(texts) += Text(child) + L"\n";
-  return TRUE;
-}
-
-// The texts of a dialog's controls, one a line.
-std::wstring ControlTexts(HWND dialog) {
-  std::wstring all;
-  EnumChildWindows(dialog, AddControlText, reinterpret_cast<LPARAM>(&all));
-  return all;
-}
-
 class SelectRecorderPage : public ::testing::Test {
  protected:
   Environment environment_{L"SelectRecorderPageTest"};

@@ -215,4 +215,16 @@ inline std::wstring Text(HWND window) {
   return text;
 }
 
+inline BOOL CALLBACK AddControlText(HWND child, LPARAM texts) {
+  *reinterpret_cast<std::wstring*>(texts) += Text(child) + L"\n";
+  return TRUE;
+}
+
+// The texts of a dialog's controls, one a line.
+inline std::wstring ControlTexts(HWND dialog) {
+  std::wstring all;
+  EnumChildWindows(dialog, AddControlText, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
 }  // namespace SheetDriver
