@@ -3,9 +3,11 @@
 # One detached wineserver is kept warm per prefix, so that each test costs
 # milliseconds instead of seconds, and ctest never waits on Wine's daemons.
 #   wine-run.sh --prepare     create the prefix (if needed) and start its server
-#   wine-run.sh --arch        print the prefix's kind: win32, or win64 where the
-#                             kernel runs no 32-bit programs (and so Wine runs
-#                             only 64-bit Windows programs)
+#   wine-run.sh --arch        print the prefix's kind: win64 wherever the 64-bit
+#                             Wine is installed (a 32-bit program then runs under
+#                             WoW64, as on a 64-bit Windows), else win32
+#   wine-run.sh --runs32      succeed if the kernel runs 32-bit programs (where
+#                             it does not, Wine runs only 64-bit Windows programs)
 #   wine-run.sh --prefix      print the prefix's folder
 #   wine-run.sh PROGRAM ARGS  run PROGRAM; its exit code is passed through
 #
@@ -14,27 +16,34 @@
 # starts none but the program: what it reads it reads with shell builtins.
 set -u
 tmp=${TMPDIR:-/tmp}
+# Which of Wine's loaders start here ("32 64", "64" or "32") is asked once per boot.
+loaders=
+knownfile=$tmp/wine-run-loaders-$UID
+boot=
+{ read -r boot </proc/sys/kernel/random/boot_id; } 2>/dev/null
+{ read -r known loaders <"$knownfile"; } 2>/dev/null && [ -n "$boot" ] && [ "$known" = "$boot" ] ||
+  loaders=
+if [ -z "$loaders" ]; then
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && loaders=32
+  /usr/lib/wine/wine64 --version >/dev/null 2>&1 && loaders="${loaders:+$loaders }64"
+  [ -z "$boot" ] || printf '%s %s\n' "$boot" "${loaders:-none}" >"$knownfile"
+fi
+[ "${1:-}" = "--runs32" ] && { [[ "$loaders" == 32* ]]; exit; }
 if [ -z "${WINEARCH:-}" ]; then
-  # Whether the kernel runs 32-bit programs is asked once per boot.
-  archfile=$tmp/wine-run-arch-$UID
-  boot=
-  { read -r boot </proc/sys/kernel/random/boot_id; } 2>/dev/null
-  { read -r known WINEARCH <"$archfile"; } 2>/dev/null && [ -n "$boot" ] && [ "$known" = "$boot" ] ||
-    WINEARCH=
-  if [ -z "$WINEARCH" ]; then
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then WINEARCH=win32; else WINEARCH=win64; fi
-    [ -z "$boot" ] || printf '%s %s\n' "$boot" "$WINEARCH" >"$archfile"
-  fi
+  if [[ "$loaders" == *64 ]]; then WINEARCH=win64; else WINEARCH=win32; fi
 fi
 export WINEARCH
 [ "${1:-}" = "--arch" ] && { echo "$WINEARCH"; exit 0; }
-loader=wine
-server=wineserver
-if [ "$WINEARCH" = win64 ]; then
+loader=/usr/lib/wine/wine
+server=/usr/lib/wine/wineserver32
+[ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64
+if [ "$WINEARCH" = win64 ] && [[ "$loaders" != 32* ]]; then
   # Debian's wine script would pick the 32-bit loader, which cannot start here.
   loader=/usr/lib/wine/wine64
-  server=/usr/lib/wine/wineserver64
-  export WINELOADER=$loader WINESERVER=$server
+  export WINELOADER=$loader
+fi
+export WINESERVER=$server
+if [ "$WINEARCH" = win64 ]; then
   export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$UID-x86_64}
 else
   export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$UID-i686}
