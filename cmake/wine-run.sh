@@ -67,6 +67,20 @@ server_alive() {
   { mapfile -d '' args <"/proc/$pid/cmdline"; } 2>/dev/null || return 1
   [[ "${args[*]}" == *wineserver* ]]
 }
+# The ID of the server that holds the prefix, whoever started it.
+find_server() {
+  local dir args env var
+  for dir in /proc/[0-9]*; do
+    { mapfile -d '' args <"$dir/cmdline"; } 2>/dev/null || continue
+    [[ "${args[0]:-}" == *wineserver* && " ${args[*]} " != *" -w "* && " ${args[*]} " != *" -k "* ]] ||
+      continue
+    { mapfile -d '' env <"$dir/environ"; } 2>/dev/null || continue
+    for var in "${env[@]}"; do
+      [ "$var" = "WINEPREFIX=$WINEPREFIX" ] && { echo "${dir#/proc/}"; return 0; }
+    done
+  done
+  return 1
+}
 same_session() {
   local saved=
   { IFS= read -r saved <"$WINEPREFIX.session"; } 2>/dev/null
@@ -127,17 +141,19 @@ if ! ready; then
   if ! server_alive; then
     printf '%s' "$session" >"$WINEPREFIX.session"
     prune_outputs
-    if [ -n "$display" ]; then
-      # On a display the server stays for as long as the display does. A server
-      # left idle for its linger time starts to shut down and cannot be called
-      # back: a program started then finds the services and the desktop leaving,
-      # and hangs. The watch ends the server when the display closes.
-      setsid "$server" -f -p </dev/null >/dev/null 2>&1 9>&- &
-      echo $! >"$pidfile"
-      setsid "$here/wine-display-watch.sh" "$!" </dev/null >/dev/null 2>&1 9>&- &
-    else
-      setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
-      echo $! >"$pidfile"
+    # On a display the server stays for as long as the display does. A server
+    # left idle for its linger time starts to shut down and cannot be called
+    # back: a program started then finds the services and the desktop leaving,
+    # and hangs. The watch ends the server when the display closes.
+    persist=-p$linger
+    [ -z "$display" ] || persist=-p
+    # Started as Wine's programs start it, the server returns once it takes
+    # requests and goes on in the background. Started in the background, a
+    # program could come first, start a server of its own and take the prefix.
+    setsid -w "$server" "$persist" </dev/null >/dev/null 2>&1 9>&-
+    find_server >"$pidfile"
+    if [ -n "$display" ] && server_alive; then
+      setsid "$here/wine-display-watch.sh" "$(<"$pidfile")" </dev/null >/dev/null 2>&1 9>&- &
     fi
     setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   fi
