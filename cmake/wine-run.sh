@@ -30,7 +30,10 @@ if [ -z "$loaders" ]; then
 fi
 [ "${1:-}" = "--runs32" ] && { [[ "$loaders" == 32* ]]; exit; }
 if [ -z "${WINEARCH:-}" ]; then
-  if [[ "$loaders" == *64 ]]; then WINEARCH=win64; else WINEARCH=win32; fi
+  # A prefix made before keeps its kind.
+  head=()
+  [ -z "${WINEPREFIX:-}" ] || { mapfile -n 4 head <"$WINEPREFIX/system.reg"; } 2>/dev/null
+  if [[ "${head[*]}" == *"#arch=win32"* || "$loaders" != *64 ]]; then WINEARCH=win32; else WINEARCH=win64; fi
 fi
 export WINEARCH
 [ "${1:-}" = "--arch" ] && { echo "$WINEARCH"; exit 0; }
