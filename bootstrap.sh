@@ -63,17 +63,19 @@ if ! ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1 || ! ls /var/lib/apt/lists
   need_update=1
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ $need_update -eq 1 ]; then step "apt-get update"; $sudo apt-get update -qq; fi
+# Installs those of the named packages that are missing.
+install_missing() {
+  local p missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  if [ $need_update -eq 1 ]; then step "apt-get update"; $sudo apt-get update -qq; need_update=0; fi
   step "installing ${#missing[@]} packages"
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-elif [ $need_update -eq 1 ]; then
-  step "apt-get update"; $sudo apt-get update -qq
-fi
+}
+install_missing "${packages[@]}"
+if [ $need_update -eq 1 ]; then step "apt-get update"; $sudo apt-get update -qq; need_update=0; fi
 
 step "fetching third-party sources"
 "$here/tools/fetch-sources.sh" "$here/.deps"
@@ -81,11 +83,25 @@ step "fetching third-party sources"
 step "preparing the Wine prefix"
 WINE_LINGER=${WINE_LINGER:-0} "$here/cmake/wine-run.sh" --prepare
 
+# Where the kernel runs no 32-bit programs, the 32-bit build runs in an emulated
+# PC (tools/guest), which the set-up builds from Debian's packages once.
+# TAVRIN_GUEST=yes takes that way on any machine (TAVRIN_GUEST=no never does).
+guest=
+case "${TAVRIN_GUEST:-auto}" in
+  yes) guest=yes ;;
+  no) ;;
+  *) "$here/cmake/wine-run.sh" --runs32 || guest=yes ;;
+esac
+if [ -n "$guest" ]; then
+  install_missing qemu-system-x86 mmdebstrap e2fsprogs
+  if [ ! -f "$("$here/tools/guest/build.sh" --path)/ready" ]; then
+    step "building the emulated PC"
+    $sudo "$here/tools/guest/build.sh"
+  fi
+fi
+
 [ "$mode" = setup ] && { step "set-up done"; exit 0; }
 
-# The program is built for 32-bit Windows. Where the kernel runs no 32-bit
-# programs, Wine runs only 64-bit Windows programs: the same sources are then
-# also built for 64-bit Windows, and that build is the one run and tested.
 build() {
   step "configuring $1"
   cmake -S "$here" -B "$here/$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -94,21 +110,32 @@ build() {
   ninja -C "$here/$1"
 }
 build build i686
-tested=build
-if [ "$("$here/cmake/wine-run.sh" --arch)" = win64 ]; then
-  build build-x86_64 x86_64
-  tested=build-x86_64
-fi
+# Beside the emulated PC the same sources are also built for 64-bit Windows,
+# which runs natively; the product is the 32-bit build, and both must pass.
+[ -z "$guest" ] || build build-x86_64 x86_64
 
 if [ "$mode" = run ]; then
   step "starting Tavrin"
-  exec "$here/cmake/wine-run.sh" "$here/$tested/bin/Tavrin.exe"
+  if [ -n "$guest" ]; then exec "$here/cmake/wine-run.sh" "$here/build-x86_64/bin/Tavrin.exe"; fi
+  exec "$here/cmake/wine-run.sh" "$here/build/bin/Tavrin.exe"
 fi
 
-step "testing $tested"
-cd "$here/$tested"
 status=0
-xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest --output-on-failure -j"$(nproc)" -LE demo || status=$?
-step "done (ctest exit $status)"
+if [ -n "$guest" ]; then
+  step "testing build-x86_64"
+  (cd "$here/build-x86_64" && xvfb-run -a -s "-screen 0 1024x768x24" \
+    ctest --output-on-failure -j"$(nproc)" -LE demo) || status=$?
+  step "build-x86_64 done (ctest exit $status)"
+  step "testing build in the emulated PC"
+  guest_status=0
+  (cd "$here" && "$here/tools/guest/run.sh") || guest_status=$?
+  step "build done in the emulated PC (ctest exit $guest_status)"
+  [ "$guest_status" -eq 0 ] || status=$guest_status
+else
+  step "testing build"
+  cd "$here/build"
+  xvfb-run -a -s "-screen 0 1024x768x24" \
+    ctest --output-on-failure -j"$(nproc)" -LE demo || status=$?
+  step "done (ctest exit $status)"
+fi
 exit $status

@@ -3,9 +3,11 @@
 # One detached wineserver is kept warm per prefix, so that each test costs
 # milliseconds instead of seconds, and ctest never waits on Wine's daemons.
 #   wine-run.sh --prepare     create the prefix (if needed) and start its server
-#   wine-run.sh --arch        print the prefix's kind: win32, or win64 where the
-#                             kernel runs no 32-bit programs (and so Wine runs
-#                             only 64-bit Windows programs)
+#   wine-run.sh --arch        print the prefix's kind: win64 wherever the 64-bit
+#                             Wine is installed (a 32-bit program then runs under
+#                             WoW64, as on a 64-bit Windows), else win32
+#   wine-run.sh --runs32      succeed if the kernel runs 32-bit programs (where
+#                             it does not, Wine runs only 64-bit Windows programs)
 #   wine-run.sh --prefix      print the prefix's folder
 #   wine-run.sh PROGRAM ARGS  run PROGRAM; its exit code is passed through
 #
@@ -14,27 +16,37 @@
 # starts none but the program: what it reads it reads with shell builtins.
 set -u
 tmp=${TMPDIR:-/tmp}
+# Which of Wine's loaders start here ("32 64", "64" or "32") is asked once per boot.
+loaders=
+knownfile=$tmp/wine-run-loaders-$UID
+boot=
+{ read -r boot </proc/sys/kernel/random/boot_id; } 2>/dev/null
+{ read -r known loaders <"$knownfile"; } 2>/dev/null && [ -n "$boot" ] && [ "$known" = "$boot" ] ||
+  loaders=
+if [ -z "$loaders" ]; then
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && loaders=32
+  /usr/lib/wine/wine64 --version >/dev/null 2>&1 && loaders="${loaders:+$loaders }64"
+  [ -z "$boot" ] || printf '%s %s\n' "$boot" "${loaders:-none}" >"$knownfile"
+fi
+[ "${1:-}" = "--runs32" ] && { [[ "$loaders" == 32* ]]; exit; }
 if [ -z "${WINEARCH:-}" ]; then
-  # Whether the kernel runs 32-bit programs is asked once per boot.
-  archfile=$tmp/wine-run-arch-$UID
-  boot=
-  { read -r boot </proc/sys/kernel/random/boot_id; } 2>/dev/null
-  { read -r known WINEARCH <"$archfile"; } 2>/dev/null && [ -n "$boot" ] && [ "$known" = "$boot" ] ||
-    WINEARCH=
-  if [ -z "$WINEARCH" ]; then
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then WINEARCH=win32; else WINEARCH=win64; fi
-    [ -z "$boot" ] || printf '%s %s\n' "$boot" "$WINEARCH" >"$archfile"
-  fi
+  # A prefix made before keeps its kind.
+  head=()
+  [ -z "${WINEPREFIX:-}" ] || { mapfile -n 4 head <"$WINEPREFIX/system.reg"; } 2>/dev/null
+  if [[ "${head[*]}" == *"#arch=win32"* || "$loaders" != *64 ]]; then WINEARCH=win32; else WINEARCH=win64; fi
 fi
 export WINEARCH
 [ "${1:-}" = "--arch" ] && { echo "$WINEARCH"; exit 0; }
-loader=wine
-server=wineserver
-if [ "$WINEARCH" = win64 ]; then
+loader=/usr/lib/wine/wine
+server=/usr/lib/wine/wineserver32
+[ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64
+if [ "$WINEARCH" = win64 ] && [[ "$loaders" != 32* ]]; then
   # Debian's wine script would pick the 32-bit loader, which cannot start here.
   loader=/usr/lib/wine/wine64
-  server=/usr/lib/wine/wineserver64
-  export WINELOADER=$loader WINESERVER=$server
+  export WINELOADER=$loader
+fi
+export WINESERVER=$server
+if [ "$WINEARCH" = win64 ]; then
   export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$UID-x86_64}
 else
   export WINEPREFIX=${WINEPREFIX:-$tmp/wineprefix-$UID-i686}
@@ -57,6 +69,20 @@ server_alive() {
   { read -r pid <"$pidfile"; } 2>/dev/null && [ -n "$pid" ] || return 1
   { mapfile -d '' args <"/proc/$pid/cmdline"; } 2>/dev/null || return 1
   [[ "${args[*]}" == *wineserver* ]]
+}
+# The ID of the server that holds the prefix, whoever started it.
+find_server() {
+  local dir args env var
+  for dir in /proc/[0-9]*; do
+    { mapfile -d '' args <"$dir/cmdline"; } 2>/dev/null || continue
+    [[ "${args[0]:-}" == *wineserver* && " ${args[*]} " != *" -w "* && " ${args[*]} " != *" -k "* ]] ||
+      continue
+    { mapfile -d '' env <"$dir/environ"; } 2>/dev/null || continue
+    for var in "${env[@]}"; do
+      [ "$var" = "WINEPREFIX=$WINEPREFIX" ] && { echo "${dir#/proc/}"; return 0; }
+    done
+  done
+  return 1
 }
 same_session() {
   local saved=
@@ -118,17 +144,19 @@ if ! ready; then
   if ! server_alive; then
     printf '%s' "$session" >"$WINEPREFIX.session"
     prune_outputs
-    if [ -n "$display" ]; then
-      # On a display the server stays for as long as the display does. A server
-      # left idle for its linger time starts to shut down and cannot be called
-      # back: a program started then finds the services and the desktop leaving,
-      # and hangs. The watch ends the server when the display closes.
-      setsid "$server" -f -p </dev/null >/dev/null 2>&1 9>&- &
-      echo $! >"$pidfile"
-      setsid "$here/wine-display-watch.sh" "$!" </dev/null >/dev/null 2>&1 9>&- &
-    else
-      setsid "$server" -f -p"$linger" </dev/null >/dev/null 2>&1 9>&- &
-      echo $! >"$pidfile"
+    # On a display the server stays for as long as the display does. A server
+    # left idle for its linger time starts to shut down and cannot be called
+    # back: a program started then finds the services and the desktop leaving,
+    # and hangs. The watch ends the server when the display closes.
+    persist=-p$linger
+    [ -z "$display" ] || persist=-p
+    # Started as Wine's programs start it, the server returns once it takes
+    # requests and goes on in the background. Started in the background, a
+    # program could come first, start a server of its own and take the prefix.
+    setsid -w "$server" "$persist" </dev/null >/dev/null 2>&1 9>&-
+    find_server >"$pidfile"
+    if [ -n "$display" ] && server_alive; then
+      setsid "$here/wine-display-watch.sh" "$(<"$pidfile")" </dev/null >/dev/null 2>&1 9>&- &
     fi
     setsid "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   fi

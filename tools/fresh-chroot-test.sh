@@ -3,6 +3,8 @@
 # copies the project in, and runs the README's test command there, inside private
 # mount namespaces with a /dev of its own. Run as root, with mmdebstrap installed:
 #   tools/fresh-chroot-test.sh WORKDIR
+# TAVRIN_GUEST is passed on (yes: test the 32-bit build in the emulated PC even
+# where this kernel runs 32-bit programs).
 # WORKDIR must lie outside the project; it is cleared first, never while anything
 # is mounted below it.
 set -u
@@ -37,7 +39,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 log "running bootstrap.sh in the chroot"
 unshare -m --propagation private bash -c '
   set -u
-  root=$1
+  root=$1 guest=$2
   mount -t proc proc "$root/proc" || exit 1
   mount -t sysfs sys "$root/sys" || exit 1
   mount -t tmpfs tmp "$root/tmp" || exit 1
@@ -55,8 +57,8 @@ unshare -m --propagation private bash -c '
   ln -s /proc/self/fd/1 "$root/dev/stdout"
   ln -s /proc/self/fd/2 "$root/dev/stderr"
   chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-    WINE_LINGER=0 bash -c "cd /src && ./bootstrap.sh" </dev/null
-' _ "$root"
+    WINE_LINGER=0 ${guest:+TAVRIN_GUEST=$guest} bash -c "cd /src && ./bootstrap.sh" </dev/null
+' _ "$root" "${TAVRIN_GUEST:-}"
 status=$?
 log "bootstrap.sh exit $status"
 # The namespace is gone with its mounts; check before anyone clears the folder.

@@ -13,6 +13,7 @@
 #include "tests/VOVudorod/CacheFiles.h"
 #include "tests/VOVudorod/DebugOutput.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 
 namespace {
 
@@ -387,7 +388,7 @@ TEST_F(Cache, WhatAnotherProcessWroteIsRead) {
   ASSERT_TRUE(
       CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   SetEnvironmentVariableW(L"TAVRIN_CACHE_CHILD", nullptr);
-  WaitForSingleObject(pi.hProcess, 30000);
+  WaitForSingleObject(pi.hProcess, ScaledMs(30000));
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);

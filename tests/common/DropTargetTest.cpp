@@ -9,6 +9,7 @@
 
 #include "tests/common/DragSource.h"
 #include "tests/support/ProgramFolder.h"
+#include "tests/support/TimeScale.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ TEST_F(DropTargetTest, FilesAndBitmapDraggedFromAnotherProgramArrive) {
   ASSERT_TRUE(CreateProcessW(source.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &si, &pi));
   // The drag calls into this thread's target: keep its messages flowing meanwhile.
-  const DWORD deadline = GetTickCount() + 20000;
+  const DWORD deadline = GetTickCount() + ScaledMs(20000);
   while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, deadline - GetTickCount(),
                                    QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     MSG msg;

@@ -6,6 +6,7 @@
 #include "common/SettingsXmlStore.h"
 #include "tests/common/SettingsFiles.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ TEST_F(MRUListTest, AStoredCountAboveTheCapacityIsNotFollowed) {
   Settings::MRUList damaged(10, true);
   EXPECT_TRUE(damaged.Load(L"mruExport\\file"));
   EXPECT_EQ(10u, damaged.GetItems().size());
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_LT(GetTickCount() - start, ScaledMs(2000));
 }
 
 }  // namespace

@@ -77,4 +77,28 @@ TEST_F(SettingsRegistryTest, AValueOfAnotherTypeOrSizeIsNotRead) {
   EXPECT_EQ(-1, value);
 }
 
+// On a 64-bit system the 32-bit program reads the machine's settings through
+// the registry's 32-bit view, where its set-up writes them; a value in the
+// 64-bit view is not its own.
+TEST_F(SettingsRegistryTest, UnderWow64TheMachineValueComesFromThe32BitView) {
+  BOOL wow64 = FALSE;
+  if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+    GTEST_SKIP() << "not a 32-bit program on a 64-bit system";
+  const auto put = [&](REGSAM view, DWORD value) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0,
+                                             KEY_SET_VALUE | view, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Language", 0, REG_DWORD,
+                                            reinterpret_cast<const BYTE*>(&value), sizeof value));
+    RegCloseKey(key);
+  };
+  put(KEY_WOW64_64KEY, 1040);
+  int value = -1;
+  EXPECT_FALSE(Settings::Registry::GetInt(L"Language", value));
+  put(KEY_WOW64_32KEY, 1031);
+  EXPECT_TRUE(Settings::Registry::GetInt(L"Language", value));
+  EXPECT_EQ(1031, value);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), KEY_WOW64_64KEY, 0);
+}
+
 }  // namespace

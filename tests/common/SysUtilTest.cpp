@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/ProgramFolder.h"
+#include "tests/support/TimeScale.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ DWORD DebugChild(DWORD nameAnswer, std::vector<SeenName>& seen, std::vector<std:
   DWORD exitCode = 0xFFFFFFFF;
   for (;;) {
     DEBUG_EVENT ev = {};
-    if (!WaitForDebugEvent(&ev, 20000)) {
+    if (!WaitForDebugEvent(&ev, ScaledMs(20000))) {
       faults.push_back("no debug event for 20 s");
       TerminateProcess(pi.hProcess, 99);
       break;

@@ -17,6 +17,7 @@
 #include "tests/recorder/JobWindow.h"
 #include "tests/recorder/Mp3Fixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -211,7 +212,7 @@ TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
     const DWORD before = GetTickCount();
     RunJob(run, cue, backup, 100);
     // Far less than either job takes when let run, with room for a busy machine.
-    EXPECT_LT(GetTickCount() - before, 5000u);
+    EXPECT_LT(GetTickCount() - before, ScaledMs(5000));
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(run.message, L"");
     EXPECT_EQ(run.window.done, 1);

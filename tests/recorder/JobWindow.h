@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "tests/support/TimeScale.h"
 #include "wizard/jobs/Action.h"
 
 // A message-only window that collects what a job posts to its progress page.
@@ -28,7 +29,7 @@ class JobWindow {
           return true;
         }
       }
-      if (GetTickCount() - start > ms) return false;
+      if (GetTickCount() - start > ScaledMs(ms)) return false;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_POSTMESSAGE);
     }
   }

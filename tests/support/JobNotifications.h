@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/TimeScale.h"
 #include "wizard/jobs/Action.h"
 
 // A message-only window that collects the WM_JOB_NOTIFY messages of a job, as
@@ -31,7 +32,8 @@ class JobNotifications {
 
   // Pumps messages until the condition holds; false after the time limit.
   bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 60000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto end =
+        std::chrono::steady_clock::now() + Scaled(std::chrono::milliseconds(timeoutMs));
     while (!condition()) {
       if (std::chrono::steady_clock::now() > end) return false;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);

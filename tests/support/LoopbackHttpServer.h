@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TimeScale.h"
+
 class LoopbackHttpServer {
  public:
   struct Request {
@@ -87,7 +89,7 @@ class LoopbackHttpServer {
 
  private:
   void Serve() {
-    auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    const auto end = std::chrono::steady_clock::now() + Scaled(std::chrono::minutes(1));
     while (std::chrono::steady_clock::now() < end) {
       fd_set ready;
       FD_ZERO(&ready);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 #include "tests/wizard/DibTable.h"
 #include "tests/wizard/FixtureFiles.h"
 #include "wizard/coverart/ImageUtils.h"
@@ -342,7 +343,7 @@ TEST_F(Scanner, CancelInTheProgressDialogStopsTheTransfer) {
   RECT dialogRect = {}, ownerRect = {};
   int controls = 0;
   std::thread user([&] {
-    if (WaitForSingleObject(paused, 60000) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(paused, ScaledMs(60000)) == WAIT_OBJECT_0) {
       HWND dialog = FindDialog(L"Scan in Progress...");
       if (dialog) {
         seen = true;

@@ -11,6 +11,7 @@
 
 #include "common/Utf8.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 
 // The local CDDB server (cddb_server.py) for one test: started on a port of the
 // loopback interface that is the process's HTTP proxy, so that the online
@@ -159,7 +160,7 @@ class CddbServer {
   }
 
   static bool WaitForFile(const std::wstring& path, std::string& contents) {
-    for (DWORD waited = 0; waited < kStartTimeout; waited += kPoll) {
+    for (DWORD waited = 0; waited < ScaledMs(kStartTimeout); waited += kPoll) {
       if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         contents = ReadFile(path);
         return true;

@@ -7,6 +7,7 @@
 
 #include "tests/VOVudorod/Ombrel/OmbrelHost.h"
 #include "tests/common/LanguageFolders.h"
+#include "tests/support/TimeScale.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
 // The dialog once the thread shows it; other test programs on the display show
 // theirs too.
 HWND WaitForDialog(DWORD thread) {
-  for (DWORD waited = 0; waited < kWaitForDialog; waited += 10) {
+  for (DWORD waited = 0; waited < ScaledMs(kWaitForDialog); waited += 10) {
     HWND dialog = nullptr;
     EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
     if (dialog) return dialog;

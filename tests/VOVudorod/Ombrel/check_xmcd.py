@@ -7,6 +7,7 @@ libcddb's local cache) with libcddb's parser, through xmcd-check:
   read the texts that the client read from it (misc/0b014803.parsed).
 
     check_xmcd.py XMCD_CHECK DIR"""
+import os
 import pathlib
 import subprocess
 import sys
@@ -26,7 +27,8 @@ SUBMITTED = [
 
 def libcddb(checker, folder, category, discid):
     result = subprocess.run([checker, folder, category, discid], capture_output=True,
-                            text=True, encoding="utf-8", timeout=30)
+                            text=True, encoding="utf-8",
+                            timeout=30 * int(os.environ.get("TAVRIN_TIME_SCALE", "1") or "1"))
     if result.returncode != 0:
         raise RuntimeError(result.stderr.strip())
     return result.stdout.splitlines()

@@ -10,6 +10,7 @@
 #include "tests/engine/mp3/Mp3TestSupport.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ std::string Probe(const Scenario& s) {
     ADD_FAILURE() << "cannot start the probe: " << GetLastError();
     return {};
   }
-  WaitForSingleObject(pi.hProcess, 60000);
+  WaitForSingleObject(pi.hProcess, ScaledMs(60000));
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);

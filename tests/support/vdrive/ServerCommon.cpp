@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tests/support/TimeScale.h"
+
 namespace VirtualServer {
 
 HMODULE g_module = nullptr;
@@ -152,7 +154,7 @@ void WaitForRelease(const std::wstring& event) {
   if (event.empty()) return;
   const HANDLE h = OpenEventW(SYNCHRONIZE, FALSE, event.c_str());
   if (!h) return;
-  WaitForSingleObject(h, 60000);
+  WaitForSingleObject(h, ScaledMs(60000));
   CloseHandle(h);
 }
 

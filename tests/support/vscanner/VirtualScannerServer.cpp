@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TimeScale.h"
 #include "wizard/coverart/wia/Wia.h"
 
 namespace {
@@ -617,7 +618,7 @@ class Item : public IWiaItem,
     HANDLE paused = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"TavrinVScanPaused");
     HANDLE resume = OpenEventW(SYNCHRONIZE, FALSE, L"TavrinVScanResume");
     if (paused) SetEvent(paused);
-    if (resume) WaitForSingleObject(resume, 10000);
+    if (resume) WaitForSingleObject(resume, ScaledMs(10000));
     if (paused) CloseHandle(paused);
     if (resume) CloseHandle(resume);
   }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/ProgramFolder.h"
+#include "tests/support/TimeScale.h"
 #include "tests/wizard/ui/SettleEvent.h"
 
 // Drives a running wizard sheet from another thread or process with the
@@ -19,7 +20,8 @@ namespace SheetDriver {
 enum Button { kBack = 0x3023, kNext = 0x3024, kFinish = 0x3025, kCancel = 2, kHelp = 9 };
 
 inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 60000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  const auto end =
+      std::chrono::steady_clock::now() + Scaled(std::chrono::milliseconds(milliseconds));
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -83,7 +85,7 @@ inline bool Settle(HWND sheet) {
   HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, SettleEventName(self, marker).c_str());
   HHOOK hooked = taken ? SetWindowsHookExW(WH_GETMESSAGE, hook, library, thread) : nullptr;
   const bool settled = hooked && PostMessageW(sheet, WM_NULL, self, marker) &&
-                       WaitForSingleObject(taken, 60000) == WAIT_OBJECT_0;
+                       WaitForSingleObject(taken, ScaledMs(60000)) == WAIT_OBJECT_0;
   if (hooked) UnhookWindowsHookEx(hooked);
   if (taken) CloseHandle(taken);
   return settled;

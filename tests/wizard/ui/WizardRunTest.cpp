@@ -16,6 +16,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeScale.h"
 #include "tests/support/vdrive/VirtualDriveSetup.h"
 #include "tests/wizard/ui/SheetDriver.h"
 #include "wizard/pages/SelectRecorderPage.h"
@@ -80,7 +81,7 @@ class Wizard : public ::testing::Test {
     if (process_.hProcess) {
       if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 5000);
+        WaitForSingleObject(process_.hProcess, ScaledMs(5000));
       }
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
@@ -104,7 +105,7 @@ class Wizard : public ::testing::Test {
   }
 
   DWORD ExitCode() {
-    if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return 0xDEAD;
+    if (WaitForSingleObject(process_.hProcess, ScaledMs(60000)) != WAIT_OBJECT_0) return 0xDEAD;
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
