@@ -89,7 +89,7 @@ class LoopbackHttpServer {
 
  private:
   void Serve() {
-    const auto end = std::chrono::steady_clock::now() + Scaled(std::chrono::minutes(1));
+    auto end = std::chrono::steady_clock::now() + Scaled(std::chrono::minutes(1));
     while (std::chrono::steady_clock::now() < end) {
       fd_set ready;
       FD_ZERO(&ready);
@@ -102,7 +102,7 @@ class LoopbackHttpServer {
       if (client == INVALID_SOCKET) return;
       Answer(client);
       closesocket(client);
-      end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+      end = std::chrono::steady_clock::now() + Scaled(std::chrono::minutes(1));
     }
   }
   bool Stopping() const {
