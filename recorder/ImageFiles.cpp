@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/TempFile.h"
+
 namespace ImageFiles {
 namespace {
 
@@ -23,9 +25,7 @@ bool SetAside(const std::wstring& path, std::wstring& aside) {
 
 std::wstring CreateTempBeside(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L"\\/");
-  std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
-  wchar_t name[MAX_PATH + 1];
-  return GetTempFileNameW(folder.c_str(), L"TAV", 0, name) ? name : L"";
+  return TempFile::CreateIn(slash == std::wstring::npos ? L"." : path.substr(0, slash + 1));
 }
 
 bool MoveIntoPlace(const std::vector<NewFile>& files) {
