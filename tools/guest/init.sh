@@ -5,9 +5,10 @@
 # those never asks for a new image.
 PATH=/usr/sbin:/usr/bin:/sbin:/bin
 export PATH
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev
+# The kernel may have mounted some of them already.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sys /sys
+mountpoint -q /dev || mount -t devtmpfs dev /dev
 exec </dev/null >/dev/ttyS0 2>&1
 modprobe 9pnet_virtio
 modprobe 9p
