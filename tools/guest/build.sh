@@ -47,7 +47,12 @@ done
 
 packages=$(sed 's/#.*//' "$guest_dir/packages" | tr -s ' \n' ',' | sed 's/^,//; s/,$//')
 step "mmdebstrap of the guest's root"
-unshare -m --propagation private \
+# mmdebstrap's mounts stay in a namespace of their own. In a chroot whose root
+# is no mount point its propagation cannot be changed: there it is left as the
+# chroot's maker set it.
+propagation=private
+mountpoint -q / || propagation=unchanged
+unshare -m --propagation "$propagation" \
   mmdebstrap --quiet --variant=apt --mode=root --architectures=amd64,i386 \
     --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*' \
     --include="$packages" bookworm "$root" "${sources[@]}"
