@@ -29,13 +29,26 @@ constexpr bool IsCdecl(R(__stdcall*)(A...)) {
   return false;
 }
 #endif
+
+// True for a __stdcall method; on 32-bit x86 a method of the compiler's own
+// convention (__thiscall) takes the other overload, and one of any other
+// convention matches neither.
+template <class C, class R, class... A>
+constexpr bool IsStdcall(R (__stdcall C::*)(A...)) {
+  return true;
+}
+#if !defined(_WIN64)
+template <class C, class R, class... A>
+constexpr bool IsStdcall(R (__thiscall C::*)(A...)) {
+  return false;
+}
+#endif
 }  // namespace CallingConvention
 
 // A function pointer type declared elsewhere is __cdecl, whatever its parameters.
 #define PIN_CDECL(Type) static_assert(CallingConvention::IsCdecl(Type{}), #Type " is __cdecl")
 
-// A COM method is __stdcall, with this result and these parameters.
-#define PIN_COM_METHOD(Interface, Method, Result, ...)                                            \
-  static_assert(                                                                                  \
-      std::is_same_v<decltype(&Interface::Method), Result (__stdcall Interface::*)(__VA_ARGS__)>, \
-      #Interface "::" #Method " is __stdcall with this signature")
+// A COM method is __stdcall, as the system's callers and implementations take it.
+#define PIN_COM_METHOD(Interface, Method)                         \
+  static_assert(CallingConvention::IsStdcall(&Interface::Method), \
+                #Interface "::" #Method " is __stdcall")

@@ -162,10 +162,10 @@ struct IDiscMaster2 : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_IsSupportedEnvironment(VARIANT_BOOL* value) = 0;
 };
-PIN_COM_METHOD(IDiscMaster2, get__NewEnum, HRESULT, IEnumVARIANT**);
-PIN_COM_METHOD(IDiscMaster2, get_Item, HRESULT, LONG, BSTR*);
-PIN_COM_METHOD(IDiscMaster2, get_Count, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscMaster2, get_IsSupportedEnvironment, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IDiscMaster2, get__NewEnum);
+PIN_COM_METHOD(IDiscMaster2, get_Item);
+PIN_COM_METHOD(IDiscMaster2, get_Count);
+PIN_COM_METHOD(IDiscMaster2, get_IsSupportedEnvironment);
 TAVRIN_IMAPI2_UUID(IDiscMaster2, 0x27354130, 0x7F64)
 
 // One recorder.
@@ -192,27 +192,27 @@ struct IDiscRecorder2 : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_SupportedModePages(SAFEARRAY** value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_ExclusiveAccessOwner(BSTR* value) = 0;
 };
-PIN_COM_METHOD(IDiscRecorder2, EjectMedia, HRESULT);
-PIN_COM_METHOD(IDiscRecorder2, CloseTray, HRESULT);
-PIN_COM_METHOD(IDiscRecorder2, AcquireExclusiveAccess, HRESULT, VARIANT_BOOL, BSTR);
-PIN_COM_METHOD(IDiscRecorder2, ReleaseExclusiveAccess, HRESULT);
-PIN_COM_METHOD(IDiscRecorder2, DisableMcn, HRESULT);
-PIN_COM_METHOD(IDiscRecorder2, EnableMcn, HRESULT);
-PIN_COM_METHOD(IDiscRecorder2, InitializeDiscRecorder, HRESULT, BSTR);
-PIN_COM_METHOD(IDiscRecorder2, get_ActiveDiscRecorder, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscRecorder2, get_VendorId, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscRecorder2, get_ProductId, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscRecorder2, get_ProductRevision, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscRecorder2, get_VolumeName, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscRecorder2, get_VolumePathNames, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscRecorder2, get_DeviceCanLoadMedia, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscRecorder2, get_LegacyDeviceNumber, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscRecorder2, get_SupportedFeaturePages, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscRecorder2, get_CurrentFeaturePages, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscRecorder2, get_SupportedProfiles, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscRecorder2, get_CurrentProfiles, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscRecorder2, get_SupportedModePages, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscRecorder2, get_ExclusiveAccessOwner, HRESULT, BSTR*);
+PIN_COM_METHOD(IDiscRecorder2, EjectMedia);
+PIN_COM_METHOD(IDiscRecorder2, CloseTray);
+PIN_COM_METHOD(IDiscRecorder2, AcquireExclusiveAccess);
+PIN_COM_METHOD(IDiscRecorder2, ReleaseExclusiveAccess);
+PIN_COM_METHOD(IDiscRecorder2, DisableMcn);
+PIN_COM_METHOD(IDiscRecorder2, EnableMcn);
+PIN_COM_METHOD(IDiscRecorder2, InitializeDiscRecorder);
+PIN_COM_METHOD(IDiscRecorder2, get_ActiveDiscRecorder);
+PIN_COM_METHOD(IDiscRecorder2, get_VendorId);
+PIN_COM_METHOD(IDiscRecorder2, get_ProductId);
+PIN_COM_METHOD(IDiscRecorder2, get_ProductRevision);
+PIN_COM_METHOD(IDiscRecorder2, get_VolumeName);
+PIN_COM_METHOD(IDiscRecorder2, get_VolumePathNames);
+PIN_COM_METHOD(IDiscRecorder2, get_DeviceCanLoadMedia);
+PIN_COM_METHOD(IDiscRecorder2, get_LegacyDeviceNumber);
+PIN_COM_METHOD(IDiscRecorder2, get_SupportedFeaturePages);
+PIN_COM_METHOD(IDiscRecorder2, get_CurrentFeaturePages);
+PIN_COM_METHOD(IDiscRecorder2, get_SupportedProfiles);
+PIN_COM_METHOD(IDiscRecorder2, get_CurrentProfiles);
+PIN_COM_METHOD(IDiscRecorder2, get_SupportedModePages);
+PIN_COM_METHOD(IDiscRecorder2, get_ExclusiveAccessOwner);
 TAVRIN_IMAPI2_UUID(IDiscRecorder2, 0x27354133, 0x7F64)
 
 // The recorder's low-level side. Based on IUnknown, not IDispatch. Buffers
@@ -259,34 +259,24 @@ struct IDiscRecorder2Ex : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetMaximumNonPageAlignedTransferSize(ULONG* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetMaximumPageAlignedTransferSize(ULONG* value) = 0;
 };
-PIN_COM_METHOD(IDiscRecorder2Ex, SendCommandNoData, HRESULT, BYTE*, ULONG, BYTE*, ULONG);
-PIN_COM_METHOD(IDiscRecorder2Ex, SendCommandSendDataToDevice, HRESULT, BYTE*, ULONG, BYTE*, ULONG,
-               BYTE*, ULONG);
-PIN_COM_METHOD(IDiscRecorder2Ex, SendCommandGetDataFromDevice, HRESULT, BYTE*, ULONG, BYTE*, ULONG,
-               BYTE*, ULONG, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, ReadDvdStructure, HRESULT, ULONG, ULONG, ULONG, ULONG, BYTE**,
-               ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, SendDvdStructure, HRESULT, ULONG, BYTE*, ULONG);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetAdapterDescriptor, HRESULT, BYTE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetDeviceDescriptor, HRESULT, BYTE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetDiscInformation, HRESULT, BYTE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetTrackInformation, HRESULT, ULONG,
-               Imapi2::IMAPI_READ_TRACK_ADDRESS_TYPE, BYTE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetFeaturePage, HRESULT, Imapi2::IMAPI_FEATURE_PAGE_TYPE, BOOLEAN,
-               BYTE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetModePage, HRESULT, Imapi2::IMAPI_MODE_PAGE_TYPE,
-               Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE, BYTE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, SetModePage, HRESULT, Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE, BYTE*,
-               ULONG);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetSupportedFeaturePages, HRESULT, BOOLEAN,
-               Imapi2::IMAPI_FEATURE_PAGE_TYPE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetSupportedProfiles, HRESULT, BOOLEAN,
-               Imapi2::IMAPI_PROFILE_TYPE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetSupportedModePages, HRESULT,
-               Imapi2::IMAPI_MODE_PAGE_REQUEST_TYPE, Imapi2::IMAPI_MODE_PAGE_TYPE**, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetByteAlignmentMask, HRESULT, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetMaximumNonPageAlignedTransferSize, HRESULT, ULONG*);
-PIN_COM_METHOD(IDiscRecorder2Ex, GetMaximumPageAlignedTransferSize, HRESULT, ULONG*);
+PIN_COM_METHOD(IDiscRecorder2Ex, SendCommandNoData);
+PIN_COM_METHOD(IDiscRecorder2Ex, SendCommandSendDataToDevice);
+PIN_COM_METHOD(IDiscRecorder2Ex, SendCommandGetDataFromDevice);
+PIN_COM_METHOD(IDiscRecorder2Ex, ReadDvdStructure);
+PIN_COM_METHOD(IDiscRecorder2Ex, SendDvdStructure);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetAdapterDescriptor);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetDeviceDescriptor);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetDiscInformation);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetTrackInformation);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetFeaturePage);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetModePage);
+PIN_COM_METHOD(IDiscRecorder2Ex, SetModePage);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetSupportedFeaturePages);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetSupportedProfiles);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetSupportedModePages);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetByteAlignmentMask);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetMaximumNonPageAlignedTransferSize);
+PIN_COM_METHOD(IDiscRecorder2Ex, GetMaximumPageAlignedTransferSize);
 TAVRIN_IMAPI2_UUID(IDiscRecorder2Ex, 0x27354132, 0x7F64)
 
 // What every disc format (erase, raw-CD writer) has in common.
@@ -299,11 +289,11 @@ struct IDiscFormat2 : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_MediaHeuristicallyBlank(VARIANT_BOOL* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_SupportedMediaTypes(SAFEARRAY** value) = 0;
 };
-PIN_COM_METHOD(IDiscFormat2, IsRecorderSupported, HRESULT, IDiscRecorder2*, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2, IsCurrentMediaSupported, HRESULT, IDiscRecorder2*, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2, get_MediaPhysicallyBlank, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2, get_MediaHeuristicallyBlank, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2, get_SupportedMediaTypes, HRESULT, SAFEARRAY**);
+PIN_COM_METHOD(IDiscFormat2, IsRecorderSupported);
+PIN_COM_METHOD(IDiscFormat2, IsCurrentMediaSupported);
+PIN_COM_METHOD(IDiscFormat2, get_MediaPhysicallyBlank);
+PIN_COM_METHOD(IDiscFormat2, get_MediaHeuristicallyBlank);
+PIN_COM_METHOD(IDiscFormat2, get_SupportedMediaTypes);
 TAVRIN_IMAPI2_UUID(IDiscFormat2, 0x27354152, 0x8F64)
 
 struct IDiscFormat2Erase : public IDiscFormat2 {
@@ -317,15 +307,14 @@ struct IDiscFormat2Erase : public IDiscFormat2 {
   virtual HRESULT STDMETHODCALLTYPE get_ClientName(BSTR* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE EraseMedia() = 0;
 };
-PIN_COM_METHOD(IDiscFormat2Erase, put_Recorder, HRESULT, IDiscRecorder2*);
-PIN_COM_METHOD(IDiscFormat2Erase, get_Recorder, HRESULT, IDiscRecorder2**);
-PIN_COM_METHOD(IDiscFormat2Erase, put_FullErase, HRESULT, VARIANT_BOOL);
-PIN_COM_METHOD(IDiscFormat2Erase, get_FullErase, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2Erase, get_CurrentPhysicalMediaType, HRESULT,
-               Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE*);
-PIN_COM_METHOD(IDiscFormat2Erase, put_ClientName, HRESULT, BSTR);
-PIN_COM_METHOD(IDiscFormat2Erase, get_ClientName, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscFormat2Erase, EraseMedia, HRESULT);
+PIN_COM_METHOD(IDiscFormat2Erase, put_Recorder);
+PIN_COM_METHOD(IDiscFormat2Erase, get_Recorder);
+PIN_COM_METHOD(IDiscFormat2Erase, put_FullErase);
+PIN_COM_METHOD(IDiscFormat2Erase, get_FullErase);
+PIN_COM_METHOD(IDiscFormat2Erase, get_CurrentPhysicalMediaType);
+PIN_COM_METHOD(IDiscFormat2Erase, put_ClientName);
+PIN_COM_METHOD(IDiscFormat2Erase, get_ClientName);
+PIN_COM_METHOD(IDiscFormat2Erase, EraseMedia);
 TAVRIN_IMAPI2_UUID(IDiscFormat2Erase, 0x27354156, 0x8F64)
 
 // The raw (disc-at-once) CD writer.
@@ -360,33 +349,30 @@ struct IDiscFormat2RawCD : public IDiscFormat2 {
   virtual HRESULT STDMETHODCALLTYPE
   get_SupportedWriteSpeedDescriptors(SAFEARRAY** supportedSpeedDescriptors) = 0;
 };
-PIN_COM_METHOD(IDiscFormat2RawCD, PrepareMedia, HRESULT);
-PIN_COM_METHOD(IDiscFormat2RawCD, WriteMedia, HRESULT, IStream*);
-PIN_COM_METHOD(IDiscFormat2RawCD, WriteMedia2, HRESULT, IStream*, LONG);
-PIN_COM_METHOD(IDiscFormat2RawCD, CancelWrite, HRESULT);
-PIN_COM_METHOD(IDiscFormat2RawCD, ReleaseMedia, HRESULT);
-PIN_COM_METHOD(IDiscFormat2RawCD, SetWriteSpeed, HRESULT, LONG, VARIANT_BOOL);
-PIN_COM_METHOD(IDiscFormat2RawCD, put_Recorder, HRESULT, IDiscRecorder2*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_Recorder, HRESULT, IDiscRecorder2**);
-PIN_COM_METHOD(IDiscFormat2RawCD, put_BufferUnderrunFreeDisabled, HRESULT, VARIANT_BOOL);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_BufferUnderrunFreeDisabled, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_StartOfNextSession, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_LastPossibleStartOfLeadout, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_CurrentPhysicalMediaType, HRESULT,
-               Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_SupportedSectorTypes, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscFormat2RawCD, put_RequestedSectorType, HRESULT,
-               Imapi2::IMAPI_FORMAT2_RAW_CD_DATA_SECTOR_TYPE);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_RequestedSectorType, HRESULT,
-               Imapi2::IMAPI_FORMAT2_RAW_CD_DATA_SECTOR_TYPE*);
-PIN_COM_METHOD(IDiscFormat2RawCD, put_ClientName, HRESULT, BSTR);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_ClientName, HRESULT, BSTR*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_RequestedWriteSpeed, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_RequestedRotationTypeIsPureCAV, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_CurrentWriteSpeed, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_CurrentRotationTypeIsPureCAV, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_SupportedWriteSpeeds, HRESULT, SAFEARRAY**);
-PIN_COM_METHOD(IDiscFormat2RawCD, get_SupportedWriteSpeedDescriptors, HRESULT, SAFEARRAY**);
+PIN_COM_METHOD(IDiscFormat2RawCD, PrepareMedia);
+PIN_COM_METHOD(IDiscFormat2RawCD, WriteMedia);
+PIN_COM_METHOD(IDiscFormat2RawCD, WriteMedia2);
+PIN_COM_METHOD(IDiscFormat2RawCD, CancelWrite);
+PIN_COM_METHOD(IDiscFormat2RawCD, ReleaseMedia);
+PIN_COM_METHOD(IDiscFormat2RawCD, SetWriteSpeed);
+PIN_COM_METHOD(IDiscFormat2RawCD, put_Recorder);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_Recorder);
+PIN_COM_METHOD(IDiscFormat2RawCD, put_BufferUnderrunFreeDisabled);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_BufferUnderrunFreeDisabled);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_StartOfNextSession);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_LastPossibleStartOfLeadout);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_CurrentPhysicalMediaType);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_SupportedSectorTypes);
+PIN_COM_METHOD(IDiscFormat2RawCD, put_RequestedSectorType);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_RequestedSectorType);
+PIN_COM_METHOD(IDiscFormat2RawCD, put_ClientName);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_ClientName);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_RequestedWriteSpeed);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_RequestedRotationTypeIsPureCAV);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_CurrentWriteSpeed);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_CurrentRotationTypeIsPureCAV);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_SupportedWriteSpeeds);
+PIN_COM_METHOD(IDiscFormat2RawCD, get_SupportedWriteSpeedDescriptors);
 TAVRIN_IMAPI2_UUID(IDiscFormat2RawCD, 0x27354155, 0x8F64)
 
 // Writes sectors from a stream through a recorder's pass-through side.
@@ -406,19 +392,19 @@ struct IWriteEngine2 : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_BytesPerSector(LONG* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_WriteInProgress(VARIANT_BOOL* value) = 0;
 };
-PIN_COM_METHOD(IWriteEngine2, WriteSection, HRESULT, IStream*, LONG, LONG);
-PIN_COM_METHOD(IWriteEngine2, CancelWrite, HRESULT);
-PIN_COM_METHOD(IWriteEngine2, put_Recorder, HRESULT, IDiscRecorder2Ex*);
-PIN_COM_METHOD(IWriteEngine2, get_Recorder, HRESULT, IDiscRecorder2Ex**);
-PIN_COM_METHOD(IWriteEngine2, put_UseStreamingWrite12, HRESULT, VARIANT_BOOL);
-PIN_COM_METHOD(IWriteEngine2, get_UseStreamingWrite12, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IWriteEngine2, put_StartingSectorsPerSecond, HRESULT, LONG);
-PIN_COM_METHOD(IWriteEngine2, get_StartingSectorsPerSecond, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2, put_EndingSectorsPerSecond, HRESULT, LONG);
-PIN_COM_METHOD(IWriteEngine2, get_EndingSectorsPerSecond, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2, put_BytesPerSector, HRESULT, LONG);
-PIN_COM_METHOD(IWriteEngine2, get_BytesPerSector, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2, get_WriteInProgress, HRESULT, VARIANT_BOOL*);
+PIN_COM_METHOD(IWriteEngine2, WriteSection);
+PIN_COM_METHOD(IWriteEngine2, CancelWrite);
+PIN_COM_METHOD(IWriteEngine2, put_Recorder);
+PIN_COM_METHOD(IWriteEngine2, get_Recorder);
+PIN_COM_METHOD(IWriteEngine2, put_UseStreamingWrite12);
+PIN_COM_METHOD(IWriteEngine2, get_UseStreamingWrite12);
+PIN_COM_METHOD(IWriteEngine2, put_StartingSectorsPerSecond);
+PIN_COM_METHOD(IWriteEngine2, get_StartingSectorsPerSecond);
+PIN_COM_METHOD(IWriteEngine2, put_EndingSectorsPerSecond);
+PIN_COM_METHOD(IWriteEngine2, get_EndingSectorsPerSecond);
+PIN_COM_METHOD(IWriteEngine2, put_BytesPerSector);
+PIN_COM_METHOD(IWriteEngine2, get_BytesPerSector);
+PIN_COM_METHOD(IWriteEngine2, get_WriteInProgress);
 TAVRIN_IMAPI2_UUID(IWriteEngine2, 0x27354135, 0x7F64)
 
 // The progress argument of the write engine's Update event.
@@ -431,13 +417,13 @@ struct IWriteEngine2EventArgs : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_UsedSystemBuffer(LONG* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_FreeSystemBuffer(LONG* value) = 0;
 };
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_StartLba, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_SectorCount, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_LastReadLba, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_LastWrittenLba, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_TotalSystemBuffer, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_UsedSystemBuffer, HRESULT, LONG*);
-PIN_COM_METHOD(IWriteEngine2EventArgs, get_FreeSystemBuffer, HRESULT, LONG*);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_StartLba);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_SectorCount);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_LastReadLba);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_LastWrittenLba);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_TotalSystemBuffer);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_UsedSystemBuffer);
+PIN_COM_METHOD(IWriteEngine2EventArgs, get_FreeSystemBuffer);
 TAVRIN_IMAPI2_UUID(IWriteEngine2EventArgs, 0x27354136, 0x7F64)
 
 // The progress argument of the raw-CD writer's Update event.
@@ -447,10 +433,9 @@ struct IDiscFormat2RawCDEventArgs : public IWriteEngine2EventArgs {
   virtual HRESULT STDMETHODCALLTYPE get_ElapsedTime(LONG* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_RemainingTime(LONG* value) = 0;
 };
-PIN_COM_METHOD(IDiscFormat2RawCDEventArgs, get_CurrentAction, HRESULT,
-               Imapi2::IMAPI_FORMAT2_RAW_CD_WRITE_ACTION*);
-PIN_COM_METHOD(IDiscFormat2RawCDEventArgs, get_ElapsedTime, HRESULT, LONG*);
-PIN_COM_METHOD(IDiscFormat2RawCDEventArgs, get_RemainingTime, HRESULT, LONG*);
+PIN_COM_METHOD(IDiscFormat2RawCDEventArgs, get_CurrentAction);
+PIN_COM_METHOD(IDiscFormat2RawCDEventArgs, get_ElapsedTime);
+PIN_COM_METHOD(IDiscFormat2RawCDEventArgs, get_RemainingTime);
 TAVRIN_IMAPI2_UUID(IDiscFormat2RawCDEventArgs, 0x27354143, 0x7F64)
 
 struct IWriteSpeedDescriptor : public IDispatch {
@@ -458,9 +443,9 @@ struct IWriteSpeedDescriptor : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_RotationTypeIsPureCAV(VARIANT_BOOL* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_WriteSpeed(LONG* value) = 0;
 };
-PIN_COM_METHOD(IWriteSpeedDescriptor, get_MediaType, HRESULT, Imapi2::IMAPI_MEDIA_PHYSICAL_TYPE*);
-PIN_COM_METHOD(IWriteSpeedDescriptor, get_RotationTypeIsPureCAV, HRESULT, VARIANT_BOOL*);
-PIN_COM_METHOD(IWriteSpeedDescriptor, get_WriteSpeed, HRESULT, LONG*);
+PIN_COM_METHOD(IWriteSpeedDescriptor, get_MediaType);
+PIN_COM_METHOD(IWriteSpeedDescriptor, get_RotationTypeIsPureCAV);
+PIN_COM_METHOD(IWriteSpeedDescriptor, get_WriteSpeed);
 TAVRIN_IMAPI2_UUID(IWriteSpeedDescriptor, 0x27354144, 0x7F64)
 
 #undef TAVRIN_IMAPI2_UUID

@@ -131,11 +131,11 @@ struct IEnumWIA_DEV_INFO : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWIA_DEV_INFO** ppIEnum) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
 };
-PIN_COM_METHOD(IEnumWIA_DEV_INFO, Next, HRESULT, ULONG, IWiaPropertyStorage**, ULONG*);
-PIN_COM_METHOD(IEnumWIA_DEV_INFO, Skip, HRESULT, ULONG);
-PIN_COM_METHOD(IEnumWIA_DEV_INFO, Reset, HRESULT);
-PIN_COM_METHOD(IEnumWIA_DEV_INFO, Clone, HRESULT, IEnumWIA_DEV_INFO**);
-PIN_COM_METHOD(IEnumWIA_DEV_INFO, GetCount, HRESULT, ULONG*);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Next);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Skip);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Reset);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, Clone);
+PIN_COM_METHOD(IEnumWIA_DEV_INFO, GetCount);
 __CRT_UUID_DECL(IEnumWIA_DEV_INFO, 0x5e38b83c, 0x8cf1, 0x11d1, 0xbf, 0x92, 0x00, 0x60, 0x08, 0x1e,
                 0xd8, 0x11)
 
@@ -162,18 +162,15 @@ struct IWiaDevMgr : public IUnknown {
                                                                BSTR bstrIcon) = 0;
   virtual HRESULT STDMETHODCALLTYPE AddDeviceDlg(HWND hwndParent, LONG lFlags) = 0;
 };
-PIN_COM_METHOD(IWiaDevMgr, EnumDeviceInfo, HRESULT, LONG, IEnumWIA_DEV_INFO**);
-PIN_COM_METHOD(IWiaDevMgr, CreateDevice, HRESULT, BSTR, IWiaItem**);
-PIN_COM_METHOD(IWiaDevMgr, SelectDeviceDlg, HRESULT, HWND, LONG, LONG, BSTR*, IWiaItem**);
-PIN_COM_METHOD(IWiaDevMgr, SelectDeviceDlgID, HRESULT, HWND, LONG, LONG, BSTR*);
-PIN_COM_METHOD(IWiaDevMgr, GetImageDlg, HRESULT, HWND, LONG, LONG, LONG, IWiaItem*, BSTR, GUID*);
-PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackProgram, HRESULT, LONG, BSTR, const GUID*, BSTR,
-               BSTR, BSTR, BSTR);
-PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackInterface, HRESULT, LONG, BSTR, const GUID*,
-               IWiaEventCallback*, IUnknown**);
-PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackCLSID, HRESULT, LONG, BSTR, const GUID*,
-               const GUID*, BSTR, BSTR, BSTR);
-PIN_COM_METHOD(IWiaDevMgr, AddDeviceDlg, HRESULT, HWND, LONG);
+PIN_COM_METHOD(IWiaDevMgr, EnumDeviceInfo);
+PIN_COM_METHOD(IWiaDevMgr, CreateDevice);
+PIN_COM_METHOD(IWiaDevMgr, SelectDeviceDlg);
+PIN_COM_METHOD(IWiaDevMgr, SelectDeviceDlgID);
+PIN_COM_METHOD(IWiaDevMgr, GetImageDlg);
+PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackProgram);
+PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackInterface);
+PIN_COM_METHOD(IWiaDevMgr, RegisterEventCallbackCLSID);
+PIN_COM_METHOD(IWiaDevMgr, AddDeviceDlg);
 __CRT_UUID_DECL(IWiaDevMgr, 0x5eb2502a, 0x8cf1, 0x11d1, 0xbf, 0x92, 0x00, 0x60, 0x08, 0x1e, 0xd8,
                 0x11)
 
@@ -201,21 +198,21 @@ struct IWiaItem : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE DumpTreeItemData(BSTR* bstrData) = 0;
   virtual HRESULT STDMETHODCALLTYPE Diagnostic(ULONG ulSize, BYTE* pBuffer) = 0;
 };
-PIN_COM_METHOD(IWiaItem, GetItemType, HRESULT, LONG*);
-PIN_COM_METHOD(IWiaItem, AnalyzeItem, HRESULT, LONG);
-PIN_COM_METHOD(IWiaItem, EnumChildItems, HRESULT, IEnumWiaItem**);
-PIN_COM_METHOD(IWiaItem, DeleteItem, HRESULT, LONG);
-PIN_COM_METHOD(IWiaItem, CreateChildItem, HRESULT, LONG, BSTR, BSTR, IWiaItem**);
-PIN_COM_METHOD(IWiaItem, EnumRegisterEventInfo, HRESULT, LONG, const GUID*, IEnumWIA_DEV_CAPS**);
-PIN_COM_METHOD(IWiaItem, FindItemByName, HRESULT, LONG, BSTR, IWiaItem**);
-PIN_COM_METHOD(IWiaItem, DeviceDlg, HRESULT, HWND, LONG, LONG, LONG*, IWiaItem***);
-PIN_COM_METHOD(IWiaItem, DeviceCommand, HRESULT, LONG, const GUID*, IWiaItem**);
-PIN_COM_METHOD(IWiaItem, GetRootItem, HRESULT, IWiaItem**);
-PIN_COM_METHOD(IWiaItem, EnumDeviceCapabilities, HRESULT, LONG, IEnumWIA_DEV_CAPS**);
-PIN_COM_METHOD(IWiaItem, DumpItemData, HRESULT, BSTR*);
-PIN_COM_METHOD(IWiaItem, DumpDrvItemData, HRESULT, BSTR*);
-PIN_COM_METHOD(IWiaItem, DumpTreeItemData, HRESULT, BSTR*);
-PIN_COM_METHOD(IWiaItem, Diagnostic, HRESULT, ULONG, BYTE*);
+PIN_COM_METHOD(IWiaItem, GetItemType);
+PIN_COM_METHOD(IWiaItem, AnalyzeItem);
+PIN_COM_METHOD(IWiaItem, EnumChildItems);
+PIN_COM_METHOD(IWiaItem, DeleteItem);
+PIN_COM_METHOD(IWiaItem, CreateChildItem);
+PIN_COM_METHOD(IWiaItem, EnumRegisterEventInfo);
+PIN_COM_METHOD(IWiaItem, FindItemByName);
+PIN_COM_METHOD(IWiaItem, DeviceDlg);
+PIN_COM_METHOD(IWiaItem, DeviceCommand);
+PIN_COM_METHOD(IWiaItem, GetRootItem);
+PIN_COM_METHOD(IWiaItem, EnumDeviceCapabilities);
+PIN_COM_METHOD(IWiaItem, DumpItemData);
+PIN_COM_METHOD(IWiaItem, DumpDrvItemData);
+PIN_COM_METHOD(IWiaItem, DumpTreeItemData);
+PIN_COM_METHOD(IWiaItem, Diagnostic);
 __CRT_UUID_DECL(IWiaItem, 0x4db1ad10, 0x3391, 0x11d2, 0x9a, 0x33, 0x00, 0xc0, 0x4f, 0xa3, 0x61,
                 0x45)
 
@@ -227,11 +224,11 @@ struct IEnumWiaItem : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWiaItem** ppIEnum) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* celt) = 0;
 };
-PIN_COM_METHOD(IEnumWiaItem, Next, HRESULT, ULONG, IWiaItem**, ULONG*);
-PIN_COM_METHOD(IEnumWiaItem, Skip, HRESULT, ULONG);
-PIN_COM_METHOD(IEnumWiaItem, Reset, HRESULT);
-PIN_COM_METHOD(IEnumWiaItem, Clone, HRESULT, IEnumWiaItem**);
-PIN_COM_METHOD(IEnumWiaItem, GetCount, HRESULT, ULONG*);
+PIN_COM_METHOD(IEnumWiaItem, Next);
+PIN_COM_METHOD(IEnumWiaItem, Skip);
+PIN_COM_METHOD(IEnumWiaItem, Reset);
+PIN_COM_METHOD(IEnumWiaItem, Clone);
+PIN_COM_METHOD(IEnumWiaItem, GetCount);
 __CRT_UUID_DECL(IEnumWiaItem, 0x5e8383fc, 0x3391, 0x11d2, 0x9a, 0x33, 0x00, 0xc0, 0x4f, 0xa3, 0x61,
                 0x45)
 
@@ -263,26 +260,22 @@ struct IWiaPropertyStorage : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetPropertyStream(GUID* pCompatibilityId,
                                                       IStream* pIStream) = 0;
 };
-PIN_COM_METHOD(IWiaPropertyStorage, ReadMultiple, HRESULT, ULONG, const PROPSPEC*, PROPVARIANT*);
-PIN_COM_METHOD(IWiaPropertyStorage, WriteMultiple, HRESULT, ULONG, const PROPSPEC*,
-               const PROPVARIANT*, PROPID);
-PIN_COM_METHOD(IWiaPropertyStorage, DeleteMultiple, HRESULT, ULONG, const PROPSPEC*);
-PIN_COM_METHOD(IWiaPropertyStorage, ReadPropertyNames, HRESULT, ULONG, const PROPID*, LPOLESTR*);
-PIN_COM_METHOD(IWiaPropertyStorage, WritePropertyNames, HRESULT, ULONG, const PROPID*,
-               const LPOLESTR*);
-PIN_COM_METHOD(IWiaPropertyStorage, DeletePropertyNames, HRESULT, ULONG, const PROPID*);
-PIN_COM_METHOD(IWiaPropertyStorage, Commit, HRESULT, DWORD);
-PIN_COM_METHOD(IWiaPropertyStorage, Revert, HRESULT);
-PIN_COM_METHOD(IWiaPropertyStorage, Enum, HRESULT, IEnumSTATPROPSTG**);
-PIN_COM_METHOD(IWiaPropertyStorage, SetTimes, HRESULT, const FILETIME*, const FILETIME*,
-               const FILETIME*);
-PIN_COM_METHOD(IWiaPropertyStorage, SetClass, HRESULT, REFCLSID);
-PIN_COM_METHOD(IWiaPropertyStorage, Stat, HRESULT, STATPROPSETSTG*);
-PIN_COM_METHOD(IWiaPropertyStorage, GetPropertyAttributes, HRESULT, ULONG, PROPSPEC*, ULONG*,
-               PROPVARIANT*);
-PIN_COM_METHOD(IWiaPropertyStorage, GetCount, HRESULT, ULONG*);
-PIN_COM_METHOD(IWiaPropertyStorage, GetPropertyStream, HRESULT, GUID*, IStream**);
-PIN_COM_METHOD(IWiaPropertyStorage, SetPropertyStream, HRESULT, GUID*, IStream*);
+PIN_COM_METHOD(IWiaPropertyStorage, ReadMultiple);
+PIN_COM_METHOD(IWiaPropertyStorage, WriteMultiple);
+PIN_COM_METHOD(IWiaPropertyStorage, DeleteMultiple);
+PIN_COM_METHOD(IWiaPropertyStorage, ReadPropertyNames);
+PIN_COM_METHOD(IWiaPropertyStorage, WritePropertyNames);
+PIN_COM_METHOD(IWiaPropertyStorage, DeletePropertyNames);
+PIN_COM_METHOD(IWiaPropertyStorage, Commit);
+PIN_COM_METHOD(IWiaPropertyStorage, Revert);
+PIN_COM_METHOD(IWiaPropertyStorage, Enum);
+PIN_COM_METHOD(IWiaPropertyStorage, SetTimes);
+PIN_COM_METHOD(IWiaPropertyStorage, SetClass);
+PIN_COM_METHOD(IWiaPropertyStorage, Stat);
+PIN_COM_METHOD(IWiaPropertyStorage, GetPropertyAttributes);
+PIN_COM_METHOD(IWiaPropertyStorage, GetCount);
+PIN_COM_METHOD(IWiaPropertyStorage, GetPropertyStream);
+PIN_COM_METHOD(IWiaPropertyStorage, SetPropertyStream);
 __CRT_UUID_DECL(IWiaPropertyStorage, 0x98b5e8a0, 0x29cc, 0x491a, 0xaa, 0xc0, 0xe6, 0xdb, 0x4f, 0xdc,
                 0xce, 0xb6)
 
@@ -293,8 +286,7 @@ struct IWiaDataCallback : public IUnknown {
                                                        LONG lLength, LONG lReserved,
                                                        LONG lResLength, BYTE* pbBuffer) = 0;
 };
-PIN_COM_METHOD(IWiaDataCallback, BandedDataCallback, HRESULT, LONG, LONG, LONG, LONG, LONG, LONG,
-               LONG, BYTE*);
+PIN_COM_METHOD(IWiaDataCallback, BandedDataCallback);
 __CRT_UUID_DECL(IWiaDataCallback, 0xa558a866, 0xa5b0, 0x11d2, 0xa0, 0x8f, 0x00, 0xc0, 0x4f, 0x72,
                 0xdc, 0x3c)
 
@@ -308,11 +300,10 @@ struct IWiaDataTransfer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE
   idtGetExtendedTransferInfo(WIA_EXTENDED_TRANSFER_INFO* pExtendedTransferInfo) = 0;
 };
-PIN_COM_METHOD(IWiaDataTransfer, idtGetData, HRESULT, STGMEDIUM*, IWiaDataCallback*);
-PIN_COM_METHOD(IWiaDataTransfer, idtGetBandedData, HRESULT, WIA_DATA_TRANSFER_INFO*,
-               IWiaDataCallback*);
-PIN_COM_METHOD(IWiaDataTransfer, idtQueryGetData, HRESULT, WIA_FORMAT_INFO*);
-PIN_COM_METHOD(IWiaDataTransfer, idtEnumWIA_FORMAT_INFO, HRESULT, IEnumWIA_FORMAT_INFO**);
-PIN_COM_METHOD(IWiaDataTransfer, idtGetExtendedTransferInfo, HRESULT, WIA_EXTENDED_TRANSFER_INFO*);
+PIN_COM_METHOD(IWiaDataTransfer, idtGetData);
+PIN_COM_METHOD(IWiaDataTransfer, idtGetBandedData);
+PIN_COM_METHOD(IWiaDataTransfer, idtQueryGetData);
+PIN_COM_METHOD(IWiaDataTransfer, idtEnumWIA_FORMAT_INFO);
+PIN_COM_METHOD(IWiaDataTransfer, idtGetExtendedTransferInfo);
 __CRT_UUID_DECL(IWiaDataTransfer, 0xa6cef998, 0xa5b0, 0x11d2, 0xa0, 0x8f, 0x00, 0xc0, 0x4f, 0x72,
                 0xdc, 0x3c)
