@@ -16,6 +16,7 @@
 #include "tests/engine/TocBuilder.h"
 #include "tests/recorder/JobWindow.h"
 #include "tests/recorder/Mp3Fixture.h"
+#include "tests/support/FilesIn.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TimeScale.h"
 
@@ -33,16 +34,10 @@ Bytes ReadFileBytes(const std::wstring& path) {
   return b;
 }
 
-std::set<std::wstring> FilesIn(const std::wstring& dir) {
-  std::set<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(fd.cFileName);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return names;
+// The files in a folder, in no particular order.
+std::set<std::wstring> FileSet(const std::wstring& dir) {
+  const std::vector<std::wstring> names = FilesIn(dir);
+  return {names.begin(), names.end()};
 }
 
 // A backup file holding one disc whose MP3 audio sits behind other bytes.
@@ -139,7 +134,7 @@ TEST(ImageRecorderData, WritesImagesOtherToolsRead) {
     ASSERT_FALSE(run.window.progress.empty());
     EXPECT_EQ(run.window.progress.front(), 0);
     EXPECT_LE(run.window.progress.back(), sectors * 44100 / 86400 / 100);
-    EXPECT_EQ(FilesIn(dir.path()),
+    EXPECT_EQ(FileSet(dir.path()),
               (std::set<std::wstring>{L"backup.mp3", L"disc image.bin", L"disc image.cue"}));
     const Bytes bin = ReadFileBytes(dir / L"disc image.bin");
     ASSERT_EQ(bin.size(), std::size_t(sectors) * 2352);
@@ -185,7 +180,7 @@ TEST(ImageRecorderData, ReplacesExistingFilesOnceComplete) {
   JobRun run;
   RunJob(run, cue, backup);
   EXPECT_TRUE(run.finished);
-  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
+  EXPECT_EQ(FileSet(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
   const Bytes bin = ReadFileBytes(dir / L"disc.bin");
   ASSERT_EQ(bin.size(), 300u * 2352);
   EXPECT_NE(bin, Bytes(bin.size(), 0x55));
@@ -216,7 +211,7 @@ TEST(ImageRecorderData, StoppedJobEndsPromptlyAndLeavesNoFile) {
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(run.message, L"");
     EXPECT_EQ(run.window.done, 1);
-    EXPECT_EQ(FilesIn(dir.path()),
+    EXPECT_EQ(FileSet(dir.path()),
               (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
     EXPECT_EQ(ReadFileBytes(cue), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), (Bytes{'b', 'i', 'n'}));
@@ -232,7 +227,7 @@ TEST(ImageRecorderData, UnreadableBackupFailsAndLeavesNoFile) {
   RunJob(run, dir / L"disc.cue", backup);
   EXPECT_FALSE(run.finished);
   EXPECT_EQ(run.message, L"Error writing image file");
-  EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin"}));
+  EXPECT_EQ(FileSet(dir.path()), (std::set<std::wstring>{L"backup.mp3", L"disc.bin"}));
   EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), (Bytes{'b', 'i', 'n'}));
 
   // A folder that does not exist.
@@ -253,7 +248,7 @@ TEST(ImageRecorderData, RefusesACueNameThatIsItsOwnBin) {
   // Another name of the same file.
   ASSERT_TRUE(
       CreateHardLinkW((dir / L"linked.cue").c_str(), (dir / L"linked.bin").c_str(), nullptr));
-  const std::set<std::wstring> before = FilesIn(dir.path());
+  const std::set<std::wstring> before = FileSet(dir.path());
   const struct {
     const wchar_t* name;
     bool refused;
@@ -275,7 +270,7 @@ TEST(ImageRecorderData, RefusesACueNameThatIsItsOwnBin) {
     RunJob(run, cue, backup);
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(run.message, text);
-    EXPECT_EQ(FilesIn(dir.path()), before);
+    EXPECT_EQ(FileSet(dir.path()), before);
     EXPECT_EQ(ReadFileBytes(dir / L"disc.bin"), old);
     EXPECT_EQ(ReadFileBytes(dir / L"linked.bin"), old);
   }
@@ -288,7 +283,7 @@ TEST(ImageRecorderData, RefusesToReplaceItsBackupFile) {
   Backup backup(dir, {0, 300}, 300);
   const Bytes bytes = ReadFileBytes(backup.path);
   ASSERT_TRUE(CopyFileW(backup.path.c_str(), (dir / L"disc.bin").c_str(), TRUE));
-  const std::set<std::wstring> before = FilesIn(dir.path());
+  const std::set<std::wstring> before = FileSet(dir.path());
   const struct {
     const wchar_t *backup, *cue, *replaced;
   } rows[] = {{L"backup.mp3", L"backup.mp3", L"backup.mp3"},
@@ -302,7 +297,7 @@ TEST(ImageRecorderData, RefusesToReplaceItsBackupFile) {
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(run.message, L"The disc image cannot replace the backup file it is made from: " +
                                (dir / r.replaced));
-    EXPECT_EQ(FilesIn(dir.path()), before);
+    EXPECT_EQ(FileSet(dir.path()), before);
     EXPECT_EQ(ReadFileBytes(backup.path), bytes);
   }
 }
@@ -344,7 +339,7 @@ TEST(ImageRecorderData, AFailedReplaceKeepsTheOldImage) {
     }
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(run.message, L"Error writing image file");
-    EXPECT_EQ(FilesIn(dir.path()),
+    EXPECT_EQ(FileSet(dir.path()),
               (std::set<std::wstring>{L"backup.mp3", L"disc.bin", L"disc.cue"}));
     EXPECT_EQ(ReadFileBytes(cue), oldCue);
     EXPECT_EQ(ReadFileBytes(bin), oldBin);
@@ -369,7 +364,7 @@ TEST(ImageFiles, MoveInTogetherOrPutTheOldFilesBack) {
       ASSERT_TRUE(WriteBytes(cueTemp, {newCue}));
     }
     EXPECT_EQ(secondThere, ImageFiles::MoveIntoPlace({{binTemp, bin}, {cueTemp, cue}}));
-    EXPECT_EQ(FilesIn(dir.path()), (std::set<std::wstring>{L"a.bin", L"a.cue"}));
+    EXPECT_EQ(FileSet(dir.path()), (std::set<std::wstring>{L"a.bin", L"a.cue"}));
     EXPECT_EQ(ReadFileBytes(bin), secondThere ? newBin : oldBin);
     EXPECT_EQ(ReadFileBytes(cue), secondThere ? newCue : oldCue);
     EXPECT_EQ(binTemp, L"");

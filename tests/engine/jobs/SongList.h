@@ -6,6 +6,7 @@
 
 #include "engine/jobs/ExtracterData.h"
 #include "tests/engine/jobs/BackupMaker.h"
+#include "tests/support/FilesIn.h"
 
 // Helpers of the extraction tests: the songs to write and the folder afterwards.
 struct SongList {
@@ -32,19 +33,6 @@ struct SongList {
     return engine.StartExtraction(window, tracks, paths, discs, mp3);
   }
 };
-
-// The names of the files in a folder.
-inline std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return names;
-}
 
 // A folder of its own under `root`, created or emptied.
 inline std::wstring FreshFolder(const std::wstring& root, const std::wstring& name) {
