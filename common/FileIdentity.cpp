@@ -16,7 +16,7 @@ bool IdOf(const std::wstring& path, FileId& id) {
   BY_HANDLE_FILE_INFORMATION info;
   const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
   CloseHandle(file);
-  id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  if (ok) id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
   return ok;
 }
 
